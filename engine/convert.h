@@ -1,0 +1,73 @@
+// Choosing the output format, the quality rule, the block parameters and the
+// block conversion. Pure functions of plain values: the render thread, the
+// tests and the benchmarks all call this same code.
+#pragma once
+
+#include <cstdint>
+
+#include "wavefmt.h"
+
+namespace sonivel {
+
+// Size of each of the render thread's three sample buffers: one second of
+// 44,100 Hz 16-bit stereo and 100 bytes more.
+constexpr std::int32_t kSampleBufferBytes = 176500;
+
+// The checked state of the Output format menu that decides the output.
+struct OutputChoice {
+    bool rate44100 = true;  // N44100Hz1 (else N1, 22050 Hz)
+    bool bits16 = true;     // N16bitspersample1 (else N8bitspersample1)
+    bool stereo = true;     // Stereo1 (else Mono1)
+    bool effects = true;    // StereoEffects
+    bool operator==(const OutputChoice&) const = default;
+};
+
+WAVEFORMATEX SelectOutputFormat(const OutputChoice& choice);
+
+// 8-bit input is unsigned bytes; the width is derived from nBlockAlign.
+inline bool IsInput8Bit(const WAVEFORMAT& in) { return in.nBlockAlign == in.nChannels; }
+inline int InputBits(const WAVEFORMAT& in) {
+    return in.nChannels ? in.nBlockAlign * 8 / in.nChannels : 0;
+}
+
+// Which conditions make the output lower than the input.
+struct QualityShortfall {
+    bool rate = false;
+    bool channels = false;
+    bool bits = false;
+    bool Any() const { return rate || channels || bits; }
+};
+
+QualityShortfall CheckQuality(const WAVEFORMAT& in, const WAVEFORMATEX& out);
+// The menu state after the user agreed to raise the output: each failing
+// condition moves its check up (rate, then channels, then bits).
+OutputChoice RaiseOutput(OutputChoice choice, const QualityShortfall& shortfall);
+
+// Per-run constants of the conversion.
+struct BlockParams {
+    bool PlainCopy = false;
+    std::int32_t RateRatio = 1;        // r: output rate / input rate (1, 2 or 4)
+    std::int32_t BlockInBytes = 0;     // one second of input
+    std::int32_t BlockOutBytes = 0;    // one second of output
+    std::int32_t ExpansionFactor = 1;  // output bytes per input byte
+    std::int32_t StereoOffset = 0;     // stereo-effect look-ahead in input frames
+    std::int32_t FullBlockBytes = 0;   // L: bytes queued and written per full block
+};
+
+// Valid for formats the reader accepted and outputs the quality rule passed.
+BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bool stereoEffects);
+
+// Converts one block. `in` holds n + 2 + StereoOffset input frames, where
+// n = blockInBytes / nBlockAlign (the block, its two following frames and the
+// stereo look-ahead). Input frame j (0..n+1) goes to output frame j * r and the
+// frames between are interpolated per channel. Returns the bytes written to
+// `out`: ((n + 1) * r + 1) output frames. Never called for a plain copy.
+std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFormat,
+                          const BlockParams& params, const std::uint8_t* in,
+                          std::int32_t blockInBytes, std::uint8_t* out);
+
+// Bytes of input a block of blockInBytes needs in its buffer.
+std::int64_t BlockInputSpan(const WAVEFORMAT& in, const BlockParams& params,
+                            std::int32_t blockInBytes);
+
+}  // namespace sonivel

@@ -1,0 +1,72 @@
+// Plain binary file I/O with 64-bit offsets and checked results. Every call
+// that can fail says so; nothing here throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace sonivel {
+
+// Random access to a run of bytes: a file on disk, or memory in tests.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Total length in bytes.
+    virtual std::int64_t Size() const = 0;
+    // Reads up to n bytes at offset into dst. Returns the count read (short
+    // at the end of the source) or -1 on an I/O error.
+    virtual std::int64_t ReadAt(std::int64_t offset, void* dst, std::size_t n) = 0;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::int64_t Size() const override { return static_cast<std::int64_t>(size_); }
+    std::int64_t ReadAt(std::int64_t offset, void* dst, std::size_t n) override;
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+// An owned file handle. Move-only; closes on destruction (without reporting:
+// callers that care about the close's result call Close themselves).
+class File final : public ByteSource {
+public:
+    File() = default;
+    ~File() override;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens an existing file for reading.
+    static File OpenRead(const std::string& path);
+    // Creates or empties a file for reading and writing.
+    static File Create(const std::string& path);
+
+    bool IsOpen() const { return f_ != nullptr; }
+    std::int64_t Size() const override;
+    std::int64_t ReadAt(std::int64_t offset, void* dst, std::size_t n) override;
+
+    // Sequential access at the current position.
+    std::int64_t Read(void* dst, std::size_t n);
+    bool Write(const void* src, std::size_t n);
+    bool Seek(std::int64_t offset);
+    std::int64_t Tell() const;
+    // Pushes buffered data to the operating system.
+    bool Flush();
+    // Closes the handle; false when buffered data could not be written.
+    bool Close();
+
+private:
+    explicit File(std::FILE* f) : f_(f) {}
+    std::FILE* f_ = nullptr;
+};
+
+// Removes a file; false if it could not be removed.
+bool RemoveFile(const std::string& path);
+
+}  // namespace sonivel

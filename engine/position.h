@@ -1,0 +1,46 @@
+// The mappings between the device position, the seek bar, the time text and
+// file offsets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sonivel {
+
+constexpr int kSeekBarMax = 1000;
+
+// The time text H:MM:SS.T for `seconds`: tenths truncated, hours without
+// leading zeros. Negative input reads as 0.
+std::string FormatTime(double seconds);
+
+// Where the device's byte count puts the seek bar and the time text.
+struct PositionReport {
+    std::int64_t fileOffset = 0;  // the input byte now playing
+    int barPosition = 0;          // 0..max
+    double seconds = 0;
+};
+
+PositionReport MapDevicePosition(std::uint32_t playedBytes, std::int32_t expansionFactor,
+                                 std::int32_t startOffset, std::int32_t dataBytes,
+                                 std::uint32_t avgBytesPerSec, int max = kSeekBarMax);
+
+// The seek bar's position for a file offset (progress of a silent save).
+int BarPositionForOffset(std::int64_t fileOffset, std::int32_t dataBytes, int max = kSeekBarMax);
+
+// The time a seek-bar position stands for, counted from the start of the data.
+double SecondsAtBar(int position, int max, std::uint32_t dataBytes, std::uint32_t avgBytesPerSec);
+
+// Where a run starts for a seek-bar position. The start is always on a whole
+// frame of the data, and Remaining (the input bytes the block loop counts,
+// short of the two frames a block reads after itself) is a whole number of
+// frames, so no output ever ends in a partial frame.
+struct SeekPlan {
+    std::int32_t offset = 0;       // bytes into the data
+    std::int32_t StartOffset = 0;  // file offset of the run's first input byte
+    std::int32_t Remaining = 0;    // may be negative: nothing to play
+};
+
+SeekPlan PlanSeek(int position, int max, std::int32_t dataBytes, std::int32_t dataStart,
+                  std::uint16_t blockAlign);
+
+}  // namespace sonivel

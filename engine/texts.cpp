@@ -1,0 +1,100 @@
+#include "texts.h"
+
+#include <array>
+
+namespace sonivel {
+namespace {
+
+struct Pair {
+    const char* en;
+    const char* fr;
+};
+
+// Texts are UTF-8; "\n" separates the lines of a message box.
+constexpr std::array<Pair, kNumTexts> kTexts = {{
+    {"&File", "&Fichier"},  // 0
+    {"&Open...", "&Ouvrir..."},  // 1
+    {"&Save As...", "&Sauvegarder Sous..."},  // 2
+    {"Open play&list...", "Ouvrir &liste de jeu..."},  // 3
+    {"&Edit playlist...", "&Modifier liste de jeu..."},  // 4
+    {"E&xit", "&Quitter"},  // 5
+    {"&Output format", "Format de &rendement"},  // 6
+    {"&8 bits per sample", "&8 bits par échantillon"},  // 7
+    {"1&6 bits per sample", "1&6 bits par échantillon"},  // 8
+    {"&Mono", "&Monophonique"},  // 9
+    {"&Stereo", "&Stéréophonique"},  // 10
+    {"&Stereo &effects", "&Effets stéréophoniques"},  // 11
+    {"O&ptions", "&Options"},  // 12
+    {"&Play while saving to disk", "&Jouer pendant enregistrement au disque dur"},  // 13
+    {"&Auto repeat", "Répéter &automatiquement"},  // 14
+    {"&Language", "&Langue"},  // 15
+    {"&Create shortcut in Start Menu", "&Créer un raccourci dans le Menu de Démarrage"},  // 16
+    {"Associate &wave files with Sonivel", "Associer les fichiers \"*.wav\" avec Sonivel"},  // 17
+    {"&Help", "&Aide"},  // 18
+    {"In &HTML format", "En format &HTML"},  // 19
+    {"In &text format", "En format &texte"},  // 20
+    {"&About...", "&A propos de ce programme..."},  // 21
+    {"Play", "Jouer"},  // 22
+    {"Stop", "Arrêter"},  // 23
+    {"Rewind", "Rembobiner"},  // 24
+    {"Previous Track", "Précédent"},  // 25
+    {"Next Track", "Suivant"},  // 26
+    {"Playlist...", "Liste de jeu..."},  // 27
+    {"Time:", "Temps:"},  // 28
+    {"Writing to disk", "Enregistrement en cours"},  // 29
+    {"First, stop playback and set the\nindicator to the position you want\nsaving to start at. (See help for more details.)", "D'abord, arrêtez le jeu et placez l'indicateur\noù vous voulez que l'enregistrement commence.\n(Voyez l'aide pour savoir davantage.)"},  // 30
+    {"Error", "Erreur"},  // 31
+    {"You cannot overwrite the file you opened.", "Vous ne pouvez pas écrire par dessus\nle fichier que vous avez ouvert."},  // 32
+    {"This version of Sonivel no longer\nrequires a configuration file since it\nsaves its configuration in the Windows registry.\nWould you like me to delete the old configuration file\nfor you? It is no longer useful.", "Cette version de Sonivel n'a plus besoin\nd'un fichier de configuration puisqu'elle sauvegarde\nsa configuration dans le \"Windows registry.\"\nVoulez-vous que j'efface le vieux fichier de\nconfiguration qui n'est plus utile?"},  // 33
+    {"Thank you for using Sonivel", "Merci pour utiliser Sonivel"},  // 34
+    {"Could not open your web browser. Try\nthe text format version of the online help.", "Je n'ai pas pu ouvrir votre web browser.\nVeuillez essayer le format texte de l'aide."},  // 35
+    {"Could not open help text file.", "Fichier de texte d'aide ne peut être ouvert."},  // 36
+    {"Incompatible sound device", "Appareil de son incompatible"},  // 37
+    {"Couldn't detect sound device.", "Appareil de son ne peut être détecté"},  // 38
+    {"Couldn't allocate memory for sound", "La mémoire pour le son ne put être allouée"},  // 39
+    {"Error opening file", "Le fichier ne peut être ouvert"},  // 40
+    {"Not a wave file", "Pas un fichier wave"},  // 41
+    {"Couldn't get format chunk", "Le format du fichier ne peut être reconnu"},  // 42
+    {"Error reading format", "Erreur en lisant le format du fichier"},  // 43
+    {"Couldn't get data chunk", "Problème en lisant les données sonores"},  // 44
+    {"Only noncompressed wave files with\n11025, 22050 or 44100 Hz sampling rates\nare supported in this version.", "Seulement les fichiers non-compressés avec\ndes fréquences de 11025, 22050 ou 44100 Hz\npeuvent être lues dans cette version."},  // 45
+    {"Could not write wave file.", "Fichier sonore ne peut être écrit"},  // 46
+    {"The output quality is too low and Sonivel cannot\nreduce the sound quality of a file.\nWould you like Sonivel to improve\nthe output quality for you?", "La qualité de rendement est trop basse et Sonivel\nne peut réduire la qualité du son de votre fichier.\nVoudriez-vous que Sonivel améliore la qualité\nde rendement sonore par lui-même?"},  // 47
+    {"Couldn't open sound device", "Appareil de son ne peut être ouvert"},  // 48
+    {"Couldn't prepare sound header", "Entête de son ne peut être préparée"},  // 49
+    {"Playlist", "Liste de jeu"},  // 50
+    {"<< Add all", "<< Ajouter tous"},  // 51
+    {"Remove all >>", "Enlever tous >>"},  // 52
+    {"<< Add", "<< Ajouter"},  // 53
+    {"Remove >>", "Enlever >>"},  // 54
+    {"Open playlist...", "Ouvrir liste de jeu..."},  // 55
+    {"Save playlist...", "Sauvegarder liste de jeu..."},  // 56
+    {"Close", "Fermer"},  // 57
+    {"You have no files in your playlist,\nso there is no point in saving it.", "Vous n'avez pas de fichiers dans votre\nliste de jeu, alors il n'y a aucun but\nde la sauvegarder."},  // 58
+    {"",
+     "Pour l'instant, l'aide n'est disponible qu'en anglais.\n"
+     "Si cela vous intéresse que je la traduise en français,\n"
+     "S.V.P. dites-le moi en envoyant un message à sonivel@example.org.\n"
+     "Ce message n'apparaîtra plus."},  // 59
+}};
+
+constexpr std::array<const char*, kNumLanguages> kErrorCaptions = {"Error", "Erreur"};
+
+}  // namespace
+
+std::string_view Text(int id, int language) {
+    if (id < 0 || id >= kNumTexts) return {};
+    return language == kFrench ? kTexts[static_cast<std::size_t>(id)].fr
+                               : kTexts[static_cast<std::size_t>(id)].en;
+}
+
+std::string_view ErrorCaption(int language) {
+    return kErrorCaptions[language == kFrench ? 1 : 0];
+}
+
+std::atomic<int>& CurrentLanguage() {
+    static std::atomic<int> language{kEnglish};
+    return language;
+}
+
+}  // namespace sonivel

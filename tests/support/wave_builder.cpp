@@ -1,0 +1,112 @@
+#include "wave_builder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace sonivel::test {
+
+void Put16(Bytes& b, std::uint16_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void Put32(Bytes& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void PutId(Bytes& b, const char* id) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(id[i]));
+}
+
+Bytes FmtPayload(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
+                 std::uint32_t byteRate, std::uint16_t blockAlign, std::uint16_t bits) {
+    Bytes p;
+    Put16(p, tag);
+    Put16(p, channels);
+    Put32(p, rate);
+    Put32(p, byteRate);
+    Put16(p, blockAlign);
+    Put16(p, bits);
+    return p;
+}
+
+Bytes FmtPayload(const Format& f) {
+    return FmtPayload(f.tag, f.channels, f.rate, f.ByteRate(), f.BlockAlign(), f.bits);
+}
+
+RiffBuilder& RiffBuilder::Chunk(const char* id, const Bytes& payload, bool pad) {
+    PutId(body_, id);
+    Put32(body_, static_cast<std::uint32_t>(payload.size()));
+    body_.insert(body_.end(), payload.begin(), payload.end());
+    if (pad && (payload.size() & 1)) body_.push_back(0);
+    return *this;
+}
+
+RiffBuilder& RiffBuilder::ChunkWithSize(const char* id, std::uint32_t size, const Bytes& payload) {
+    PutId(body_, id);
+    Put32(body_, size);
+    body_.insert(body_.end(), payload.begin(), payload.end());
+    return *this;
+}
+
+RiffBuilder& RiffBuilder::Raw(const Bytes& bytes) {
+    body_.insert(body_.end(), bytes.begin(), bytes.end());
+    return *this;
+}
+
+Bytes RiffBuilder::Build(const char* form) const {
+    return Build(static_cast<std::uint32_t>(body_.size() + 4), form);
+}
+
+Bytes RiffBuilder::Build(std::uint32_t riffSize, const char* form) const {
+    Bytes file;
+    PutId(file, "RIFF");
+    Put32(file, riffSize);
+    PutId(file, form);
+    file.insert(file.end(), body_.begin(), body_.end());
+    return file;
+}
+
+Bytes MakeWave(const Format& f, const Bytes& samples) {
+    return RiffBuilder().Fmt(f).Data(samples).Build();
+}
+
+Bytes NoiseSamples(const Format& f, std::size_t frames, std::uint32_t seed) {
+    Bytes out(frames * f.BlockAlign());
+    std::uint32_t x = seed * 2654435761u + 12345u;
+    for (auto& byte : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        byte = static_cast<std::uint8_t>(x >> 11);
+    }
+    return out;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "sonivel-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
+    const std::string path = File(name);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+Bytes ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace sonivel::test
