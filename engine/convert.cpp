@@ -58,6 +58,19 @@ std::int64_t BlockInputSpan(const WAVEFORMAT& in, const BlockParams& params,
 
 namespace {
 
+// The kernels are inlined into one function that is compiled for the plain
+// instruction set and again for AVX2, chosen at load time where available.
+#if defined(__GNUC__)
+#define SONIVEL_INLINE [[gnu::always_inline]] inline
+#else
+#define SONIVEL_INLINE inline
+#endif
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define SONIVEL_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define SONIVEL_CLONES
+#endif
+
 // Sample access. 8-bit samples are unsigned bytes; 16-bit samples are signed
 // little-endian words, read through memcpy so that unaligned buffers are fine
 // and the loops still vectorise.
@@ -101,7 +114,7 @@ struct U8Pair {
 };
 
 template <class In, class Out>
-typename Out::T Map(typename In::T v) {
+SONIVEL_INLINE typename Out::T Map(typename In::T v) {
     if constexpr (std::is_same_v<In, U8> && std::is_same_v<Out, S16>) {
         // (u - 128) * 256: 0 -> -32768, 128 -> 0, 255 -> 32512.
         return static_cast<std::int16_t>((static_cast<int>(v) - 128) * 256);
@@ -113,7 +126,7 @@ typename Out::T Map(typename In::T v) {
 // Input sample of frame j for output channel c: the same channel, or for mono
 // input to stereo output the look-ahead frame on the right.
 template <class In, std::size_t Cin, std::size_t Cout>
-typename In::T Source(const std::uint8_t* in, std::size_t j, std::size_t c, std::size_t so) {
+SONIVEL_INLINE typename In::T Source(const std::uint8_t* in, std::size_t j, std::size_t c, std::size_t so) {
     if constexpr (Cin == Cout) {
         return In::Load(in, j * Cin + c);
     } else {
@@ -133,7 +146,7 @@ typename In::T Source(const std::uint8_t* in, std::size_t j, std::size_t c, std:
 // offset by 32768 (an exclusive or of the top bit modulo 2^16). Both channels
 // share one 32-bit lane, left in the low half, which lets the loop vectorise.
 template <std::size_t Cin, std::size_t R>
-void WidenToStereo(const std::uint8_t* __restrict in, std::uint8_t* __restrict out,
+SONIVEL_INLINE void WidenToStereo(const std::uint8_t* __restrict in, std::uint8_t* __restrict out,
                    std::size_t n, std::size_t so) {
     constexpr std::uint32_t kBias = 0x80008000u;
     const auto store = [out](std::size_t frame, std::uint32_t v) { std::memcpy(out + 4 * frame, &v, 4); };
@@ -167,9 +180,9 @@ void WidenToStereo(const std::uint8_t* __restrict in, std::uint8_t* __restrict o
 // result is exactly that of mapping every frame and then interpolating in
 // place; one pass keeps the block in cache and lets the loop vectorise.
 template <class In, class Out, std::size_t Cin, std::size_t Cout, std::size_t R>
-void Convert(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::size_t n,
+SONIVEL_INLINE void Convert(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, std::size_t n,
              std::size_t so) {
-    if constexpr (std::is_same_v<In, U8> && std::is_same_v<Out, S16> && Cout == 2 &&
+    if constexpr (std::is_same_v<In, U8> && std::is_same_v<Out, S16> && Cout == 2 && R > 1 &&
                   std::endian::native == std::endian::little) {
         WidenToStereo<Cin, R>(in, out, n, so);
         return;
@@ -198,7 +211,7 @@ void Convert(const std::uint8_t* __restrict in, std::uint8_t* __restrict out, st
 }
 
 template <class In, class Out, std::size_t Cin, std::size_t Cout>
-bool DispatchRate(int r, const std::uint8_t* in, std::uint8_t* out, std::size_t n,
+SONIVEL_INLINE bool DispatchRate(int r, const std::uint8_t* in, std::uint8_t* out, std::size_t n,
                   std::size_t so) {
     switch (r) {
         case 1: Convert<In, Out, Cin, Cout, 1>(in, out, n, so); return true;
@@ -209,7 +222,7 @@ bool DispatchRate(int r, const std::uint8_t* in, std::uint8_t* out, std::size_t 
 }
 
 template <class In, class Out>
-bool DispatchChannels(int cin, int cout, int r, const std::uint8_t* in, std::uint8_t* out,
+SONIVEL_INLINE bool DispatchChannels(int cin, int cout, int r, const std::uint8_t* in, std::uint8_t* out,
                       std::size_t n, std::size_t so) {
     // Unequal channel counts are always mono input to stereo output.
     if (cin != cout) return DispatchRate<In, Out, 1, 2>(r, in, out, n, so);
@@ -217,6 +230,16 @@ bool DispatchChannels(int cin, int cout, int r, const std::uint8_t* in, std::uin
     if constexpr (std::is_same_v<In, U8> && std::is_same_v<Out, U8>)
         return DispatchRate<U8Pair, U8Pair, 1, 1>(r, in, out, n, so);
     return DispatchRate<In, Out, 2, 2>(r, in, out, n, so);
+}
+
+SONIVEL_CLONES bool ConvertKernel(bool in8, bool out16, int cin, int cout, int r,
+                                  const std::uint8_t* in, std::uint8_t* out, std::size_t n,
+                                  std::size_t so) {
+    if (in8) {
+        return out16 ? DispatchChannels<U8, S16>(cin, cout, r, in, out, n, so)
+                     : DispatchChannels<U8, U8>(cin, cout, r, in, out, n, so);
+    }
+    return DispatchChannels<S16, S16>(cin, cout, r, in, out, n, so);
 }
 
 }  // namespace
@@ -230,14 +253,8 @@ std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFor
     const int cin = inFormat.nChannels;
     const int cout = outFormat.nChannels;
     const int r = params.RateRatio;
-    bool done;
-    if (IsInput8Bit(inFormat)) {
-        done = outFormat.wBitsPerSample == 16
-                   ? DispatchChannels<U8, S16>(cin, cout, r, in, out, n, so)
-                   : DispatchChannels<U8, U8>(cin, cout, r, in, out, n, so);
-    } else {
-        done = DispatchChannels<S16, S16>(cin, cout, r, in, out, n, so);
-    }
+    const bool done = ConvertKernel(IsInput8Bit(inFormat), outFormat.wBitsPerSample == 16, cin,
+                                    cout, r, in, out, n, so);
     if (!done) return 0;
     return static_cast<std::int32_t>(((n + 1) * static_cast<std::size_t>(r) + 1) *
                                      outFormat.nBlockAlign);

@@ -271,3 +271,105 @@ TEST(ConvertBlock, LastBlockConvertsItsFramesPlusTwo) {
 
 }  // namespace
 }  // namespace sonivel
+
+namespace sonivel {
+namespace {
+
+// The in-between value by the literal rule: each 16-bit half truncated
+// toward zero before the sum.
+int Half16(int x) { return x / 2; }
+int Mid16(int a, int b) { return Half16(a) + Half16(b); }
+
+// Widened 8-bit input takes its own fast path; compare it with the literal
+// rule for every ordered pair of bytes, doubling and quadrupling, mono and
+// stereo input.
+TEST(ConvertBlock, WideningInterpolationMatchesTheRuleForEveryBytePair) {
+    for (std::uint16_t channels : {1, 2})
+        for (bool quad : {false, true}) {
+            const WAVEFORMAT in = In(channels, quad ? 11025 : 22050, 8);
+            const int r = quad ? 4 : 2;
+            for (int u = 0; u < 256; ++u) {
+                // u, 0, u, 1, ... u, 255, u: every pair (u, k) and (k, u).
+                Bytes seq;
+                for (int k = 0; k < 256; ++k) {
+                    seq.push_back(static_cast<std::uint8_t>(u));
+                    seq.push_back(static_cast<std::uint8_t>(k));
+                }
+                seq.push_back(static_cast<std::uint8_t>(u));
+                seq.push_back(0);
+                Bytes input;
+                for (std::size_t i = 0; i < seq.size(); ++i) {
+                    input.push_back(seq[i]);
+                    if (channels == 2) input.push_back(static_cast<std::uint8_t>(255 - seq[i]));
+                }
+                const std::int32_t n = static_cast<std::int32_t>(seq.size()) - 2;
+                const Converted c = ConvertOne(in, Choice(true, true, true, false), input, n);
+                const std::vector<int> w = ToWords(c.out, static_cast<std::size_t>(c.written / 2));
+                for (std::size_t j = 0; j <= static_cast<std::size_t>(n); ++j)
+                    for (std::size_t ch = 0; ch < 2; ++ch) {
+                        const auto src = [&](std::size_t f) {
+                            const int b = seq[f];
+                            return ((channels == 2 && ch == 1) ? 255 - b : b) - 128;
+                        };
+                        const int a = src(j) * 256, b = src(j + 1) * 256;
+                        const std::size_t o = j * static_cast<std::size_t>(r) * 2 + ch;
+                        ASSERT_EQ(w[o], a);
+                        if (r == 2) {
+                            ASSERT_EQ(w[o + 2], Mid16(a, b)) << u << " " << j;
+                        } else {
+                            const int centre = Mid16(a, b);
+                            ASSERT_EQ(w[o + 2], Mid16(a, centre)) << u << " " << j;
+                            ASSERT_EQ(w[o + 4], centre) << u << " " << j;
+                            ASSERT_EQ(w[o + 6], Mid16(centre, b)) << u << " " << j;
+                        }
+                    }
+            }
+        }
+}
+
+}  // namespace
+}  // namespace sonivel
+
+namespace sonivel {
+namespace {
+
+// 8-bit stereo frames are interpolated as one word; each byte must still
+// follow the rule on its own, with no carry between the channels.
+TEST(ConvertBlock, EightBitStereoInterpolationMatchesTheRuleForEveryBytePair) {
+    const auto mid8 = [](int a, int b) { return a / 2 + b / 2; };
+    for (bool quad : {false, true}) {
+        const WAVEFORMAT in = In(2, quad ? 11025 : 22050, 8);
+        const int r = quad ? 4 : 2;
+        for (int u = 0; u < 256; ++u) {
+            Bytes input;
+            std::vector<int> left;
+            for (int k = 0; k <= 256; ++k) {
+                for (int v : {u, k & 255}) {
+                    left.push_back(v);
+                    input.push_back(static_cast<std::uint8_t>(v));
+                    input.push_back(static_cast<std::uint8_t>(255 - v));
+                }
+            }
+            const std::int32_t n = static_cast<std::int32_t>(left.size()) - 2;
+            const Converted c = ConvertOne(in, Choice(true, false, true, false), input, n);
+            for (std::size_t j = 0; j <= static_cast<std::size_t>(n); ++j)
+                for (int ch = 0; ch < 2; ++ch) {
+                    const int a = ch ? 255 - left[j] : left[j];
+                    const int b = ch ? 255 - left[j + 1] : left[j + 1];
+                    const std::size_t o = j * static_cast<std::size_t>(r) * 2 + static_cast<std::size_t>(ch);
+                    ASSERT_EQ(c.out[o], a);
+                    if (r == 2) {
+                        ASSERT_EQ(c.out[o + 2], mid8(a, b));
+                    } else {
+                        const int centre = mid8(a, b);
+                        ASSERT_EQ(c.out[o + 2], mid8(a, centre));
+                        ASSERT_EQ(c.out[o + 4], centre);
+                        ASSERT_EQ(c.out[o + 6], mid8(centre, b));
+                    }
+                }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace sonivel

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the suite (debug build) and, where clang is
+# available, each fuzz target for SONIVEL_FUZZ_SECONDS (default 60).
+# Installs what it needs first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+passed=0 failed=0
+run_suite() {
+  local preset=$1
+  shift
+  cmake --preset "$preset" "$@" >/dev/null
+  cmake --build --preset "$preset"
+  local log
+  log=$(mktemp)
+  local status=0
+  ctest --preset "$preset" 2>&1 | tee "$log" || status=1
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  rm -f "$log"
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  local total bad
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  [ "$status" -eq 0 ] || [ "$bad" -gt 0 ] || failed=$((failed + 1))
+}
+
+run_suite debug
+if command -v clang++ >/dev/null; then
+  run_suite fuzz -DSONIVEL_FUZZ_SECONDS="${SONIVEL_FUZZ_SECONDS:-60}"
+else
+  echo "clang++ not found: fuzz targets skipped"
+fi
+
+echo "${passed} passed, ${failed} failed"
+[ "$failed" -eq 0 ]
