@@ -1,0 +1,80 @@
+#include "headless_host.h"
+
+#include "texts.h"
+
+namespace sonivel {
+
+HeadlessHost::HeadlessHost(Settings settings, std::ostream& messages,
+                           std::function<void(int, int)> progress)
+    : settings_(std::move(settings)), messages_(messages), progress_(std::move(progress)) {}
+
+void HeadlessHost::WaitForRunEnd() {
+    std::unique_lock lock(mutex_);
+    ended_.wait(lock, [this] { return runEnded_; });
+}
+
+bool HeadlessHost::Failed() const {
+    std::lock_guard lock(mutex_);
+    return failed_;
+}
+
+OutputChoice HeadlessHost::Choice() const {
+    std::lock_guard lock(mutex_);
+    return settings_.choice;
+}
+
+OutputChoice HeadlessHost::ReadOutputChoice() {
+    std::lock_guard lock(mutex_);
+    return settings_.choice;
+}
+
+void HeadlessHost::RaiseOutputChoice(const QualityShortfall& shortfall) {
+    std::lock_guard lock(mutex_);
+    settings_.choice = RaiseOutput(settings_.choice, shortfall);
+}
+
+void HeadlessHost::SetSeekBarPosition(int position) {
+    if (progress_) progress_(position, 1000);
+}
+
+void HeadlessHost::SetPlaying(bool playing) {
+    if (playing) return;
+    {
+        std::lock_guard lock(mutex_);
+        runEnded_ = true;
+    }
+    ended_.notify_all();
+}
+
+void HeadlessHost::Print(int textId) {
+    const int language = CurrentLanguage().load();
+    std::string text(Text(textId, language));
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    messages_ << ErrorCaption(language) << ": " << text << std::endl;
+}
+
+void HeadlessHost::ShowError(int textId) {
+    Print(textId);
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+}
+
+bool HeadlessHost::AskRaiseQuality() {
+    if (settings_.raiseQuality) return true;
+    Print(kTextQualityTooLow);
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+    return false;
+}
+
+void HeadlessHost::QuitProgram() {
+    {
+        std::lock_guard lock(mutex_);
+        failed_ = true;
+        runEnded_ = true;
+    }
+    ended_.notify_all();
+}
+
+}  // namespace sonivel

@@ -1,0 +1,71 @@
+// Everything the render thread reads from or changes in the windows and the
+// playlist. The main window implements it by running each call on the user
+// interface thread and waiting for it; the headless converter and the tests
+// implement it directly. Every call may block the render thread (a message box
+// blocks it until the user closes the box) but never the windows.
+#pragma once
+
+#include <string>
+
+#include "convert.h"
+
+namespace sonivel {
+
+// What the start-up device check found missing, applied to the Output format
+// menu in this order: channels, 16 bits, 44100 Hz.
+struct DeviceLimits {
+    bool monoOnly = false;      // Stereo1 disabled and unchecked, Mono1 checked
+    bool no16Bits = false;      // N16bitspersample1 disabled and unchecked, 8 bits checked
+    bool no44100Hz = false;     // N44100Hz1 disabled and unchecked, N1 checked
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // The current file (empty when none) and the save target.
+    virtual std::string CurrentFileName() = 0;
+    virtual std::string SaveTargetName() = 0;
+
+    // The Output format and Options menus.
+    virtual OutputChoice ReadOutputChoice() = 0;
+    virtual bool PlayOnSaveChecked() = 0;
+    // Moves the checks up for each failing condition: rate, channels, bits.
+    virtual void RaiseOutputChoice(const QualityShortfall& shortfall) = 0;
+    virtual void ApplyDeviceLimits(const DeviceLimits& limits) = 0;
+
+    // The seek bar (0..SeekBarMax) and the time text.
+    virtual int SeekBarPosition() = 0;
+    virtual int SeekBarMax() = 0;
+    virtual void SetSeekBarPosition(int position) = 0;
+    virtual void ShowTime(double seconds) = 0;
+    // Makes the time value visible, then the "Time:" label.
+    virtual void ShowTimeLabels() = 0;
+    // The "Writing to disk" label.
+    virtual void SetWritingLabelVisible(bool visible) = 0;
+    // The Play/Stop button: "Stop" with its picture while a run goes on.
+    virtual void SetPlaying(bool playing) = 0;
+
+    // An error box (caption "Error", OK) with text `textId` in the language
+    // current when it is shown. Returns when the user closed it.
+    virtual void ShowError(int textId) = 0;
+    // The output-quality question (text 47, Yes and No); true for Yes.
+    virtual bool AskRaiseQuality() = 0;
+
+    // Track sequencing, each carried out as one unit on the windows' side:
+    // choose the next (or previous) entry, make it current and run the
+    // file-loaded update.
+    virtual void StepTrack(bool next) = 0;
+    // After a track played to its end: true when an entry was chosen and made
+    // current (it then plays at once).
+    virtual bool AdvanceAfterTrack() = 0;
+    // A file that cannot be opened leaves the playlist: deselect all, select
+    // its first entry (compared without regard to case), remove, then the
+    // editor's close action.
+    virtual void DropUnopenableFile(const std::string& name) = 0;
+
+    // The sample buffers could not be allocated: the program ends.
+    virtual void QuitProgram() = 0;
+};
+
+}  // namespace sonivel

@@ -1,0 +1,459 @@
+// Threading model
+// ---------------
+// Two threads take part. The windows' thread owns everything a person sees:
+// the current file name, the menus, the seek bar, the labels, the playlist.
+// The render thread (this file) owns the sound device, the three sample
+// buffers, the input file and the output file; nothing else touches them.
+//
+// They share two values directly, both atomic with plain loads and stores:
+// the command code (written 1..5 by the windows, 0 by this thread) and the
+// stop request (written by the windows). Everything else this thread reads or
+// changes on the windows' side goes through Host, whose calls the main window
+// runs on its own thread while this thread waits for them. No lock is held
+// across a Host call, so a message box shown for this thread blocks only this
+// thread.
+//
+// The held file's data size and byte rate are published through atomics for
+// the seek-bar handler, which reads them while this thread may be loading.
+
+#include "playthr.h"
+
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "position.h"
+#include "texts.h"
+#include "waveread.h"
+
+namespace sonivel {
+namespace {
+
+// The largest file the 32-bit sizes of a wave header can describe.
+constexpr std::int64_t kMaxOutputLength = 0xFFFFFFFFll;
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+PlayThread::PlayThread(Host& host, SoundDevice& device, Clock& clock, CommandChannel& channel,
+                       PlayThreadOptions options)
+    : host_(host), device_(device), clock_(clock), channel_(channel), options_(std::move(options)) {
+    if (!options_.allocate) {
+        options_.allocate = [](std::size_t n) {
+            return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[n]);
+        };
+    }
+}
+
+PlayThread::~PlayThread() {
+    if (thread_.joinable()) {
+        channel_.RequestStop();
+        thread_.join();
+    }
+}
+
+void PlayThread::Start() { thread_ = std::thread([this] { Run(); }); }
+
+void PlayThread::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+bool PlayThread::AllocateBuffers() {
+    InBuffer = options_.allocate(kSampleBufferBytes);
+    OutBuffer1 = options_.allocate(kSampleBufferBytes);
+    OutBuffer2 = options_.allocate(kSampleBufferBytes);
+    return InBuffer && OutBuffer1 && OutBuffer2;
+}
+
+void PlayThread::DeviceCheck() {
+    WaveOutCaps caps;
+    if (!device_.GetCaps(caps)) {
+        host_.ShowError(kTextNoSoundDevice);
+        return;
+    }
+    DeviceLimits limits;
+    limits.monoOnly = caps.wChannels == 1;
+    limits.no16Bits = !(caps.dwFormats & (WAVE_FORMAT_4M16 | WAVE_FORMAT_2M16));
+    limits.no44100Hz = !(caps.dwFormats & WAVE_FORMAT_4M08);
+    if (limits.monoOnly || limits.no16Bits || limits.no44100Hz) host_.ApplyDeviceLimits(limits);
+    if (!(caps.dwFormats & WAVE_FORMAT_2M08)) host_.ShowError(kTextIncompatibleDevice);
+}
+
+void PlayThread::Run() {
+    CurrentFile.clear();
+    Header.FillConstantParts();
+    DeviceCheck();
+    if (!AllocateBuffers()) {
+        host_.ShowError(kTextNoMemory);
+        startup_.store(Startup::Failed);
+        host_.QuitProgram();
+        ended_.store(true);
+        return;
+    }
+    Header1.data = OutBuffer1.get();
+    Header2.data = OutBuffer2.get();
+
+    Next next = Next::Idle;
+    while (next != Next::End) {
+        switch (next) {
+            case Next::Idle: next = IdleStep(); break;
+            case Next::Load: next = LoadStep(); break;
+            case Next::Setup: next = RunStep(); break;
+            case Next::End: break;
+        }
+    }
+    InBuffer.reset();
+    OutBuffer1.reset();
+    OutBuffer2.reset();
+    ended_.store(true);
+}
+
+PlayThread::Next PlayThread::IdleStep() {
+    DeviceOpen = false;
+    Header1.prepared = Header2.prepared = false;
+    channel_.Store(kCmdNone);
+    startup_.store(Startup::Ready);
+    std::int32_t code;
+    while ((code = channel_.Load()) == kCmdNone) {
+        if (channel_.StopRequested()) return Next::End;
+        clock_.WaitForCommand(channel_, options_.idleWaitMs);
+    }
+    if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
+        host_.StepTrack(code == kCmdNextTrack);
+        return Next::Idle;
+    }
+    return Next::Load;
+}
+
+PlayThread::Next PlayThread::LoadStep() {
+    const std::string name = host_.CurrentFileName();
+    if (name != CurrentFile) {
+        const WaveReadResult r = ReadWaveFile(name);
+        if (!r.ok()) {
+            host_.ShowError(r.error);
+            StopPlayback();
+            if (r.error == kTextErrorOpeningFile) host_.DropUnopenableFile(name);
+            return Next::Idle;
+        }
+        InFormat = r.info.InFormat;
+        DataChunk = r.info.DataChunk;
+        DataStart = r.info.DataStart;
+        CurrentFile = name;
+        heldDataBytes_.store(DataChunk.cksize);
+        heldByteRate_.store(InFormat.nAvgBytesPerSec);
+    }
+    if (channel_.Load() == kCmdSave) {
+        OutputName = host_.SaveTargetName();
+        // Never empty the file being played, whatever name it goes by.
+        if (SameFile(OutputName, CurrentFile)) {
+            host_.ShowError(kTextOverwriteOpenFile);
+            StopPlayback();
+            return Next::Idle;
+        }
+        OutputFile = File::Create(OutputName);
+        HeaderWritten = false;
+        OutputFailed = false;
+        if (!OutputFile.IsOpen()) {
+            host_.ShowError(kTextCannotWriteWave);
+            StopPlayback();
+            return Next::Idle;
+        }
+    }
+    return Next::Setup;
+}
+
+PlayThread::Next PlayThread::Fail(int textId) {
+    host_.ShowError(textId);
+    StopPlayback();
+    return Next::Idle;
+}
+
+PlayThread::Next PlayThread::RunStep() {
+    // Run set-up; a Yes to the quality question starts it again with the
+    // raised menus. The reader only accepts formats that raising can reach,
+    // so this ends after one raise; the bound is only a guard.
+    OutputChoice choice;
+    int position = 0;
+    for (int attempt = 0;; ++attempt) {
+        channel_.Store(kCmdNone);
+        FirstBlock = true;
+        LastWrite = 0;
+        PlainCopy = false;
+        host_.SetPlaying(true);
+        OutBuffer = OutBuffer2.get();
+        CurrentHeader = &Header2;
+        choice = host_.ReadOutputChoice();
+        OutFormat = SelectOutputFormat(choice);
+        position = host_.SeekBarPosition();
+        const QualityShortfall shortfall = CheckQuality(InFormat, OutFormat);
+        if (!shortfall.Any()) break;
+        if (attempt >= 3 || !host_.AskRaiseQuality()) {
+            StopPlayback();
+            return Next::Idle;
+        }
+        host_.RaiseOutputChoice(shortfall);
+    }
+
+    Params = ComputeBlockParams(InFormat, OutFormat, choice.effects);
+    PlainCopy = Params.PlainCopy;
+    const bool save = OutputFile.IsOpen();
+    Playing = !save || host_.PlayOnSaveChecked();
+    silentSave_.store(save && !Playing);
+    if (save) host_.SetWritingLabelVisible(true);
+
+    DataBytes = static_cast<std::int32_t>(DataChunk.cksize);
+    InputFile = File::OpenRead(CurrentFile);
+    if (!InputFile.IsOpen()) {
+        // The file went away since its format was read: read it afresh next
+        // time, which also takes it off the playlist if it is still missing.
+        CurrentFile.clear();
+        return Fail(kTextErrorOpeningFile);
+    }
+    BarMax = host_.SeekBarMax();
+    const SeekPlan seek = PlanSeek(position, BarMax, DataBytes, DataStart, InFormat.nBlockAlign);
+    StartOffset = seek.StartOffset;
+    Remaining = seek.Remaining;
+    ReadPosition = StartOffset;
+
+    if (save) {
+        if (!OutputFile.Write(Header.bytes.data(), OutputHeader::kSize) || !OutputFile.Flush()) {
+            OutputFailed = true;
+            return Fail(kTextCannotWriteWave);
+        }
+        HeaderWritten = true;
+    }
+    if (Playing) {
+        if (!device_.Open(OutFormat)) return Fail(kTextCannotOpenDevice);
+        DeviceOpen = true;
+        Header1.length = Header2.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
+        if (!device_.Prepare(Header1)) return Fail(kTextCannotPrepareHeader);
+        Header1.prepared = true;
+        if (!device_.Prepare(Header2)) return Fail(kTextCannotPrepareHeader);
+        Header2.prepared = true;
+    }
+    host_.ShowTimeLabels();
+
+    // Full blocks: one second each, and one frame more when the rate is
+    // raised (that frame is the interpolation target and starts the next).
+    const std::int32_t frame = InFormat.nBlockAlign;
+    const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
+    bool queuedAny = false;
+    while (Remaining >= Params.BlockInBytes) {
+        const std::int32_t code = channel_.Load();
+        if (code == kCmdPlayStop) {
+            StopPlayback();
+            return Next::Idle;
+        }
+        if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
+            host_.StepTrack(code == kCmdNextTrack);
+            StopPlayback();
+            return Next::Load;
+        }
+        // A silent save has no waits to notice a stop request in; it ends at
+        // a block boundary with its file finished.
+        if (!Playing && channel_.StopRequested()) {
+            StopPlayback();
+            return Next::End;
+        }
+        SwitchBuffers();
+        if (!ReadBlock(Params.BlockInBytes)) return Fail(kTextErrorOpeningFile);
+        ReadPosition += advance;
+        ProduceBlock(Params.BlockInBytes);
+        if (save) {
+            if (!AppendToOutput(Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
+            if (!Playing) host_.SetSeekBarPosition(BarPositionForOffset(ReadPosition, DataBytes, BarMax));
+        }
+        if (Playing) {
+            if (!FirstBlock) {
+                const std::uint32_t last = LastWrite;
+                if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= 850; })) return *n;
+            }
+            CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
+            if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
+            queuedAny = true;
+            if (!FirstBlock) {
+                const WaveHeader& other = CurrentHeader == &Header1 ? Header2 : Header1;
+                if (auto n = WaitForDone(other)) return *n;
+            }
+            LastWrite = clock_.TickCount();
+            FirstBlock = false;
+            const std::uint32_t started = LastWrite;
+            if (auto n = WaitUntil([&] { return clock_.TickCount() - started >= 300; })) return *n;
+        }
+        Remaining -= advance;
+    }
+
+    // The last, shorter block, queued at once.
+    if (Remaining > 0) {
+        SwitchBuffers();
+        const std::int32_t outBytes = Remaining * Params.ExpansionFactor;
+        if (!ReadBlock(Remaining)) return Fail(kTextErrorOpeningFile);
+        ProduceBlock(Remaining);
+        if (save && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
+        if (Playing) {
+            CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
+            if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
+            queuedAny = true;
+        }
+    }
+    if (Playing && queuedAny) {
+        if (auto n = WaitForDone(*CurrentHeader)) return *n;
+    }
+    host_.SetSeekBarPosition(0);
+    StopPlayback();
+    if (save) return Next::Idle;
+    return host_.AdvanceAfterTrack() ? Next::Load : Next::Idle;
+}
+
+template <class Condition>
+std::optional<PlayThread::Next> PlayThread::WaitUntil(Condition done) {
+    while (!done()) {
+        if (auto n = Poll()) return n;
+        clock_.Sleep(options_.pollIntervalMs);
+    }
+    return std::nullopt;
+}
+
+std::optional<PlayThread::Next> PlayThread::WaitForDone(const WaveHeader& header) {
+    const std::uint32_t since = clock_.TickCount();
+    const std::uint32_t bytesPerSecond = OutFormat.nAvgBytesPerSec ? OutFormat.nAvgBytesPerSec : 1;
+    const std::uint32_t limit = static_cast<std::uint32_t>(
+        static_cast<std::uint64_t>(header.length) * 1000 / bytesPerSecond + options_.deviceTimeoutMs);
+    bool stalled = false;
+    auto n = WaitUntil([&] {
+        if (device_.IsDone(header)) return true;
+        stalled = clock_.TickCount() - since > limit;
+        return stalled;
+    });
+    if (n) return n;
+    if (stalled) return Fail(kTextCannotOpenDevice);
+    return std::nullopt;
+}
+
+std::optional<PlayThread::Next> PlayThread::Poll() {
+    if (channel_.StopRequested()) {
+        StopPlayback();
+        return Next::End;
+    }
+    const std::int32_t code = channel_.Load();
+    if (code == kCmdPlayStop) {
+        StopPlayback();
+        return Next::Idle;
+    }
+    if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
+        host_.StepTrack(code == kCmdNextTrack);
+        StopPlayback();
+        return Next::Load;
+    }
+    if (code == kCmdRestart) {
+        StopPlayback();
+        return Next::Setup;
+    }
+    std::uint32_t played = 0;
+    if (DeviceOpen && device_.GetPosition(played) && played % 100 == 0) ReportPosition(played);
+    return std::nullopt;
+}
+
+void PlayThread::ReportPosition(std::uint32_t playedBytes) {
+    const PositionReport r = MapDevicePosition(playedBytes, Params.ExpansionFactor, StartOffset,
+                                               DataBytes, InFormat.nAvgBytesPerSec, BarMax);
+    host_.SetSeekBarPosition(r.barPosition);
+    host_.ShowTime(r.seconds);
+}
+
+void PlayThread::SwitchBuffers() {
+    if (OutBuffer == OutBuffer2.get()) {
+        OutBuffer = OutBuffer1.get();
+        CurrentHeader = &Header1;
+    } else {
+        OutBuffer = OutBuffer2.get();
+        CurrentHeader = &Header2;
+    }
+}
+
+// Reads the block, its two following frames and the stereo look-ahead.
+// Only whole frames inside the data chunk are read; whatever lies beyond the
+// data (or beyond a file that shrank since) reads as silence.
+bool PlayThread::ReadBlock(std::int32_t blockBytes) {
+    const std::int64_t span = BlockInputSpan(InFormat, Params, blockBytes);
+    std::uint8_t* dst = InBuffer.get();
+    std::memset(dst, IsInput8Bit(InFormat) ? 128 : 0, static_cast<std::size_t>(span));
+    const std::int64_t dataEnd = static_cast<std::int64_t>(DataStart) + DataBytes;
+    const std::int64_t from = ReadPosition;
+    const std::int64_t to = from + span < dataEnd ? from + span : dataEnd;
+    if (to <= from) return true;
+    return InputFile.ReadAt(from, dst, static_cast<std::size_t>(to - from)) >= 0;
+}
+
+void PlayThread::ProduceBlock(std::int32_t blockBytes) {
+    if (PlainCopy)
+        std::memcpy(OutBuffer, InBuffer.get(), static_cast<std::size_t>(blockBytes));
+    else
+        ConvertBlock(InFormat, OutFormat, Params, InBuffer.get(), blockBytes, OutBuffer);
+}
+
+// Appends a block and makes the header describe the file as it now stands,
+// so a save cut short by a crash still leaves a valid file.
+bool PlayThread::AppendToOutput(std::int32_t bytes) {
+    const std::int64_t length = OutputFile.Size();
+    if (length < 0 || length + bytes > kMaxOutputLength) {
+        OutputFailed = true;
+        return false;
+    }
+    OutputHeader current = Header;
+    current.Finish(static_cast<std::uint64_t>(length + bytes), OutFormat);
+    const bool ok = OutputFile.Write(OutBuffer, static_cast<std::size_t>(bytes)) &&
+                    OutputFile.Seek(0) &&
+                    OutputFile.Write(current.bytes.data(), OutputHeader::kSize) &&
+                    OutputFile.Seek(length + bytes) && OutputFile.Flush();
+    if (!ok) OutputFailed = true;
+    return ok;
+}
+
+void PlayThread::FinishOutput() {
+    if (!HeaderWritten) {
+        // Nothing was ever written (the quality question was answered No, or
+        // the run failed before it began): leave no empty file behind.
+        OutputFile.Close();
+        RemoveFile(OutputName);
+        return;
+    }
+    // What could be written is described by a correct header, even after a
+    // failed write; a failure here is reported unless one already was.
+    const std::int64_t length = OutputFile.Size();
+    bool ok = length >= 0;
+    std::int64_t whole = length;
+    if (ok) {
+        // A write cut short mid-frame leaves no partial frame in the header.
+        const std::int64_t data = length - static_cast<std::int64_t>(OutputHeader::kSize);
+        if (data > 0 && OutFormat.nBlockAlign) whole = length - data % OutFormat.nBlockAlign;
+        Header.Finish(static_cast<std::uint64_t>(whole), OutFormat);
+        ok = OutputFile.Seek(0) && OutputFile.Write(Header.bytes.data(), OutputHeader::kSize);
+    }
+    ok = OutputFile.Close() && ok;
+    if (!ok && !OutputFailed) host_.ShowError(kTextCannotWriteWave);
+}
+
+void PlayThread::StopPlayback() {
+    if (DeviceOpen) {
+        device_.Reset();
+        if (Header1.prepared) device_.Unprepare(Header1);
+        if (Header2.prepared) device_.Unprepare(Header2);
+        device_.Close();
+        DeviceOpen = false;
+        Header1.prepared = Header2.prepared = false;
+    }
+    if (InputFile.IsOpen()) InputFile.Close();
+    if (OutputFile.IsOpen()) {
+        FinishOutput();
+        host_.SetWritingLabelVisible(false);
+    }
+    silentSave_.store(false);
+    host_.SetPlaying(false);
+}
+
+}  // namespace sonivel

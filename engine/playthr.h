@@ -1,0 +1,136 @@
+// The render thread: reads the current file block by block, converts each
+// second, plays it through the sound device in two alternating buffers and,
+// when saving, appends it to the output file.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "clock.h"
+#include "command.h"
+#include "convert.h"
+#include "device.h"
+#include "fileio.h"
+#include "host.h"
+#include "wavefmt.h"
+
+namespace sonivel {
+
+struct PlayThreadOptions {
+    // Pause between two polls of a run; short enough that the position, which
+    // is reported only on multiples of 100 bytes, is caught several times a
+    // second at the smallest output rate.
+    std::uint32_t pollIntervalMs = 2;
+    // Longest idle sleep between two looks at the command code (a command
+    // wakes the thread earlier).
+    std::uint32_t idleWaitMs = 250;
+    // A queued block that is not done this long after it should have been
+    // means the device stopped playing: the run ends.
+    std::uint32_t deviceTimeoutMs = 4000;
+    // Allocates one sample buffer; tests make it fail.
+    std::function<std::unique_ptr<std::uint8_t[]>(std::size_t)> allocate;
+};
+
+class PlayThread {
+public:
+    enum class Startup { Pending, Ready, Failed };
+
+    PlayThread(Host& host, SoundDevice& device, Clock& clock, CommandChannel& channel,
+               PlayThreadOptions options = {});
+    ~PlayThread();
+    PlayThread(const PlayThread&) = delete;
+    PlayThread& operator=(const PlayThread&) = delete;
+
+    // Runs Run on a thread of its own.
+    void Start();
+    // The thread body; returns when a stop was requested (or at start-up when
+    // the buffers cannot be had). Tests call it directly.
+    void Run();
+    // Waits for the thread started by Start to end.
+    void Join();
+
+    Startup StartupState() const { return startup_.load(); }
+    bool Ended() const { return ended_.load(); }
+    // True while a save run that does not play is under way.
+    bool SilentSaveRunning() const { return silentSave_.load(); }
+    // The held file's data size and byte rate, read by the seek-bar handler
+    // on the windows' thread.
+    std::uint32_t HeldDataBytes() const { return heldDataBytes_.load(); }
+    std::uint32_t HeldByteRate() const { return heldByteRate_.load(); }
+
+private:
+    enum class Next { Idle, Load, Setup, End };
+
+    bool AllocateBuffers();
+    void DeviceCheck();
+    Next IdleStep();
+    Next LoadStep();
+    Next RunStep();
+    std::optional<Next> Poll();
+    template <class Condition>
+    std::optional<Next> WaitUntil(Condition done);
+    std::optional<Next> WaitForDone(const WaveHeader& header);
+    Next Fail(int textId);
+    void SwitchBuffers();
+    bool ReadBlock(std::int32_t blockBytes);
+    void ProduceBlock(std::int32_t blockBytes);
+    bool AppendToOutput(std::int32_t bytes);
+    void ReportPosition(std::uint32_t playedBytes);
+    void FinishOutput();
+    void StopPlayback();
+
+    Host& host_;
+    SoundDevice& device_;
+    Clock& clock_;
+    CommandChannel& channel_;
+    PlayThreadOptions options_;
+    std::thread thread_;
+
+    std::atomic<Startup> startup_{Startup::Pending};
+    std::atomic<bool> ended_{false};
+    std::atomic<bool> silentSave_{false};
+    std::atomic<std::uint32_t> heldDataBytes_{0};
+    std::atomic<std::uint32_t> heldByteRate_{0};
+
+    // Owned by the render thread alone from here on.
+    std::unique_ptr<std::uint8_t[]> InBuffer;
+    std::unique_ptr<std::uint8_t[]> OutBuffer1;
+    std::unique_ptr<std::uint8_t[]> OutBuffer2;
+    std::uint8_t* OutBuffer = nullptr;
+    WaveHeader Header1;
+    WaveHeader Header2;
+    WaveHeader* CurrentHeader = nullptr;
+    bool DeviceOpen = false;
+
+    WAVEFORMATEX OutFormat;
+    BlockParams Params;
+    bool PlainCopy = false;
+    bool Playing = false;
+    std::int32_t StartOffset = 0;
+    std::int32_t DataBytes = 0;
+    std::int32_t Remaining = 0;
+    int BarMax = 1000;
+
+    File InputFile;
+    std::int64_t ReadPosition = 0;  // file offset of the next block
+    File OutputFile;
+    std::string OutputName;
+    bool HeaderWritten = false;
+    bool OutputFailed = false;
+    OutputHeader Header;
+
+    std::uint32_t LastWrite = 0;
+    bool FirstBlock = true;
+
+    std::string CurrentFile;
+    WAVEFORMAT InFormat;
+    MMCKINFO DataChunk;
+    std::int32_t DataStart = 0;
+};
+
+}  // namespace sonivel

@@ -1,0 +1,158 @@
+#include "sdl_device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace sonivel {
+namespace {
+
+std::int64_t NowNanos() {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SDLCALL FillCallback(void* self, Uint8* stream, int length) {
+    static_cast<SdlDevice*>(self)->Fill(stream, length);
+}
+
+}  // namespace
+
+SdlDevice::SdlDevice() = default;
+
+SdlDevice::~SdlDevice() {
+    Close();
+    if (initialised_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SdlDevice::InitAudio() {
+    if (!initialised_) initialised_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return initialised_;
+}
+
+bool SdlDevice::GetCaps(WaveOutCaps& caps) {
+    if (!InitAudio()) return false;
+    // SDL converts whatever it is given to what the hardware takes, so every
+    // format of the program can be played once a driver runs.
+    caps.wChannels = 2;
+    caps.dwFormats = WAVE_FORMAT_ALL;
+    return true;
+}
+
+bool SdlDevice::Open(const WAVEFORMATEX& format) {
+    if (deviceId_ != 0 || !InitAudio()) return false;
+    if (format.wFormatTag != WAVE_FORMAT_PCM || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) ||
+        (format.nChannels != 1 && format.nChannels != 2) || format.nSamplesPerSec == 0)
+        return false;
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(format.nSamplesPerSec);
+    want.format = format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    want.channels = static_cast<Uint8>(format.nChannels);
+    // About 23 ms per callback: small enough for an accurate position.
+    want.samples = format.nSamplesPerSec > 22050 ? 1024 : 512;
+    want.callback = FillCallback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    {
+        std::lock_guard lock(mutex_);
+        format_ = format;
+        silence_ = format.wBitsPerSample == 8 ? 128 : 0;
+        bufferBytes_ = static_cast<std::uint32_t>(want.samples) * format.nBlockAlign;
+        queue_.clear();
+        pending_.clear();
+        consumed_ = queuedTotal_ = lastFillConsumed_ = 0;
+        filledOnce_ = false;
+        lastReported_ = 0;
+    }
+    deviceId_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (deviceId_ == 0) return false;
+    SDL_PauseAudioDevice(deviceId_, 0);
+    return true;
+}
+
+bool SdlDevice::Prepare(WaveHeader& header) { return deviceId_ != 0 && header.data != nullptr; }
+
+bool SdlDevice::Unprepare(WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    pending_.erase(&header);
+    return true;
+}
+
+bool SdlDevice::Write(WaveHeader& header) {
+    if (deviceId_ == 0) return false;
+    std::lock_guard lock(mutex_);
+    queue_.push_back(Queued{&header, header.data, header.length, 0});
+    pending_[&header] = true;
+    queuedTotal_ += header.length;
+    return true;
+}
+
+bool SdlDevice::IsDone(const WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    const auto it = pending_.find(&header);
+    return it == pending_.end() || !it->second;
+}
+
+void SdlDevice::Fill(std::uint8_t* stream, int length) {
+    std::lock_guard lock(mutex_);
+    lastFillConsumed_ = consumed_;
+    lastFillNanos_ = NowNanos();
+    filledOnce_ = true;
+    auto left = static_cast<std::uint32_t>(length);
+    while (left > 0 && !queue_.empty()) {
+        Queued& q = queue_.front();
+        const std::uint32_t n = std::min(left, q.length - q.consumed);
+        std::memcpy(stream, q.data + q.consumed, n);
+        stream += n;
+        left -= n;
+        q.consumed += n;
+        consumed_ += n;
+        if (q.consumed == q.length) {
+            pending_[q.header] = false;
+            queue_.pop_front();
+        }
+    }
+    if (left > 0) std::memset(stream, silence_, left);
+}
+
+bool SdlDevice::GetPosition(std::uint32_t& bytes) {
+    if (deviceId_ == 0) return false;
+    std::lock_guard lock(mutex_);
+    std::uint64_t position = 0;
+    if (filledOnce_) {
+        // What the last callback took starts playing after the buffer already
+        // in the device; between callbacks the position moves with the clock.
+        const std::uint64_t base = lastFillConsumed_ > bufferBytes_ ? lastFillConsumed_ - bufferBytes_ : 0;
+        const auto elapsed = static_cast<std::uint64_t>(std::max<std::int64_t>(0, NowNanos() - lastFillNanos_));
+        position = base + elapsed * format_.nAvgBytesPerSec / 1000000000ull;
+        position = std::min(position, consumed_);
+    }
+    position -= position % (format_.nBlockAlign ? format_.nBlockAlign : 1);
+    const auto reported = static_cast<std::uint32_t>(position);
+    lastReported_ = std::max(lastReported_, reported);
+    bytes = lastReported_;
+    return true;
+}
+
+bool SdlDevice::Reset() {
+    if (deviceId_ == 0) return false;
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+    for (auto& entry : pending_) entry.second = false;
+    return true;
+}
+
+bool SdlDevice::Close() {
+    if (deviceId_ == 0) return false;
+    // Not under our lock: closing waits for a running callback, which takes it.
+    SDL_CloseAudioDevice(deviceId_);
+    deviceId_ = 0;
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+    pending_.clear();
+    return true;
+}
+
+}  // namespace sonivel

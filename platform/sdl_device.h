@@ -1,0 +1,62 @@
+// The sound device on SDL2's audio subsystem (PipeWire, PulseAudio, ALSA on
+// Linux; WASAPI on Windows). SDL_AUDIODRIVER=dummy plays silently in real
+// time; SDL_AUDIODRIVER=disk writes exactly what was played to a file.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
+
+#include "device.h"
+
+namespace sonivel {
+
+class SdlDevice final : public SoundDevice {
+public:
+    SdlDevice();
+    ~SdlDevice() override;
+    SdlDevice(const SdlDevice&) = delete;
+    SdlDevice& operator=(const SdlDevice&) = delete;
+
+    bool GetCaps(WaveOutCaps& caps) override;
+    bool Open(const WAVEFORMATEX& format) override;
+    bool Prepare(WaveHeader& header) override;
+    bool Unprepare(WaveHeader& header) override;
+    bool Write(WaveHeader& header) override;
+    bool IsDone(const WaveHeader& header) override;
+    bool GetPosition(std::uint32_t& bytes) override;
+    bool Reset() override;
+    bool Close() override;
+
+    // Called on SDL's audio thread.
+    void Fill(std::uint8_t* stream, int length);
+
+private:
+    bool InitAudio();
+
+    struct Queued {
+        const WaveHeader* header;
+        const std::uint8_t* data;
+        std::uint32_t length;
+        std::uint32_t consumed;
+    };
+
+    bool initialised_ = false;
+    std::uint32_t deviceId_ = 0;
+    WAVEFORMATEX format_{};
+    std::uint8_t silence_ = 0;
+    std::uint32_t bufferBytes_ = 0;
+
+    std::mutex mutex_;  // guards everything below, shared with Fill
+    std::deque<Queued> queue_;
+    std::unordered_map<const WaveHeader*, bool> pending_;  // queued and not yet played out
+    std::uint64_t consumed_ = 0;      // bytes handed to SDL from our queue
+    std::uint64_t queuedTotal_ = 0;   // bytes ever queued since open
+    std::uint64_t lastFillConsumed_ = 0;
+    std::int64_t lastFillNanos_ = 0;
+    bool filledOnce_ = false;
+    std::uint32_t lastReported_ = 0;
+};
+
+}  // namespace sonivel

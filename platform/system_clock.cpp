@@ -1,0 +1,22 @@
+#include "system_clock.h"
+
+#include <chrono>
+#include <thread>
+
+#include "command.h"
+
+namespace sonivel {
+
+std::uint32_t SystemClock::TickCount() {
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SystemClock::Sleep(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void SystemClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
+    channel.WaitForCommand(maxMs);
+}
+
+}  // namespace sonivel

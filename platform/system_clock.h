@@ -1,0 +1,15 @@
+// The real clock: a monotonic millisecond count and real sleeps.
+#pragma once
+
+#include "clock.h"
+
+namespace sonivel {
+
+class SystemClock final : public Clock {
+public:
+    std::uint32_t TickCount() override;
+    void Sleep(std::uint32_t ms) override;
+    void WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) override;
+};
+
+}  // namespace sonivel
