@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <algorithm>
+#include <cstring>
+
+#include "playthr.h"
+#include "support/engine_fakes.h"
+#include "support/wave_builder.h"
+#include "texts.h"
+#include "waveread.h"
+
+namespace sonivel {
+namespace {
+
+using test::Bytes;
+using test::Format;
+
+int OpenDescriptors() {
+    int count = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++count;
+        closedir(d);
+    }
+    return count;
+}
+
+// A render thread on virtual time. The test queues what happens when the
+// thread goes idle (WhenIdle) or at a virtual time (At), then calls Run on
+// its own thread; Run returns once nothing is left to do.
+struct Rig {
+    test::FakeClock clock;
+    test::FakeDevice device{clock};
+    test::TestHost host;
+    CommandChannel channel;
+    test::TempDir dir;
+    PlayThreadOptions options;
+
+    std::string Wave(const std::string& name, const Format& f, const Bytes& samples) {
+        return dir.Write(name, test::MakeWave(f, samples));
+    }
+    // Queues a command for the next time the thread is idle.
+    void Command(std::int32_t code) {
+        clock.WhenIdle([this, code] { channel.Store(code); });
+    }
+    // Files grow no larger than 200,000 bytes: a disk that fills up.
+    bool limitFileSize = false;
+
+    void Run() {
+        PlayThread thread(host, device, clock, channel, options);
+        struct rlimit saved {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, SIG_IGN);
+        thread.Run();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        heldDataBytes = thread.HeldDataBytes();
+        EXPECT_TRUE(thread.Ended());
+        EXPECT_FALSE(device.isOpen) << "the device was left open";
+    }
+    std::uint32_t heldDataBytes = 0;
+};
+
+Format CdFormat() { return {1, 2, 44100, 16}; }
+
+TEST(PlayThread, StartupDeviceCheck) {
+    struct Case {
+        bool ok;
+        std::uint16_t channels;
+        std::uint32_t formats;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {true, 2, WAVE_FORMAT_ALL, {}},
+        {false, 2, WAVE_FORMAT_ALL, {"Error 38"}},
+        {true, 1, WAVE_FORMAT_ALL, {"Limits mono"}},
+        {true, 2, WAVE_FORMAT_ALL & ~(WAVE_FORMAT_4M16 | WAVE_FORMAT_2M16), {"Limits 8bit"}},
+        {true, 2, WAVE_FORMAT_ALL & ~WAVE_FORMAT_4M16, {}},
+        {true, 2, WAVE_FORMAT_ALL & ~WAVE_FORMAT_4M08, {"Limits 22050"}},
+        {true, 2, WAVE_FORMAT_ALL & ~WAVE_FORMAT_2M08, {"Error 37"}},
+        {true, 1, WAVE_FORMAT_1M08, {"Limits mono 8bit 22050", "Error 37"}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.device.capsOk = c.ok;
+        rig.device.caps = WaveOutCaps{c.channels, c.formats};
+        rig.Run();
+        EXPECT_EQ(rig.host.events, c.expected) << c.channels << " " << c.formats;
+    }
+}
+
+TEST(PlayThread, BuffersThatCannotBeHadEndTheProgram) {
+    Rig rig;
+    int calls = 0;
+    rig.options.allocate = [&calls](std::size_t n) {
+        return ++calls == 2 ? nullptr : std::unique_ptr<std::uint8_t[]>(new std::uint8_t[n]);
+    };
+    PlayThread thread(rig.host, rig.device, rig.clock, rig.channel, rig.options);
+    rig.channel.Store(kCmdPlayStop);
+    thread.Run();
+    EXPECT_EQ(thread.StartupState(), PlayThread::Startup::Failed);
+    EXPECT_EQ(rig.host.events, (std::vector<std::string>{"Error 39", "Quit"}));
+    EXPECT_EQ(rig.clock.idleWaits, 0);
+}
+
+TEST(PlayThread, PlaysInPacedBlocksAndNeverTouchesAPlayingBuffer) {
+    Rig rig;
+    const Format f = CdFormat();
+    const Bytes samples = test::NoiseSamples(f, 44100 * 3);
+    rig.host.currentFile = rig.Wave("cd.wav", f, samples);
+    rig.Command(kCmdPlayStop);
+    const std::uint32_t t0 = rig.clock.now;
+    rig.Run();
+
+    ASSERT_EQ(rig.device.queued.size(), 3u);
+    const auto& q = rig.device.queued;
+    // The first block at once (the run starts after one idle step of 10 ms);
+    // the second 850 ms after the first started; the last, shorter block at
+    // once after the second block's 300 ms window.
+    EXPECT_EQ(q[0].time, t0 + 10);
+    EXPECT_EQ(q[1].time - q[0].time, 850u);
+    EXPECT_GE(q[2].time - static_cast<std::uint32_t>(q[0].end), 300u);
+    EXPECT_LE(q[2].time - static_cast<std::uint32_t>(q[0].end), 304u);
+    // Each block queued well before the one ahead of it ran out.
+    EXPECT_LT(q[1].time, q[0].end);
+    EXPECT_LT(q[2].time, q[1].end);
+    EXPECT_EQ(rig.device.overwrittenWhilePlaying, 0);
+
+    // Equal formats: a plain copy, one second a block, nothing dropped but
+    // the frame held back at the very end.
+    const Bytes played = rig.device.AllQueuedBytes();
+    ASSERT_EQ(played.size(), samples.size() - 4);
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), samples.begin()));
+    EXPECT_EQ(q[0].bytes.size(), 176400u);
+
+    EXPECT_EQ(rig.host.events.front(), "Stop");
+    EXPECT_TRUE(rig.host.Saw("TimeLabels"));
+    EXPECT_TRUE(rig.host.Saw("Bar0"));
+    EXPECT_EQ(rig.host.events.back(), "Advance");
+    EXPECT_GT(rig.host.positionReports, 5);
+    EXPECT_EQ(rig.host.lastTimes.back().substr(0, 7), "0:00:02");
+    EXPECT_EQ(rig.device.calls.back(), "Close");
+}
+
+TEST(PlayThread, RaisedRatesTileBlocksOneFrameApart) {
+    // 11025 Hz mono 8-bit quadrupled to 44100 Hz mono 8-bit: each full block
+    // is one second of output and three frames more, and the next block
+    // starts with the frame the last one interpolated towards.
+    Rig rig;
+    const Format f{1, 1, 11025, 8};
+    const Bytes samples = test::NoiseSamples(f, 11025 * 2 + 500);
+    rig.host.currentFile = rig.Wave("old.wav", f, samples);
+    rig.host.choice = OutputChoice{true, false, false, false};
+    rig.Command(kCmdPlayStop);
+    rig.Run();
+    const auto& q = rig.device.queued;
+    ASSERT_EQ(q.size(), 3u);
+    EXPECT_EQ(q[0].bytes.size(), 44100u + 3);
+    EXPECT_EQ(q[1].bytes.size(), 44100u + 3);
+    // Input frame 11026 (the second block's first) is at output frame 0 of
+    // block 2; frame 11025 at output frame 44100 of block 1.
+    EXPECT_EQ(q[1].bytes[0], samples[11026]);
+    EXPECT_EQ(q[0].bytes[44100 - 4], samples[11024]);
+    // Remaining after two blocks: 22550 - 2 - 2 * 11026 = 496 frames.
+    EXPECT_EQ(q[2].bytes.size(), 496u * 4);
+}
+
+TEST(PlayThread, ShortFileIsOneLastBlockQueuedAtOnce) {
+    Rig rig;
+    const Format f{1, 1, 22050, 16};
+    rig.host.currentFile = rig.Wave("short.wav", f, test::NoiseSamples(f, 1000));
+    rig.Command(kCmdPlayStop);
+    rig.Run();
+    ASSERT_EQ(rig.device.queued.size(), 1u);
+    // 22050 Hz mono 16-bit to 44100 Hz stereo 16-bit: 4 output bytes per
+    // input byte, for the 999 frames before the one held back.
+    EXPECT_EQ(rig.device.queued[0].bytes.size(), 999u * 2 * 4);
+}
+
+TEST(PlayThread, StartAtTheEndPlaysNothingAndGoesOn) {
+    Rig rig;
+    const Format f = CdFormat();
+    rig.host.currentFile = rig.Wave("a.wav", f, test::NoiseSamples(f, 100));
+    rig.host.playlist = {rig.host.currentFile};
+    rig.host.seekPosition = 1000;
+    rig.Command(kCmdPlayStop);
+    rig.Run();
+    EXPECT_TRUE(rig.device.queued.empty());
+    EXPECT_TRUE(rig.host.Saw("Advance"));
+}
+
+TEST(PlayThread, AdvancesThroughThePlaylistAndRepeats) {
+    Rig rig;
+    const Format f{1, 1, 11025, 8};
+    const std::string a = rig.Wave("a.wav", f, Bytes(300, 10));
+    const std::string b = rig.Wave("b.wav", f, Bytes(300, 20));
+    rig.host.playlist = {a, b};
+    rig.host.currentFile = a;
+    rig.host.autoRepeat = true;
+    rig.host.choice = OutputChoice{false, false, false, false};
+    rig.Command(kCmdPlayStop);
+    // Stop on the third track start (A again).
+    rig.clock.At(rig.clock.now + 500, [&] { rig.channel.Store(kCmdPlayStop); });
+    rig.Run();
+    ASSERT_GE(rig.device.queued.size(), 3u);
+    EXPECT_EQ(rig.device.queued[0].bytes[0], 10);
+    EXPECT_EQ(rig.device.queued[1].bytes[0], 20);
+    EXPECT_EQ(rig.device.queued[2].bytes[0], 10);
+}
+
+TEST(PlayThread, CommandsInIdle) {
+    Rig rig;
+    const Format f{1, 1, 11025, 8};
+    const std::string a = rig.Wave("a.wav", f, Bytes(300, 1));
+    const std::string b = rig.Wave("b.wav", f, Bytes(300, 2));
+    const std::string c = rig.Wave("c.wav", f, Bytes(300, 3));
+    rig.host.playlist = {a, b, c};
+    rig.host.currentFile = b;
+    rig.Command(kCmdNextTrack);
+    rig.clock.WhenIdle([&] { EXPECT_EQ(rig.host.currentFile, c); rig.channel.Store(kCmdNextTrack); });
+    rig.clock.WhenIdle([&] { EXPECT_EQ(rig.host.currentFile, a); rig.channel.Store(kCmdPreviousTrack); });
+    rig.Run();
+    EXPECT_EQ(rig.host.currentFile, c);
+    EXPECT_TRUE(rig.device.calls.empty() || rig.device.calls == std::vector<std::string>{"GetCaps"});
+    EXPECT_FALSE(rig.host.Saw("Stop"));
+}
+
+TEST(PlayThread, StopRestartAndTrackChangeDuringARun) {
+    Rig rig;
+    const Format f = CdFormat();
+    const Bytes one = test::NoiseSamples(f, 44100 * 4, 1);
+    const Bytes two = test::NoiseSamples(f, 44100 * 4, 2);
+    const std::string a = rig.Wave("a.wav", f, one);
+    const std::string b = rig.Wave("b.wav", f, two);
+    rig.host.playlist = {a, b};
+    rig.host.currentFile = a;
+    const std::uint32_t t = rig.clock.now;
+    rig.Command(kCmdPlayStop);
+    // A restart at 1.5 s from the bar at 500, then Next at 2.5 s, then stop.
+    rig.clock.At(t + 1500, [&] { rig.host.seekPosition = 500; rig.channel.Store(kCmdRestart); });
+    rig.clock.At(t + 2500, [&] { rig.channel.Store(kCmdNextTrack); });
+    rig.clock.At(t + 3000, [&] { rig.channel.Store(kCmdPlayStop); });
+    rig.Run();
+
+    ASSERT_EQ(rig.device.opened.size(), 3u);
+    EXPECT_EQ(rig.device.overwrittenWhilePlaying, 0);
+    // The restarted run began with the block at the bar's position.
+    const auto restarted = std::find_if(rig.device.queued.begin(), rig.device.queued.end(),
+                                        [&](const auto& q) { return q.time >= t + 1500; });
+    ASSERT_NE(restarted, rig.device.queued.end());
+    EXPECT_TRUE(std::equal(restarted->bytes.begin(), restarted->bytes.begin() + 64, one.begin() + one.size() / 2));
+    // After Next, b plays from its start.
+    const auto next = std::find_if(rig.device.queued.begin(), rig.device.queued.end(),
+                                   [&](const auto& q) { return q.time >= t + 2500; });
+    ASSERT_NE(next, rig.device.queued.end());
+    EXPECT_TRUE(std::equal(next->bytes.begin(), next->bytes.begin() + 64, two.begin()));
+    EXPECT_EQ(rig.host.currentFile, b);
+    EXPECT_FALSE(rig.host.Saw("Advance"));
+    EXPECT_EQ(rig.host.events.back(), "Play");
+}
+
+TEST(PlayThread, QualityQuestion) {
+    for (bool yes : {false, true}) {
+        Rig rig;
+        const Format f = CdFormat();
+        rig.host.currentFile = rig.Wave("cd.wav", f, test::NoiseSamples(f, 1000));
+        rig.host.choice = OutputChoice{false, false, false, true};
+        rig.host.answerYes = yes;
+        rig.Command(kCmdPlayStop);
+        rig.Run();
+        EXPECT_EQ(rig.host.questions, 1);
+        if (yes) {
+            EXPECT_EQ(rig.host.choice, (OutputChoice{true, true, true, true}));
+            ASSERT_EQ(rig.device.opened.size(), 1u);
+            EXPECT_EQ(rig.device.opened[0].nSamplesPerSec, 44100u);
+            EXPECT_EQ(rig.device.opened[0].nChannels, 2);
+            EXPECT_EQ(rig.device.opened[0].wBitsPerSample, 16);
+        } else {
+            EXPECT_TRUE(rig.device.opened.empty());
+            EXPECT_FALSE(rig.host.Saw("Raise"));
+            EXPECT_EQ(rig.host.events.back(), "Play");
+        }
+    }
+}
+
+TEST(PlayThread, FailuresEndTheRunCleanly) {
+    struct Case {
+        const char* what;
+        std::function<void(Rig&)> arrange;
+        int text;
+    };
+    const std::vector<Case> cases = {
+        {"open", [](Rig& r) { r.device.openOk = false; }, kTextCannotOpenDevice},
+        {"prepare 1", [](Rig& r) { r.device.failPrepareOn = 1; }, kTextCannotPrepareHeader},
+        {"prepare 2", [](Rig& r) { r.device.failPrepareOn = 2; }, kTextCannotPrepareHeader},
+        {"stall", [](Rig& r) { r.device.stall = true; }, kTextCannotOpenDevice},
+        {"unsupported", [](Rig& r) { r.host.currentFile = r.dir.Write("x.wav", test::MakeWave({1, 1, 48000, 16}, Bytes(10))); }, kTextUnsupportedFormat},
+        {"not wave", [](Rig& r) { r.host.currentFile = r.dir.Write("x.wav", Bytes(100, 'x')); }, kTextNotAWaveFile},
+        {"save target", [](Rig& r) { r.host.saveTarget = r.dir.File("no/such/folder/out.wav"); r.channel.Store(kCmdSave); }, kTextCannotWriteWave},
+        {"full disk", [](Rig& r) { r.host.saveTarget = r.dir.File("out.wav"); r.channel.Store(kCmdSave); r.limitFileSize = true; }, kTextCannotWriteWave},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        const Format f = CdFormat();
+        rig.host.currentFile = rig.Wave("cd.wav", f, test::NoiseSamples(f, 44100 * 3));
+        const int fds = OpenDescriptors();
+        rig.clock.WhenIdle([&] {
+            rig.channel.Store(kCmdPlayStop);
+            c.arrange(rig);
+            if (rig.limitFileSize) {
+                struct rlimit limit {};
+                getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = 200000;
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
+        // The next command after the failure plays normally.
+        rig.clock.WhenIdle([&] {
+            struct rlimit limit {};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = limit.rlim_max;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            rig.device.Heal();
+            rig.host.currentFile = rig.Wave("ok.wav", f, test::NoiseSamples(f, 100));
+            rig.channel.Store(kCmdPlayStop);
+        });
+        rig.Run();
+        EXPECT_EQ(rig.host.errors, std::vector<int>{c.text}) << c.what;
+        EXPECT_EQ(OpenDescriptors(), fds) << c.what << ": a file was left open";
+        EXPECT_EQ(rig.device.queued.size(), 1u) << c.what << ": the next play did not work";
+        EXPECT_EQ(rig.host.events.back(), "Advance") << c.what;
+        if (rig.limitFileSize) {
+            // What fitted on the disk is a valid wave file of whole frames.
+            const WaveReadResult saved = ReadWaveFile(rig.dir.File("out.wav"));
+            ASSERT_TRUE(saved.ok());
+            const Bytes file = test::ReadAll(rig.dir.File("out.wav"));
+            EXPECT_EQ(LoadLE32(&file[40]), saved.info.DataChunk.cksize);
+            EXPECT_EQ(saved.info.DataBytes() % 4, 0);
+            EXPECT_GE(saved.info.DataBytes(), 176400);
+            EXPECT_LE(saved.info.DataBytes(), 200000 - 44);
+        }
+    }
+}
+
+TEST(PlayThread, MissingFileLeavesThePlaylistAndKeepsTheHeldFile) {
+    Rig rig;
+    const Format f{1, 1, 22050, 8};
+    const std::string good = rig.Wave("good.wav", f, Bytes(5000, 7));
+    const std::string gone = rig.dir.File("gone.wav");
+    rig.host.playlist = {gone, good};
+    rig.host.currentFile = good;
+    rig.Command(kCmdPlayStop);
+    rig.clock.WhenIdle([&] { rig.host.currentFile = gone; rig.channel.Store(kCmdPlayStop); });
+    rig.clock.WhenIdle([&] {
+        // The held file is not read again: rewriting it changes nothing.
+        rig.dir.Write("good.wav", test::MakeWave({1, 1, 22050, 8}, Bytes(9000, 9)));
+        rig.host.currentFile = good;
+        rig.channel.Store(kCmdPlayStop);
+    });
+    rig.Run();
+    EXPECT_EQ(rig.host.errors, std::vector<int>{kTextErrorOpeningFile});
+    EXPECT_TRUE(rig.host.Saw("Drop " + gone));
+    EXPECT_EQ(rig.host.playlist, std::vector<std::string>{good});
+    EXPECT_EQ(rig.heldDataBytes, 5000u);
+}
+
+}  // namespace
+}  // namespace sonivel

@@ -1,0 +1,224 @@
+#include "engine_fakes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+#include "position.h"
+
+namespace sonivel::test {
+
+void FakeClock::RunDue() {
+    while (!timed_.empty() && timed_.begin()->first <= now) {
+        auto action = std::move(timed_.begin()->second);
+        timed_.erase(timed_.begin());
+        action();
+    }
+}
+
+void FakeClock::Sleep(std::uint32_t ms) {
+    now += ms;
+    RunDue();
+}
+
+void FakeClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
+    ++idleWaits;
+    if (!idle_.empty()) {
+        now += 10;
+        auto action = std::move(idle_.front());
+        idle_.pop_front();
+        action();
+        return;
+    }
+    if (!timed_.empty()) {
+        // Jump to the next scheduled action, at most maxMs ahead.
+        now = std::min(timed_.begin()->first, now + maxMs);
+        RunDue();
+        return;
+    }
+    channel.RequestStop();
+}
+
+std::vector<std::uint8_t> FakeDevice::AllQueuedBytes() const {
+    std::vector<std::uint8_t> all;
+    for (const Queued& q : queued) all.insert(all.end(), q.bytes.begin(), q.bytes.end());
+    return all;
+}
+
+bool FakeDevice::GetCaps(WaveOutCaps& c) {
+    calls.push_back("GetCaps");
+    c = caps;
+    return capsOk;
+}
+
+bool FakeDevice::Open(const WAVEFORMATEX& format) {
+    calls.push_back("Open");
+    if (!openOk || isOpen) return false;
+    isOpen = true;
+    format_ = format;
+    opened.push_back(format);
+    runStart_ = queued.size();
+    prepares_ = 0;
+    return true;
+}
+
+bool FakeDevice::Prepare(WaveHeader& header) {
+    calls.push_back("Prepare");
+    ++prepares_;
+    return isOpen && header.data && prepares_ != failPrepareOn;
+}
+
+bool FakeDevice::Unprepare(WaveHeader&) {
+    calls.push_back("Unprepare");
+    return isOpen;
+}
+
+bool FakeDevice::Write(WaveHeader& header) {
+    calls.push_back("Write");
+    if (!isOpen) return false;
+    CheckBuffersUntouched();
+    const double rate = format_.nAvgBytesPerSec;
+    double start = clock_.now;
+    if (queued.size() > runStart_) start = std::max(start, queued.back().end);
+    queued.push_back(Queued{clock_.now, start, start + header.length * 1000.0 / rate,
+                            std::vector<std::uint8_t>(header.data, header.data + header.length), &header});
+    return true;
+}
+
+// A buffer the device still plays must not be written into.
+void FakeDevice::CheckBuffersUntouched() {
+    for (std::size_t i = runStart_; i < queued.size(); ++i) {
+        const Queued& q = queued[i];
+        if (q.header == nullptr || q.end <= clock_.now) continue;
+        if (std::memcmp(q.header->data, q.bytes.data(), q.bytes.size()) != 0) ++overwrittenWhilePlaying;
+    }
+}
+
+bool FakeDevice::IsDone(const WaveHeader& header) {
+    CheckBuffersUntouched();
+    if (stall) return false;
+    for (std::size_t i = queued.size(); i-- > runStart_;)
+        if (queued[i].header == &header) return queued[i].end <= clock_.now;
+    return true;
+}
+
+bool FakeDevice::GetPosition(std::uint32_t& bytes) {
+    if (!isOpen) return false;
+    double played = 0;
+    for (std::size_t i = runStart_; i < queued.size(); ++i) {
+        const Queued& q = queued[i];
+        const double t = std::clamp(static_cast<double>(clock_.now), q.start, stall ? q.start : q.end);
+        played += (t - q.start) * format_.nAvgBytesPerSec / 1000.0;
+    }
+    auto b = static_cast<std::uint32_t>(played);
+    bytes = b - b % format_.nBlockAlign;
+    return true;
+}
+
+bool FakeDevice::Reset() {
+    calls.push_back("Reset");
+    // Whatever was still queued stops now.
+    for (std::size_t i = runStart_; i < queued.size(); ++i) {
+        queued[i].end = std::min(queued[i].end, static_cast<double>(clock_.now));
+        queued[i].header = nullptr;
+    }
+    return isOpen;
+}
+
+bool FakeDevice::Close() {
+    calls.push_back("Close");
+    const bool was = isOpen;
+    isOpen = false;
+    for (std::size_t i = runStart_; i < queued.size(); ++i) queued[i].header = nullptr;
+    return was;
+}
+
+bool TestHost::Saw(const std::string& event) const {
+    return std::find(events.begin(), events.end(), event) != events.end();
+}
+
+std::size_t TestHost::Count(const std::string& event) const {
+    return static_cast<std::size_t>(std::count(events.begin(), events.end(), event));
+}
+
+void TestHost::RaiseOutputChoice(const QualityShortfall& s) {
+    events.push_back("Raise");
+    choice = RaiseOutput(choice, s);
+}
+
+void TestHost::ApplyDeviceLimits(const DeviceLimits& limits) {
+    events.push_back(std::string("Limits") + (limits.monoOnly ? " mono" : "") +
+                     (limits.no16Bits ? " 8bit" : "") + (limits.no44100Hz ? " 22050" : ""));
+    if (limits.monoOnly) choice.stereo = false;
+    if (limits.no16Bits) choice.bits16 = false;
+    if (limits.no44100Hz) choice.rate44100 = false;
+}
+
+void TestHost::SetSeekBarPosition(int position) {
+    seekPosition = position;
+    if (position == 0) events.push_back("Bar0");
+}
+
+void TestHost::ShowTime(double seconds) {
+    ++positionReports;
+    lastTimes.push_back(FormatTime(seconds));
+}
+
+void TestHost::SetWritingLabelVisible(bool visible) {
+    events.push_back(visible ? "Writing" : "WritingHidden");
+}
+
+void TestHost::SetPlaying(bool playing) { events.push_back(playing ? "Stop" : "Play"); }
+
+void TestHost::ShowError(int textId) {
+    errors.push_back(textId);
+    events.push_back("Error " + std::to_string(textId));
+}
+
+bool TestHost::AskRaiseQuality() {
+    ++questions;
+    events.push_back("Question");
+    return answerYes;
+}
+
+namespace {
+int Find(const std::vector<std::string>& list, const std::string& name, bool ignoreCase) {
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (ignoreCase ? strcasecmp(list[i].c_str(), name.c_str()) == 0 : list[i] == name)
+            return static_cast<int>(i);
+    return -1;
+}
+}  // namespace
+
+void TestHost::StepTrack(bool next) {
+    events.push_back(next ? "StepNext" : "StepPrevious");
+    if (playlist.empty()) return;
+    const int count = static_cast<int>(playlist.size());
+    const int at = Find(playlist, currentFile, true);
+    int chosen;
+    if (next) chosen = (at < 0 || at == count - 1) ? 0 : at + 1;
+    else chosen = (at <= 0) ? count - 1 : at - 1;
+    currentFile = playlist[static_cast<std::size_t>(chosen)];
+    seekPosition = 0;
+}
+
+bool TestHost::AdvanceAfterTrack() {
+    events.push_back("Advance");
+    const int count = static_cast<int>(playlist.size());
+    const int at = Find(playlist, currentFile, false);
+    int chosen = -1;
+    if (at >= 0 && at == count - 1 && autoRepeat) chosen = 0;
+    else if (at >= 0 && at < count - 1) chosen = at + 1;
+    if (chosen < 0) return false;
+    currentFile = playlist[static_cast<std::size_t>(chosen)];
+    seekPosition = 0;
+    return true;
+}
+
+void TestHost::DropUnopenableFile(const std::string& name) {
+    events.push_back("Drop " + name);
+    const int at = Find(playlist, name, true);
+    if (at >= 0) playlist.erase(playlist.begin() + at);
+}
+
+}  // namespace sonivel::test

@@ -1,0 +1,138 @@
+// Test doubles for the render thread: a virtual clock with scheduled
+// actions, a sound device that plays on that clock and records every call and
+// every queued byte, and a host that records what the thread asked of the
+// windows.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "command.h"
+#include "device.h"
+#include "host.h"
+
+namespace sonivel::test {
+
+class FakeClock final : public Clock {
+public:
+    std::uint32_t now = 1000;
+
+    // Runs `action` once the virtual time reaches `time`.
+    void At(std::uint32_t time, std::function<void()> action) { timed_.emplace(time, std::move(action)); }
+    // Runs the actions one by one, each when the thread next goes idle. When
+    // none is left, the next idle wait requests the stop that ends the test.
+    void WhenIdle(std::function<void()> action) { idle_.push_back(std::move(action)); }
+
+    std::uint32_t TickCount() override { return now; }
+    void Sleep(std::uint32_t ms) override;
+    void WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) override;
+
+    int idleWaits = 0;
+
+private:
+    void RunDue();
+    std::multimap<std::uint32_t, std::function<void()>> timed_;
+    std::deque<std::function<void()>> idle_;
+};
+
+class FakeDevice final : public SoundDevice {
+public:
+    explicit FakeDevice(FakeClock& clock) : clock_(clock) {}
+
+    struct Queued {
+        std::uint32_t time;  // when it was queued
+        double start, end;   // when it plays, in virtual milliseconds
+        std::vector<std::uint8_t> bytes;
+        const WaveHeader* header;
+    };
+
+    // Failure injection.
+    bool capsOk = true;
+    WaveOutCaps caps;
+    bool openOk = true;
+    int failPrepareOn = 0;  // 1 or 2: that preparation fails
+    bool stall = false;     // queued headers never finish
+
+    std::vector<std::string> calls;
+    std::vector<Queued> queued;   // every header queued, across runs
+    std::vector<WAVEFORMATEX> opened;
+    bool isOpen = false;
+    int overwrittenWhilePlaying = 0;
+
+    // Clears the injected failures and what was recorded; only while closed.
+    void Heal() {
+        openOk = true;
+        failPrepareOn = 0;
+        stall = false;
+        queued.clear();
+        calls.clear();
+        runStart_ = 0;
+    }
+    // Every byte queued since the test began, in order.
+    std::vector<std::uint8_t> AllQueuedBytes() const;
+
+    bool GetCaps(WaveOutCaps& c) override;
+    bool Open(const WAVEFORMATEX& format) override;
+    bool Prepare(WaveHeader& header) override;
+    bool Unprepare(WaveHeader& header) override;
+    bool Write(WaveHeader& header) override;
+    bool IsDone(const WaveHeader& header) override;
+    bool GetPosition(std::uint32_t& bytes) override;
+    bool Reset() override;
+    bool Close() override;
+
+private:
+    void CheckBuffersUntouched();
+    FakeClock& clock_;
+    WAVEFORMATEX format_{};
+    std::size_t runStart_ = 0;  // index into queued of this opening's first header
+    int prepares_ = 0;
+};
+
+class TestHost final : public Host {
+public:
+    std::string currentFile;
+    std::string saveTarget;
+    OutputChoice choice;
+    bool playOnSave = false;
+    int seekPosition = 0;
+    bool answerYes = true;
+    std::vector<std::string> playlist;
+    bool autoRepeat = false;
+
+    std::vector<std::string> events;  // every call that changes something
+    std::vector<int> errors;
+    int questions = 0;
+    int positionReports = 0;
+    std::vector<std::string> lastTimes;
+
+    bool Saw(const std::string& event) const;
+    std::size_t Count(const std::string& event) const;
+
+    std::string CurrentFileName() override { return currentFile; }
+    std::string SaveTargetName() override { return saveTarget; }
+    OutputChoice ReadOutputChoice() override { return choice; }
+    bool PlayOnSaveChecked() override { return playOnSave; }
+    void RaiseOutputChoice(const QualityShortfall& s) override;
+    void ApplyDeviceLimits(const DeviceLimits& limits) override;
+    int SeekBarPosition() override { return seekPosition; }
+    int SeekBarMax() override { return 1000; }
+    void SetSeekBarPosition(int position) override;
+    void ShowTime(double seconds) override;
+    void ShowTimeLabels() override { events.push_back("TimeLabels"); }
+    void SetWritingLabelVisible(bool visible) override;
+    void SetPlaying(bool playing) override;
+    void ShowError(int textId) override;
+    bool AskRaiseQuality() override;
+    void StepTrack(bool next) override;
+    bool AdvanceAfterTrack() override;
+    void DropUnopenableFile(const std::string& name) override;
+    void QuitProgram() override { events.push_back("Quit"); }
+};
+
+}  // namespace sonivel::test
