@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "playthr.h"
 #include "support/engine_fakes.h"
@@ -364,6 +365,202 @@ TEST(PlayThread, MissingFileLeavesThePlaylistAndKeepsTheHeldFile) {
     EXPECT_TRUE(rig.host.Saw("Drop " + gone));
     EXPECT_EQ(rig.host.playlist, std::vector<std::string>{good});
     EXPECT_EQ(rig.heldDataBytes, 5000u);
+}
+
+}  // namespace
+}  // namespace sonivel
+
+namespace sonivel {
+namespace {
+
+struct SaveRig : Rig {
+    std::string out;
+    SaveRig() { out = dir.File("out.wav"); host.saveTarget = out; }
+    void Save() { Command(kCmdSave); }
+    Bytes Output() const { return test::ReadAll(out); }
+};
+
+// Checks the header of a finished file against its real length.
+void ExpectConsistentHeader(const Bytes& file) {
+    ASSERT_GE(file.size(), 44u);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+    EXPECT_EQ(LoadLE32(&file[4]), file.size() - 8);
+    EXPECT_EQ(LoadLE32(&file[40]), file.size() - 44);
+    EXPECT_EQ(LoadLE32(&file[4]), LoadLE32(&file[40]) + 36);
+}
+
+TEST(SaveRun, EightBitMonoToCdQualityByteExact) {
+    SaveRig rig;
+    const Format f{1, 1, 22050, 8};
+    const std::size_t n = 22050 * 2 + 1000;
+    const Bytes samples = test::NoiseSamples(f, n);
+    rig.host.currentFile = rig.Wave("in.wav", f, samples);
+    rig.host.choice = OutputChoice{true, true, true, false};
+    rig.Save();
+    rig.Run();
+
+    const Bytes file = rig.Output();
+    ExpectConsistentHeader(file);
+    EXPECT_EQ(LoadLE16(&file[22]), 2);
+    EXPECT_EQ(LoadLE32(&file[24]), 44100u);
+    EXPECT_EQ(LoadLE32(&file[28]), 176400u);
+    EXPECT_EQ(LoadLE16(&file[32]), 4);
+    EXPECT_EQ(LoadLE16(&file[34]), 16);
+    // Two full blocks of one second and one frame, then the rest: of the
+    // n - 2 bytes counted, 2 x 22051 went into the full blocks.
+    const std::size_t rest = n - 2 - 2 * 22051;
+    EXPECT_EQ(file.size(), 44 + 2 * 176404 + rest * 8);
+    const auto sample = [&](std::size_t outFrame, int channel) {
+        const std::size_t at = 44 + outFrame * 4 + static_cast<std::size_t>(channel) * 2;
+        return static_cast<std::int16_t>(LoadLE16(&file[at]));
+    };
+    for (std::size_t j : {0ul, 1ul, 100ul, 22050ul}) {
+        EXPECT_EQ(sample(2 * j, 0), (samples[j] - 128) * 256) << j;
+        EXPECT_EQ(sample(2 * j, 1), (samples[j] - 128) * 256) << j;
+    }
+    // The second block starts with input frame 22051.
+    EXPECT_EQ(sample(176404 / 4, 0), (samples[22051] - 128) * 256);
+    EXPECT_TRUE(rig.device.opened.empty()) << "a silent save plays nothing";
+    EXPECT_FALSE(rig.host.Saw("Advance"));
+    EXPECT_TRUE(rig.host.Saw("Writing"));
+    EXPECT_TRUE(rig.host.Saw("WritingHidden"));
+}
+
+TEST(SaveRun, FromTheMiddleWritesTheSecondHalf) {
+    SaveRig rig;
+    const Format f = CdFormat();
+    const Bytes samples = test::NoiseSamples(f, 44100 * 2 + 3);
+    rig.host.currentFile = rig.Wave("in.wav", f, samples);
+    rig.host.seekPosition = 500;
+    rig.Save();
+    rig.Run();
+    const Bytes file = rig.Output();
+    ExpectConsistentHeader(file);
+    // The offset rounded up to a whole frame; the last frame held back.
+    const std::size_t offset = (samples.size() / 2 + 3) / 4 * 4;
+    const std::size_t expected = samples.size() - offset - 4;
+    ASSERT_EQ(file.size() - 44, expected);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), samples.begin() + static_cast<std::ptrdiff_t>(offset)));
+}
+
+TEST(SaveRun, PlayingSaveWritesWhatItPlaysAndStopsWithAValidFile) {
+    SaveRig rig;
+    const Format f{1, 1, 11025, 16};
+    const Bytes samples = test::NoiseSamples(f, 11025 * 5);
+    rig.host.currentFile = rig.Wave("in.wav", f, samples);
+    rig.host.playOnSave = true;
+    rig.host.playlist = {rig.host.currentFile};
+    rig.host.autoRepeat = true;
+    const std::uint32_t t = rig.clock.now;
+    rig.Save();
+    rig.clock.At(t + 2500, [&] { rig.channel.Store(kCmdPlayStop); });
+    rig.Run();
+    const Bytes file = rig.Output();
+    ExpectConsistentHeader(file);
+    // Each block is written before it is queued: a stop in the wait before
+    // queueing leaves that block in the file only.
+    const Bytes played = rig.device.AllQueuedBytes();
+    ASSERT_GT(played.size(), 0u);
+    ASSERT_LE(played.size(), file.size() - 44);
+    EXPECT_LE(file.size() - 44 - played.size(), 176412u);
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), file.begin() + 44));
+    EXPECT_LT(file.size(), 44 + 5u * 176412);  // stopped early
+    EXPECT_FALSE(rig.host.Saw("Advance"));
+
+    // Played to the end, the file holds exactly what was played.
+    SaveRig whole;
+    whole.host.currentFile = whole.Wave("in.wav", f, samples);
+    whole.host.playOnSave = true;
+    whole.Save();
+    whole.Run();
+    const Bytes all = whole.device.AllQueuedBytes();
+    const Bytes saved = whole.Output();
+    ExpectConsistentHeader(saved);
+    ASSERT_EQ(all.size(), saved.size() - 44);
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), saved.begin() + 44));
+}
+
+TEST(SaveRun, RestartDuringAPlayingSaveFinishesTheFileAndPlaysOn) {
+    SaveRig rig;
+    const Format f = CdFormat();
+    rig.host.currentFile = rig.Wave("in.wav", f, test::NoiseSamples(f, 44100 * 4));
+    rig.host.playOnSave = true;
+    const std::uint32_t t = rig.clock.now;
+    rig.Save();
+    rig.clock.At(t + 1200, [&] { rig.channel.Store(kCmdRestart); });
+    rig.Run();
+    ExpectConsistentHeader(rig.Output());
+    EXPECT_EQ(rig.Output().size(), 44 + 2u * 176400);  // the two blocks queued before the restart
+    EXPECT_EQ(rig.device.opened.size(), 2u);
+    EXPECT_EQ(rig.host.Count("Writing"), 1u);
+    EXPECT_TRUE(rig.host.Saw("Advance")) << "the restarted run was a play run";
+}
+
+TEST(SaveRun, SilentSaveIgnoresRestartAndFinishesOnStopRequest) {
+    SaveRig rig;
+    const Format f{1, 1, 11025, 8};
+    const Bytes samples = test::NoiseSamples(f, 11025 * 6);
+    rig.host.currentFile = rig.Wave("in.wav", f, samples);
+    rig.Save();
+    rig.Run();
+    const std::size_t complete = rig.Output().size();
+
+    // Code 2 posted after the first block changes nothing.
+    SaveRig ignored;
+    ignored.host.currentFile = ignored.Wave("in.wav", f, samples);
+    ignored.host.onBar = [&](int) { ignored.channel.Store(kCmdRestart); };
+    ignored.Save();
+    ignored.Run();
+    EXPECT_EQ(ignored.Output(), rig.Output());
+
+    // A stop request (the program closing) ends a silent save at the next
+    // block, with its file finished.
+    SaveRig closing;
+    closing.host.currentFile = closing.Wave("in.wav", f, samples);
+    int blocks = 0;
+    closing.host.onBar = [&](int) {
+        if (++blocks == 2) closing.channel.RequestStop();
+    };
+    closing.Save();
+    closing.Run();
+    const Bytes file = closing.Output();
+    ExpectConsistentHeader(file);
+    EXPECT_EQ(file.size(), 44 + 2 * 176412u);  // 11025 Hz mono 8-bit as CD audio
+    EXPECT_LT(file.size(), complete);
+}
+
+TEST(SaveRun, NoToTheQuestionLeavesNoFileAndAnEmptyStartLeavesAnEmptyWave) {
+    SaveRig refused;
+    const Format f = CdFormat();
+    refused.host.currentFile = refused.Wave("in.wav", f, test::NoiseSamples(f, 1000));
+    refused.host.choice = OutputChoice{false, true, true, true};
+    refused.host.answerYes = false;
+    refused.Save();
+    refused.Run();
+    EXPECT_FALSE(std::filesystem::exists(refused.out));
+
+    SaveRig atEnd;
+    atEnd.host.currentFile = atEnd.Wave("in.wav", f, test::NoiseSamples(f, 1000));
+    atEnd.host.seekPosition = 1000;
+    atEnd.Save();
+    atEnd.Run();
+    const Bytes file = atEnd.Output();
+    ASSERT_EQ(file.size(), 44u);
+    ExpectConsistentHeader(file);
+    EXPECT_TRUE(ReadWaveFile(atEnd.out).ok());
+}
+
+TEST(SaveRun, NeverOverwritesTheFileItReads) {
+    SaveRig rig;
+    const Format f = CdFormat();
+    const Bytes original = test::MakeWave(f, test::NoiseSamples(f, 1000));
+    rig.host.currentFile = rig.dir.Write("in.wav", original);
+    std::filesystem::create_symlink(rig.host.currentFile, rig.dir.File("alias.wav"));
+    rig.host.saveTarget = rig.dir.File("alias.wav");
+    rig.Save();
+    rig.Run();
+    EXPECT_EQ(rig.host.errors, std::vector<int>{kTextOverwriteOpenFile});
+    EXPECT_EQ(test::ReadAll(rig.host.currentFile), original);
 }
 
 }  // namespace

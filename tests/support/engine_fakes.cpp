@@ -157,6 +157,7 @@ void TestHost::ApplyDeviceLimits(const DeviceLimits& limits) {
 void TestHost::SetSeekBarPosition(int position) {
     seekPosition = position;
     if (position == 0) events.push_back("Bar0");
+    if (onBar) onBar(position);
 }
 
 void TestHost::ShowTime(double seconds) {

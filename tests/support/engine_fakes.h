@@ -105,6 +105,7 @@ public:
     std::vector<std::string> playlist;
     bool autoRepeat = false;
 
+    std::function<void(int)> onBar;   // called for every seek-bar move
     std::vector<std::string> events;  // every call that changes something
     std::vector<int> errors;
     int questions = 0;
