@@ -133,6 +133,11 @@ bool FakeDevice::Close() {
     return was;
 }
 
+void TestHost::Record(const std::string& event) {
+    events.push_back(event);
+    if (onEvent) onEvent(event);
+}
+
 bool TestHost::Saw(const std::string& event) const {
     return std::find(events.begin(), events.end(), event) != events.end();
 }
@@ -142,12 +147,12 @@ std::size_t TestHost::Count(const std::string& event) const {
 }
 
 void TestHost::RaiseOutputChoice(const QualityShortfall& s) {
-    events.push_back("Raise");
+    Record("Raise");
     choice = RaiseOutput(choice, s);
 }
 
 void TestHost::ApplyDeviceLimits(const DeviceLimits& limits) {
-    events.push_back(std::string("Limits") + (limits.monoOnly ? " mono" : "") +
+    Record(std::string("Limits") + (limits.monoOnly ? " mono" : "") +
                      (limits.no16Bits ? " 8bit" : "") + (limits.no44100Hz ? " 22050" : ""));
     if (limits.monoOnly) choice.stereo = false;
     if (limits.no16Bits) choice.bits16 = false;
@@ -156,7 +161,7 @@ void TestHost::ApplyDeviceLimits(const DeviceLimits& limits) {
 
 void TestHost::SetSeekBarPosition(int position) {
     seekPosition = position;
-    if (position == 0) events.push_back("Bar0");
+    if (position == 0) Record("Bar0");
     if (onBar) onBar(position);
 }
 
@@ -166,19 +171,19 @@ void TestHost::ShowTime(double seconds) {
 }
 
 void TestHost::SetWritingLabelVisible(bool visible) {
-    events.push_back(visible ? "Writing" : "WritingHidden");
+    Record(visible ? "Writing" : "WritingHidden");
 }
 
-void TestHost::SetPlaying(bool playing) { events.push_back(playing ? "Stop" : "Play"); }
+void TestHost::SetPlaying(bool playing) { Record(playing ? "Stop" : "Play"); }
 
 void TestHost::ShowError(int textId) {
     errors.push_back(textId);
-    events.push_back("Error " + std::to_string(textId));
+    Record("Error " + std::to_string(textId));
 }
 
 bool TestHost::AskRaiseQuality() {
     ++questions;
-    events.push_back("Question");
+    Record("Question");
     return answerYes;
 }
 
@@ -192,7 +197,7 @@ int Find(const std::vector<std::string>& list, const std::string& name, bool ign
 }  // namespace
 
 void TestHost::StepTrack(bool next) {
-    events.push_back(next ? "StepNext" : "StepPrevious");
+    Record(next ? "StepNext" : "StepPrevious");
     if (playlist.empty()) return;
     const int count = static_cast<int>(playlist.size());
     const int at = Find(playlist, currentFile, true);
@@ -204,7 +209,7 @@ void TestHost::StepTrack(bool next) {
 }
 
 bool TestHost::AdvanceAfterTrack() {
-    events.push_back("Advance");
+    Record("Advance");
     const int count = static_cast<int>(playlist.size());
     const int at = Find(playlist, currentFile, false);
     int chosen = -1;
@@ -217,7 +222,7 @@ bool TestHost::AdvanceAfterTrack() {
 }
 
 void TestHost::DropUnopenableFile(const std::string& name) {
-    events.push_back("Drop " + name);
+    Record("Drop " + name);
     const int at = Find(playlist, name, true);
     if (at >= 0) playlist.erase(playlist.begin() + at);
 }

@@ -106,6 +106,7 @@ public:
     bool autoRepeat = false;
 
     std::function<void(int)> onBar;   // called for every seek-bar move
+    std::function<void(const std::string&)> onEvent;  // called for every event
     std::vector<std::string> events;  // every call that changes something
     std::vector<int> errors;
     int questions = 0;
@@ -125,7 +126,7 @@ public:
     int SeekBarMax() override { return 1000; }
     void SetSeekBarPosition(int position) override;
     void ShowTime(double seconds) override;
-    void ShowTimeLabels() override { events.push_back("TimeLabels"); }
+    void ShowTimeLabels() override { Record("TimeLabels"); }
     void SetWritingLabelVisible(bool visible) override;
     void SetPlaying(bool playing) override;
     void ShowError(int textId) override;
@@ -133,7 +134,10 @@ public:
     void StepTrack(bool next) override;
     bool AdvanceAfterTrack() override;
     void DropUnopenableFile(const std::string& name) override;
-    void QuitProgram() override { events.push_back("Quit"); }
+    void QuitProgram() override { Record("Quit"); }
+
+private:
+    void Record(const std::string& event);
 };
 
 }  // namespace sonivel::test

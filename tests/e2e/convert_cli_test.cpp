@@ -1,0 +1,131 @@
+// sonivel-convert as a person runs it, on files made by sox and espeak-ng.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/wave_builder.h"
+#include "waveread.h"
+
+namespace sonivel {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+Result Shell(const std::string& command) {
+    Result r;
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    while (fgets(buf.data(), buf.size(), p)) r.output += buf.data();
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+Result Convert(const std::string& args) { return Shell(std::string(SONIVEL_CONVERT) + " " + args); }
+
+bool Have(const char* tool) { return Shell(std::string("command -v ") + tool).status == 0; }
+
+class ConvertCli : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::string Path(const std::string& name) { return "'" + dir.File(name) + "'"; }
+};
+
+TEST_F(ConvertCli, EveryAcceptedFormatMadeBySox) {
+    if (!Have("sox")) GTEST_SKIP() << "sox is not installed";
+    for (int rate : {11025, 22050, 44100})
+        for (int bits : {8, 16})
+            for (int channels : {1, 2}) {
+                const std::string name = std::to_string(rate) + "-" + std::to_string(bits) + "-" + std::to_string(channels);
+                const std::string in = dir.File(name + ".wav");
+                ASSERT_EQ(Shell("sox -n -r " + std::to_string(rate) + " -b " + std::to_string(bits) + " -c " +
+                                std::to_string(channels) + " -e " + (bits == 8 ? "unsigned" : "signed") +
+                                " '" + in + "' synth 1.5 sine 440 sine 660").status, 0);
+                const std::string out = dir.File(name + "-out.wav");
+                const Result r = Convert("'" + in + "' '" + out + "'");
+                ASSERT_EQ(r.status, 0) << name << ": " << r.output;
+                const WaveReadResult w = ReadWaveFile(out);
+                ASSERT_TRUE(w.ok()) << name;
+                EXPECT_EQ(w.info.InFormat.nSamplesPerSec, 44100u);
+                EXPECT_EQ(w.info.InFormat.nChannels, 2);
+                EXPECT_EQ(w.info.InFormat.nBlockAlign, 4);
+                // 1.5 s of sound, less at most one held-back frame and one
+                // interpolated frame per block.
+                EXPECT_NEAR(w.info.DataBytes() / 176400.0, 1.5, 0.001) << name;
+                // sox reads it back as the same length.
+                const Result soxi = Shell("soxi -D '" + out + "'");
+                EXPECT_NEAR(std::stod(soxi.output), 1.5, 0.001) << name;
+            }
+}
+
+TEST_F(ConvertCli, SpeechFromEspeakAtEveryOutput) {
+    if (!Have("espeak-ng")) GTEST_SKIP() << "espeak-ng is not installed";
+    const std::string in = dir.File("speech.wav");
+    ASSERT_EQ(Shell("espeak-ng -w '" + in + "' 'Sonivel raises old recordings.'").status, 0);
+    const WaveReadResult src = ReadWaveFile(in);
+    ASSERT_TRUE(src.ok());
+    const double seconds = src.info.DataBytes() / static_cast<double>(src.info.InFormat.nAvgBytesPerSec);
+    for (const char* opts : {"", "--rate 22050", "--mono", "--no-effects", "--rate 22050 --mono"}) {
+        const std::string out = dir.File("speech-out.wav");
+        const Result r = Convert("'" + in + "' '" + out + "' " + opts);
+        ASSERT_EQ(r.status, 0) << opts << ": " << r.output;
+        const WaveReadResult w = ReadWaveFile(out);
+        ASSERT_TRUE(w.ok());
+        EXPECT_NEAR(w.info.DataBytes() / static_cast<double>(w.info.InFormat.nAvgBytesPerSec), seconds, 0.01) << opts;
+    }
+}
+
+TEST_F(ConvertCli, RefusalsAndTheirMessages) {
+    const std::string cd = dir.Write("cd.wav", test::MakeWave({1, 2, 44100, 16}, test::NoiseSamples({1, 2, 44100, 16}, 5000)));
+    const std::string dat = dir.Write("dat.wav", test::MakeWave({1, 2, 48000, 16}, test::Bytes(400)));
+
+    Result r = Convert("'" + dat + "' " + Path("o.wav"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("Only noncompressed wave files with 11025, 22050 or 44100 Hz"), std::string::npos) << r.output;
+    r = Convert("--lang fr '" + dat + "' " + Path("o.wav"));
+    EXPECT_NE(r.output.find("Erreur: Seulement les fichiers non-compressés"), std::string::npos) << r.output;
+
+    r = Convert("'" + cd + "' " + Path("low.wav") + " --rate 22050 --bits 8 --mono");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("The output quality is too low"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("low.wav")));
+    r = Convert("'" + cd + "' " + Path("low.wav") + " --rate 22050 --bits 8 --mono --yes");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadWaveFile(dir.File("low.wav")).info.InFormat.nSamplesPerSec, 44100u);
+
+    r = Convert("'" + cd + "' '" + cd + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("You cannot overwrite the file you opened."), std::string::npos);
+    r = Convert(Path("missing.wav") + " " + Path("o.wav"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("Error opening file"), std::string::npos);
+    r = Convert("'" + cd + "' " + Path("no/such/dir/o.wav"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("Could not write wave file."), std::string::npos);
+
+    for (const char* bad : {"", "a.wav", "--rate 48000 a b", "--bits 24 a b", "--seek 1001 a b", "--frobnicate a b", "a b c"})
+        EXPECT_EQ(Convert(bad).status, 2) << bad;
+    r = Convert("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("--effects"), std::string::npos);
+}
+
+TEST_F(ConvertCli, SeekStartsPartWayIn) {
+    const test::Format f{1, 1, 22050, 8};
+    const std::string in = dir.Write("in.wav", test::MakeWave(f, test::NoiseSamples(f, 22050 * 4)));
+    const Result r = Convert("'" + in + "' " + Path("half.wav") + " --seek 500 --bits 8 --mono --rate 22050");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadWaveFile(dir.File("half.wav")).info.DataBytes(), 22050 * 2 - 2);
+}
+
+}  // namespace
+}  // namespace sonivel

@@ -1,0 +1,62 @@
+// The render thread with the real SDL backend on SDL's disk driver, which
+// writes exactly what was played to a file, in real time (a faster disk
+// driver would leave gaps of silence between the paced blocks).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "playthr.h"
+#include "sdl_device.h"
+#include "support/engine_fakes.h"
+#include "support/wave_builder.h"
+#include "system_clock.h"
+
+namespace sonivel {
+namespace {
+
+using test::Bytes;
+
+TEST(SdlPlayback, PlayWhileSavingPlaysExactlyWhatItSaves) {
+    test::TempDir dir;
+    const std::string capture = dir.File("played.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+
+    const test::Format f{1, 1, 11025, 8};
+    const Bytes samples = test::NoiseSamples(f, 11025 * 2 + 3000);
+    test::TestHost host;
+    host.currentFile = dir.Write("in.wav", test::MakeWave(f, samples));
+    host.saveTarget = dir.File("out.wav");
+    host.playOnSave = true;
+    CommandChannel channel;
+    host.onEvent = [&](const std::string& e) {
+        if (e == "Play") channel.RequestStop();
+    };
+    {
+        SdlDevice device;
+        SystemClock clock;
+        PlayThread thread(host, device, clock, channel);
+        thread.Start();
+        while (thread.StartupState() == PlayThread::Startup::Pending) clock.Sleep(1);
+        ASSERT_EQ(thread.StartupState(), PlayThread::Startup::Ready);
+        channel.Store(kCmdSave);
+        thread.Join();
+    }
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    const Bytes saved = test::ReadAll(host.saveTarget);
+    const Bytes played = test::ReadAll(capture);
+    ASSERT_GT(saved.size(), 44u + 2 * 176400);
+    const Bytes data(saved.begin() + 44, saved.end());
+    // The capture starts with the silence written before the first block.
+    const auto at = std::search(played.begin(), played.end(), data.begin(), data.begin() + 256);
+    ASSERT_NE(at, played.end()) << "the saved sound was not played";
+    ASSERT_GE(static_cast<std::size_t>(played.end() - at), data.size());
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), at));
+    // Only silence before it.
+    EXPECT_TRUE(std::all_of(played.begin(), at, [](std::uint8_t b) { return b == 0; }));
+    EXPECT_GT(host.positionReports, 3) << "the position did not move during playback";
+}
+
+}  // namespace
+}  // namespace sonivel
