@@ -24,7 +24,11 @@ SdlDevice::SdlDevice() = default;
 
 SdlDevice::~SdlDevice() {
     Close();
-    if (initialised_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (initialised_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        // SDL keeps some state until its last subsystem is gone.
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    }
 }
 
 bool SdlDevice::InitAudio() {
