@@ -311,9 +311,11 @@ PlayThread::Next PlayThread::RunStep() {
 
 template <class Condition>
 std::optional<PlayThread::Next> PlayThread::WaitUntil(Condition done) {
+    const std::uint32_t pause =
+        OutFormat.nBlockAlign == 1 ? options_.pollIntervalSingleByteMs : options_.pollIntervalMs;
     while (!done()) {
         if (auto n = Poll()) return n;
-        clock_.Sleep(options_.pollIntervalMs);
+        clock_.Sleep(pause);
     }
     return std::nullopt;
 }

@@ -22,10 +22,14 @@
 namespace sonivel {
 
 struct PlayThreadOptions {
-    // Pause between two polls of a run; short enough that the position, which
-    // is reported only on multiples of 100 bytes, is caught several times a
-    // second at the smallest output rate.
-    std::uint32_t pollIntervalMs = 2;
+    // Pause between two polls of a run. The position is reported only when
+    // the byte count read is a multiple of 100, so the chance a poll reports
+    // grows with the output frame: with 5 ms, 4-byte frames report about 8
+    // times a second and 2-byte frames 4 times; 1-byte frames poll every 3 ms
+    // (about 3 times a second). Each poll costs a wake-up, so shorter pauses
+    // cost CPU for no visible gain.
+    std::uint32_t pollIntervalMs = 5;
+    std::uint32_t pollIntervalSingleByteMs = 3;
     // Longest idle sleep between two looks at the command code (a command
     // wakes the thread earlier).
     std::uint32_t idleWaitMs = 250;

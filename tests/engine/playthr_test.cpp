@@ -123,7 +123,7 @@ TEST(PlayThread, PlaysInPacedBlocksAndNeverTouchesAPlayingBuffer) {
     EXPECT_EQ(q[0].time, t0 + 10);
     EXPECT_EQ(q[1].time - q[0].time, 850u);
     EXPECT_GE(q[2].time - static_cast<std::uint32_t>(q[0].end), 300u);
-    EXPECT_LE(q[2].time - static_cast<std::uint32_t>(q[0].end), 304u);
+    EXPECT_LE(q[2].time - static_cast<std::uint32_t>(q[0].end), 310u);
     // Each block queued well before the one ahead of it ran out.
     EXPECT_LT(q[1].time, q[0].end);
     EXPECT_LT(q[2].time, q[1].end);

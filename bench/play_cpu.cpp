@@ -1,0 +1,74 @@
+// CPU used by the render thread while it plays a file and while it is idle.
+//
+//   SDL_AUDIODRIVER=dummy build/release/bench/play_cpu FILE.wav [IDLE_SECONDS]
+//
+// Plays FILE through the real SDL device on the real clock (the dummy
+// driver consumes sound in real time without a sound card), then stays idle
+// for IDLE_SECONDS (default 5), and prints the process's CPU time over each
+// phase as a share of one core.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "headless_host.h"
+#include "playthr.h"
+#include "sdl_device.h"
+#include "system_clock.h"
+
+namespace {
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double WallSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace sonivel;
+    if (argc < 2) {
+        std::cerr << "usage: play_cpu FILE.wav [IDLE_SECONDS]\n";
+        return 2;
+    }
+    const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 5;
+    HeadlessHost::Settings settings;
+    settings.input = argv[1];
+    std::ostringstream messages;
+    HeadlessHost host(settings, messages);
+    SdlDevice device;
+    SystemClock clock;
+    CommandChannel channel;
+    PlayThread thread(host, device, clock, channel);
+    thread.Start();
+    while (thread.StartupState() == PlayThread::Startup::Pending) clock.Sleep(1);
+
+    const double cpu0 = CpuSeconds(), wall0 = WallSeconds();
+    channel.Store(kCmdPlayStop);
+    host.WaitForRunEnd();
+    const double cpu1 = CpuSeconds(), wall1 = WallSeconds();
+    std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
+    const double cpu2 = CpuSeconds(), wall2 = WallSeconds();
+    channel.RequestStop();
+    thread.Join();
+    if (host.Failed()) {
+        std::cerr << messages.str();
+        return 1;
+    }
+    std::printf("playing: %.2f s wall, %.3f s CPU, %.2f%% of one core\n", wall1 - wall0, cpu1 - cpu0,
+                100 * (cpu1 - cpu0) / (wall1 - wall0));
+    std::printf("idle:    %.2f s wall, %.3f s CPU, %.2f%% of one core\n", wall2 - wall1, cpu2 - cpu1,
+                100 * (cpu2 - cpu1) / (wall2 - wall1));
+    return 0;
+}
