@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Whole-process conversion time of sonivel-convert against sox, ffmpeg and
 # dd writing the same number of output bytes, on 10-minute inputs converted
-# to 44100 Hz 16-bit stereo. Each command runs 3 times; the best is kept.
+# to 44100 Hz 16-bit stereo. Each command runs 5 times; the best is kept.
 # Installs sox and ffmpeg when missing. Prints the times and the ratios.
 #
 #   bash bench/convert_throughput.sh [build/release]
@@ -14,12 +14,14 @@ for tool in sox ffmpeg; do
   command -v $tool >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $tool >/dev/null
 done
 
-work=$(mktemp -d)
+# Outputs go to memory when possible, so disk write-back does not blur the
+# comparison (every tool writes to the same place).
+work=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
 trap 'rm -rf "$work"' EXIT
 
-best() {  # best wall time of 3 runs of "$@", in seconds
+best() {  # best wall time of 5 runs of "$@", in seconds
   local best=999999 t0 t1 t
-  for _ in 1 2 3; do
+  for _ in 1 2 3 4 5; do
     t0=$(date +%s.%N)
     "$@" >/dev/null 2>&1
     t1=$(date +%s.%N)
