@@ -1,0 +1,77 @@
+#include "handoff.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QThread>
+
+#include "registry.h"
+
+namespace sonivel {
+namespace {
+
+QString LockPath() {
+    Registry store;
+    const QString dir = QFileInfo(store.Settings().fileName()).absolutePath();
+    QDir().mkpath(dir);
+    return dir + "/Sonivel.startup.lock";
+}
+
+}  // namespace
+
+bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
+    lock_ = std::make_unique<QLockFile>(LockPath());
+    lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
+    lock_->tryLock(15000);
+    {
+        Registry store;
+        store.WriteString("Open", "");
+        store.WriteInteger("Status", 0);
+        store.Sync();
+    }
+    QThread::msleep(static_cast<unsigned long>(waitMs));
+    Registry store;  // a fresh look at the store
+    const std::optional<int> status = store.ReadInteger("Status");
+    if (status.value_or(0) != 0) {
+        if (!file.isEmpty()) {
+            // Time first, then the process: names sort in the order handed over.
+            const QString stamp = QString("%1-%2")
+                                      .arg(QDateTime::currentMSecsSinceEpoch(), 15, 10, QChar('0'))
+                                      .arg(QCoreApplication::applicationPid());
+            store.WriteString("Open." + stamp, file);
+            store.Sync();
+        }
+        lock_.reset();
+        return true;
+    }
+    return false;
+}
+
+QStringList InstanceHandoff::Heartbeat() {
+    Registry store;
+    QStringList names;
+    // Writing only when needed keeps the timer from rewriting the file ten
+    // times a second.
+    if (store.ReadInteger("Status").value_or(0) != 1) store.WriteInteger("Status", 1);
+    const QString open = store.ReadString("Open");
+    if (!open.isEmpty()) {
+        store.WriteString("Open", "");
+        names << open;
+    }
+    QStringList keys = store.Settings().childKeys().filter(QRegularExpression("^Open\\..+"));
+    keys.sort();
+    for (const QString& key : keys) {
+        const QString name = store.ReadString(key);
+        store.DeleteKey(key);
+        if (!name.isEmpty()) names << name;
+    }
+    store.Sync();
+    // The check of the next starting instance may begin: this one answers now.
+    if (lock_) lock_.reset();
+    return names;
+}
+
+}  // namespace sonivel

@@ -1,0 +1,31 @@
+// The hand-off between instances through the settings values "Status" and
+// "Open": a running instance writes Status = 1 every 100 ms; a starting one
+// writes 0, waits, and reads it back. Two additions make it safe when a
+// file manager starts several instances at once: a lock file serialises the
+// check, and the instance that keeps running holds that lock until its
+// heartbeat runs; and each name handed over gets its own value
+// ("Open.<stamp>") so names handed over together are all delivered.
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace sonivel {
+
+class InstanceHandoff {
+public:
+    // Starting instance. True when another instance answered: `file`, if not
+    // empty, has been handed to it, and this instance should end. False: this
+    // is the running instance now; call Heartbeat from its 100 ms timer.
+    bool HandOff(const QString& file, int waitMs);
+    // Running instance, every 100 ms: keeps Status at 1 and returns the names
+    // handed over since the last call, oldest first.
+    QStringList Heartbeat();
+
+private:
+    std::unique_ptr<QLockFile> lock_;
+};
+
+}  // namespace sonivel

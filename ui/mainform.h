@@ -1,0 +1,144 @@
+// TMainForm: the main window. Its controls, menus and handlers, the start-up
+// and closing of the program, and the host through which the render thread
+// reaches the window.
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
+#include <QStringList>
+#include <QTimer>
+#include <QTranslator>
+#include <memory>
+
+#include "command.h"
+#include "handoff.h"
+#include "playthr.h"
+#include "uicall.h"
+
+namespace sonivel {
+
+class TMRUFileList;
+class TPlaylistForm;
+class UiServices;
+class Clock;
+class SoundDevice;
+
+// What the program runs on: replaced in the tests.
+struct MainFormDeps {
+    UiServices* services = nullptr;
+    SoundDevice* device = nullptr;
+    Clock* clock = nullptr;
+    // The folder the legacy settings file is looked for in; the program's.
+    QString programFolder;
+    // How long a starting instance waits for a running one to answer.
+    int handoffWaitMs = 200;
+};
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The creation steps: hand-off check, settings, render thread. False
+    // when this instance must end at once (another one runs, or the render
+    // thread could not start).
+    bool FormCreate();
+    void SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm);
+
+    // The current file and the save target (the dialogs' FileName).
+    QString CurrentFile() const { return currentFile_; }
+    void SetCurrentFile(const QString& file) { currentFile_ = file; }
+    QString SaveTarget() const { return saveTarget_; }
+
+    bool IsPlaying() const;
+    CommandChannel& Tag() { return tag_; }
+    PlayThread* Player() { return player_.get(); }
+    TMRUFileList* MRUFileList1() { return mru_; }
+
+    // Opening one file: the common sequence.
+    void OpenOne(const QString& file);
+    void FileLoadedUpdate();
+    void NoFileState();
+    void UpdateTrackButtons();
+    void SetBarPosition(int position);
+    void SwitchLanguage(int language);
+
+    // Handlers.
+    void PlayStopClick();
+    void RewindClick();
+    void NextTrackClick();
+    void PrevTrackClick();
+    void TrackBar2Change();
+    void OutputFormatClick(QAction* clicked);
+    void Open1Click();
+    void SaveAs1Click();
+    void Openplaylist1Click();
+    void MRUFileList1MRUItemClick(const QString& file);
+    void Timer1Timer();
+    void PlaylistShowClick();
+    void About1Click();
+    void E1Click() { close(); }
+    void EnglishClick() { SwitchLanguage(0); }
+    void FrenchClick() { SwitchLanguage(1); }
+
+    // Controls, under the names tests and the help use.
+    QSlider* TrackBar2 = nullptr;
+    QPushButton* PlayStop = nullptr;
+    QPushButton* Rewind = nullptr;
+    QPushButton* PrevTrack = nullptr;
+    QPushButton* NextTrack = nullptr;
+    QPushButton* PlaylistShow = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPixmap Image1, Image2;
+    QMenu *File1, *Options1, *Options2, *Language1, *Help1;
+    QAction *Open1, *SaveAs1, *Openplaylist1, *Editplaylist1, *N4, *E1;
+    QAction *N1, *N44100Hz1, *N8bitspersample1, *N16bitspersample1, *Mono1, *Stereo1, *StereoEffects;
+    QAction *PlayonSave, *AutoRepeat, *English, *French, *CreateshortcutinStartMenu1,
+        *AssociatewavefileswithSonivel1, *UsingSonivel1, *Intextformat1, *About1;
+    QTimer* Timer1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class Host;
+    void BuildControls();
+    void BuildMenus();
+    void LoadSettings();
+    void MigrateLegacySettings();
+    void SaveSettings();
+    void StartRenderThread();
+    void SetPlayingLook(bool playing);
+    void FitSize();
+    QString TextOf(int id) const;
+
+    MainFormDeps deps_;
+    QStringList arguments_;
+    QString currentFile_;
+    QString saveTarget_;
+    bool StartFileHandled = false;
+    bool settingBar_ = false;
+    bool created_ = false;
+    QString programFolder_;
+    CommandChannel tag_;
+    UiCallQueue calls_;
+    std::unique_ptr<Host> host_;
+    std::unique_ptr<PlayThread> player_;
+    TMRUFileList* mru_ = nullptr;
+    QWidget* aboutBox_ = nullptr;
+    TPlaylistForm* playlist_ = nullptr;
+    InstanceHandoff handoff_;
+    QTranslator qtFrench_;
+    bool qtFrenchInstalled_ = false;
+};
+
+}  // namespace sonivel

@@ -1,0 +1,47 @@
+// The boxes and dialogs the windows show, behind one small interface so the
+// tests can answer them. Captions and texts arrive already looked up in the
+// current language.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace sonivel {
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+
+    enum class Icon { None, Error };
+    // A box with an OK button, shown modally; returns when closed.
+    virtual void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) = 0;
+    // A box that does not block the windows: `closed` runs when the user
+    // closed it. Used for the render thread's messages.
+    virtual void MessageAsync(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                              std::function<void()> closed) = 0;
+    // Yes and No, no icon; true for Yes.
+    virtual bool Question(QWidget* parent, const QString& caption, const QString& text) = 0;
+    virtual void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
+                               std::function<void(bool yes)> answered) = 0;
+    // File dialogs; an empty result means cancelled.
+    virtual QString OpenFile(QWidget* parent, const QString& folder, const QString& filter) = 0;
+    virtual QString SaveFile(QWidget* parent, const QString& folder, const QString& filter,
+                             const QString& defaultSuffix) = 0;
+};
+
+// The real boxes and dialogs.
+class QtUiServices final : public UiServices {
+public:
+    void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
+    void MessageAsync(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                      std::function<void()> closed) override;
+    bool Question(QWidget* parent, const QString& caption, const QString& text) override;
+    void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
+                       std::function<void(bool yes)> answered) override;
+    QString OpenFile(QWidget* parent, const QString& folder, const QString& filter) override;
+    QString SaveFile(QWidget* parent, const QString& folder, const QString& filter,
+                     const QString& defaultSuffix) override;
+};
+
+}  // namespace sonivel
