@@ -468,6 +468,11 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::closeEvent(QCloseEvent* event) {
     tag_.RequestStop();
     SaveSettings();
+    // A render thread waiting for the window is let go, and its open boxes
+    // close with the window, so the program ends.
+    calls_.Shutdown();
+    for (QDialog* box : findChildren<QDialog*>())
+        if (box->isVisible() && box != aboutBox_) box->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -553,7 +558,7 @@ void TMainForm::NextTrackClick() { tag_.Store(kCmdNextTrack); }
 void TMainForm::PrevTrackClick() { tag_.Store(kCmdPreviousTrack); }
 
 void TMainForm::TrackBar2Change() {
-    if (!Label2->isVisible() || !player_) return;
+    if (Label2->isHidden() || !player_) return;
     Label2->setText(QString::fromStdString(
         FormatTime(SecondsAtBar(TrackBar2->value(), TrackBar2->maximum(), player_->HeldDataBytes(),
                                 player_->HeldByteRate()))));

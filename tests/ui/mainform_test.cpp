@@ -1,0 +1,448 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "mrufilelist.h"
+#include "registry.h"
+#include "support/wave_builder.h"
+#include "texts.h"
+#include "ui/ui_support.h"
+#include "waveread.h"
+
+using namespace sonivel;
+using sonivel::test::Program;
+
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString Wave(const QString& name, double seconds = 3, sonivel::test::Format f = {1, 1, 22050, 8}) {
+        const auto frames = static_cast<std::size_t>(seconds * f.rate);
+        const test::Bytes bytes = test::MakeWave(f, test::NoiseSamples(f, frames));
+        QFile file(dir_.path() + "/" + name);
+        file.open(QIODevice::WriteOnly);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        return file.fileName();
+    }
+
+private slots:
+    void init() {
+        CurrentLanguage().store(kEnglish);
+        Registry store;
+        store.Settings().clear();
+        store.Sync();
+    }
+
+    void startsWithTheDesignedState() {
+        Program p;
+        QVERIFY(p.created);
+        TMainForm& m = *p.main;
+        QCOMPARE(m.windowTitle(), QString("Sonivel"));
+        for (QWidget* w : {static_cast<QWidget*>(m.TrackBar2), static_cast<QWidget*>(m.PlayStop),
+                           static_cast<QWidget*>(m.Rewind), static_cast<QWidget*>(m.PrevTrack),
+                           static_cast<QWidget*>(m.NextTrack)})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(m.PlaylistShow->isEnabled());
+        QVERIFY(!m.SaveAs1->isEnabled());
+        QVERIFY(m.N44100Hz1->isChecked() && !m.N1->isChecked());
+        QVERIFY(m.N16bitspersample1->isChecked() && !m.N8bitspersample1->isChecked());
+        QVERIFY(m.Stereo1->isChecked() && !m.Mono1->isChecked());
+        QVERIFY(m.StereoEffects->isChecked());
+        QVERIFY(!m.PlayonSave->isChecked() && !m.AutoRepeat->isChecked());
+        QVERIFY(m.English->isChecked());
+        QCOMPARE(m.Tag().Load(), 0);
+        QVERIFY(p.services.messages.isEmpty());
+    }
+
+    void openLoadsPlaysAndStops() {
+        Program p;
+        TMainForm& m = *p.main;
+        const QString file = Wave("a.wav");
+        p.services.files << file;
+        m.Open1Click();
+        QCOMPARE(m.windowTitle(), "Sonivel - " + file);
+        QVERIFY(m.PlayStop->isEnabled() && m.Rewind->isEnabled() && m.TrackBar2->isEnabled());
+        QVERIFY(m.SaveAs1->isEnabled());
+        QVERIFY(!m.NextTrack->isEnabled());
+        QCOMPARE(p.playlist->Entries(), QStringList{file});
+        QCOMPARE(m.MRUFileList1()->Items(), QStringList{file});
+        QCOMPARE(Registry().ReadString("LastOpenFolder"), dir_.path() + "/");
+        QCOMPARE(m.Tag().Load(), 0);  // opening does not play
+
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_VERIFY(m.Label2->isVisible() && m.Label1->isVisible());
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+
+        // A cancelled dialog changes nothing.
+        Registry().WriteString("LastOpenFolder", "/nowhere/");
+        m.Open1Click();
+        QCOMPARE(m.windowTitle(), "Sonivel - " + file);
+        QCOMPARE(Registry().ReadString("LastOpenFolder"), QString("/nowhere/"));
+        QCOMPARE(p.services.dialogFolders.last(), QString("/nowhere/"));
+    }
+
+    void outputFormatItemsAndRestart() {
+        Program p;
+        TMainForm& m = *p.main;
+        // Stopped: only the marks change, already-checked items included.
+        m.N1->trigger();
+        QVERIFY(m.N1->isChecked() && !m.N44100Hz1->isChecked());
+        m.N1->trigger();
+        QVERIFY(m.N1->isChecked() && !m.N44100Hz1->isChecked());
+        m.Mono1->trigger();
+        QVERIFY(m.Mono1->isChecked() && !m.Stereo1->isChecked());
+        m.N8bitspersample1->trigger();
+        QVERIFY(m.N8bitspersample1->isChecked() && !m.N16bitspersample1->isChecked());
+        m.StereoEffects->trigger();
+        QVERIFY(!m.StereoEffects->isChecked());
+        QCOMPARE(m.Tag().Load(), 0);
+
+        // Playing: the run restarts with the new format.
+        m.OpenOne(Wave("long.wav", 20));
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(p.device.opens.load(), 1);
+        QCOMPARE(p.device.lastRate.load(), 22050u);
+        m.N44100Hz1->trigger();
+        QTRY_COMPARE(p.device.opens.load(), 2);
+        QCOMPARE(p.device.lastRate.load(), 44100u);
+        m.N44100Hz1->trigger();  // the checked item restarts too
+        QTRY_COMPARE(p.device.opens.load(), 3);
+        QCOMPARE(m.PlayStop->text(), QString("Stop"));
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+    }
+
+    void frenchWhilePlaying() {
+        Program p;
+        TMainForm& m = *p.main;
+        m.OpenOne(Wave("long.wav", 20));
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        m.FrenchClick();
+        QCOMPARE(m.PlayStop->text(), QString::fromUtf8("Arrêter"));
+        QCOMPARE(m.Rewind->text(), QString("Rembobiner"));
+        QCOMPARE(m.Open1->text(), QString("&Ouvrir..."));
+        QVERIFY(m.French->isChecked() && !m.English->isChecked());
+        QVERIFY(m.IsPlaying());
+        const int opens = p.device.opens;
+        m.Stereo1->trigger();
+        QTRY_COMPARE(p.device.opens.load(), opens + 1);
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Jouer"));
+        // Switching while stopped keeps the button stopped.
+        m.EnglishClick();
+        QCOMPARE(m.PlayStop->text(), QString("Play"));
+        QCOMPARE(m.StereoEffects->text(), QString("&Stereo &effects"));
+    }
+
+    void errorBoxesFollowTheLanguage() {
+        Program p;
+        TMainForm& m = *p.main;
+        m.FrenchClick();
+        m.OpenOne(dir_.path() + "/missing.wav");
+        m.PlayStopClick();
+        QTRY_VERIFY(!p.services.messages.isEmpty());
+        QCOMPARE(p.services.messages.front(), QString::fromUtf8("Erreur|Le fichier ne peut être ouvert"));
+        // The missing file left the playlist and the window has no file.
+        QTRY_COMPARE(p.playlist->Count(), 0);
+        QTRY_COMPARE(m.windowTitle(), QString("Sonivel"));
+    }
+
+    void seekBarHandler() {
+        Program p;
+        TMainForm& m = *p.main;
+        m.OpenOne(Wave("s.wav", 10));  // 220,500 data bytes at 22,050 a second
+        // No run yet: the time label stays hidden and nothing happens.
+        m.TrackBar2->setValue(250);
+        QVERIFY(!m.Label2->isVisible());
+        QCOMPARE(m.Label2->text(), QString("0"));
+        QCOMPARE(m.Tag().Load(), 0);
+        // After a run the label shows the time the bar points at.
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        m.TrackBar2->setValue(500);
+        QCOMPARE(m.Label2->text(), QString("0:00:05.0"));
+        QCOMPARE(m.Tag().Load(), 0);
+        // While playing, a move restarts playback from there.
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        const int opens = p.device.opens;
+        m.TrackBar2->setValue(800);
+        QTRY_COMPARE(p.device.opens.load(), opens + 1);
+        QTRY_VERIFY(m.TrackBar2->value() >= 800);
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        // Play with the bar at its end only rewinds.
+        m.SetBarPosition(1000);
+        m.PlayStopClick();
+        QCOMPARE(m.TrackBar2->value(), 0);
+        QCOMPARE(m.Tag().Load(), 0);
+    }
+
+    void saveAsRefusalsAndASave() {
+        Program p;
+        TMainForm& m = *p.main;
+        const QString file = Wave("in.wav", 20);
+        m.OpenOne(file);
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        m.SaveAs1Click();
+        QCOMPARE(p.services.messages.size(), 1);
+        QVERIFY(p.services.messages.last().startsWith("Error|First, stop playback"));
+        QVERIFY(p.services.dialogFolders.isEmpty());  // no dialog while playing
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+
+        p.services.files << dir_.path() + "/IN.WAV";
+        m.SaveAs1Click();
+        QCOMPARE(p.services.messages.last(), QString("Error|You cannot overwrite the file you opened."));
+        QFile::link(file, dir_.path() + "/alias.wav");
+        p.services.files << dir_.path() + "/alias.wav";
+        m.SaveAs1Click();
+        QCOMPARE(p.services.messages.size(), 3);
+        QCOMPARE(m.Tag().Load(), 0);
+
+        const QString out = dir_.path() + "/out/saved.wav";
+        QDir().mkpath(dir_.path() + "/out");
+        p.services.files << out;
+        m.SetBarPosition(500);
+        m.SaveAs1Click();
+        QCOMPARE(Registry().ReadString("LastSaveFolder"), dir_.path() + "/out/");
+        QTRY_VERIFY(QFile::exists(out));
+        QTRY_VERIFY(!m.Label3->isVisible() && m.TrackBar2->value() == 0);
+        const WaveReadResult saved = ReadWaveFile(out.toStdString());
+        QVERIFY(saved.ok());
+        // The second half of 20 s, as 44100 Hz 16-bit stereo.
+        QVERIFY(std::abs(saved.info.DataBytes() / 176400.0 - 10.0) < 0.01);
+    }
+
+    void noFileStateAndFileLoadedUpdate() {
+        Program p;
+        TMainForm& m = *p.main;
+        m.OpenOne(Wave("a.wav"));
+        p.playlist->Append(Wave("b.wav"));
+        QVERIFY(m.NextTrack->isEnabled() && m.PrevTrack->isEnabled());
+        p.playlist->Button2Click();
+        QCOMPARE(m.windowTitle(), QString("Sonivel"));
+        for (QWidget* w : {static_cast<QWidget*>(m.TrackBar2), static_cast<QWidget*>(m.PlayStop),
+                           static_cast<QWidget*>(m.Rewind), static_cast<QWidget*>(m.PrevTrack),
+                           static_cast<QWidget*>(m.NextTrack)})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(!m.SaveAs1->isEnabled());
+    }
+
+    void nextAndPreviousWhileIdleAndPlaying() {
+        Program p;
+        TMainForm& m = *p.main;
+        const QString a = Wave("a.wav", 20), b = Wave("b.wav", 20), c = Wave("c.wav", 20);
+        m.OpenOne(a);
+        p.playlist->Append(b);
+        p.playlist->Append(c);
+        m.PrevTrackClick();
+        QTRY_COMPARE(m.CurrentFile(), c);
+        QCOMPARE(m.windowTitle(), "Sonivel - " + c);
+        QCOMPARE(m.PlayStop->text(), QString("Play"));
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        const int opens = p.device.opens;
+        m.NextTrackClick();
+        QTRY_COMPARE(m.CurrentFile(), a);
+        // A code given while the thread changes tracks would be overwritten
+        // when the new run starts: wait until it plays.
+        QTRY_COMPARE(p.device.opens.load(), opens + 1);
+        m.PlayStopClick();
+        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        // Files of a longer playlist do not enter the recent files.
+        QCOMPARE(m.MRUFileList1()->Items(), QStringList{a});
+    }
+
+    void settingsRoundTrip() {
+        {
+            Program p;
+            TMainForm& m = *p.main;
+            m.N1->trigger();
+            m.Mono1->trigger();
+            m.PlayonSave->trigger();
+            m.AutoRepeat->trigger();
+            m.StereoEffects->trigger();
+            m.FrenchClick();
+            m.close();
+        }
+        Registry store;
+        QCOMPARE(store.ReadInteger("44100Hz").value(), 0);
+        QCOMPARE(store.ReadInteger("16Bits").value(), 1);
+        QCOMPARE(store.ReadInteger("Stereo").value(), 0);
+        QCOMPARE(store.ReadInteger("PlayOnSave").value(), 1);
+        QCOMPARE(store.ReadInteger("StereoEffects").value(), 0);
+        QCOMPARE(store.ReadInteger("AutoRepeat").value(), 1);
+        QCOMPARE(store.ReadString("Language"), QString("French"));
+        CurrentLanguage().store(kEnglish);
+        Program again;
+        TMainForm& m = *again.main;
+        QVERIFY(m.N1->isChecked() && !m.N44100Hz1->isChecked());
+        QVERIFY(m.Mono1->isChecked() && m.PlayonSave->isChecked() && m.AutoRepeat->isChecked());
+        QVERIFY(!m.StereoEffects->isChecked());
+        QVERIFY(m.French->isChecked());
+        QCOMPARE(m.Rewind->text(), QString("Rembobiner"));
+    }
+
+    void languageIsFrenchOnlyForTheExactText() {
+        for (const char* value : {"french", "FRENCH", "Français", ""}) {
+            Registry store;
+            store.Settings().clear();
+            for (const char* name : {"44100Hz", "16Bits", "Stereo", "PlayOnSave", "StereoEffects", "AutoRepeat"})
+                store.WriteInteger(name, 1);
+            store.WriteString("Language", QString::fromUtf8(value));
+            store.Sync();
+            CurrentLanguage().store(kEnglish);
+            Program p;
+            QVERIFY2(p.main->English->isChecked(), value);
+            QCOMPARE(CurrentLanguage().load(), int(kEnglish));
+        }
+    }
+
+    void registryErrorsNameTheValue() {
+        Registry store;
+        store.WriteInteger("44100Hz", 0);
+        store.WriteInteger("16Bits", 0);
+        store.WriteString("Stereo", "loud");
+        store.Sync();
+        {
+            Program p;
+            QCOMPARE(p.services.messages, QStringList{"Sonivel|Invalid data type for 'Stereo'"});
+            // What was read before the error holds; the program goes on.
+            QVERIFY(p.main->N1->isChecked() && p.main->N8bitspersample1->isChecked());
+            QVERIFY(p.main->Stereo1->isChecked());
+            QVERIFY(p.main->Player() && p.main->Player()->StartupState() == PlayThread::Startup::Ready);
+            p.main->close();
+        }
+        // The close wrote a good set: the next start is clean.
+        Program next;
+        QVERIFY(next.services.messages.isEmpty());
+
+        store.Settings().remove("AutoRepeat");
+        store.Sync();
+        Program missing;
+        QCOMPARE(missing.services.messages, QStringList{"Sonivel|Failed to get data for 'AutoRepeat'"});
+    }
+
+    void legacySettingsFile() {
+        QTemporaryDir programDir;
+        QFile legacy(programDir.path() + "/sonivl.cfg");
+        QVERIFY(legacy.open(QIODevice::WriteOnly));
+        legacy.write(QByteArray("\0\0\0\1", 4));
+        legacy.close();
+        {
+            Program p({}, programDir.path(), {false});
+            TMainForm& m = *p.main;
+            QVERIFY(m.N1->isChecked() && m.N8bitspersample1->isChecked() && m.Mono1->isChecked());
+            QVERIFY(m.PlayonSave->isChecked());
+            QVERIFY(m.StereoEffects->isChecked());
+            QCOMPARE(p.services.messages.size(), 1);
+            QVERIFY(p.services.messages.front().startsWith(Q(Text(34)) + "|This version of Sonivel no longer"));
+            QVERIFY(QFile::exists(legacy.fileName()));  // No keeps it
+            QVERIFY(Registry().ValueExists("AskedIfDeleteConfigFile"));
+        }
+        // Yes deletes it.
+        Registry().Settings().remove("AskedIfDeleteConfigFile");
+        {
+            Program p({}, programDir.path(), {true});
+            QVERIFY(!QFile::exists(legacy.fileName()));
+        }
+        // No legacy file: nothing asked, no marker.
+        Registry().Settings().remove("AskedIfDeleteConfigFile");
+        {
+            Program p({}, programDir.path());
+            QVERIFY(p.services.messages.isEmpty());
+            QVERIFY(!Registry().ValueExists("AskedIfDeleteConfigFile"));
+            QVERIFY(p.main->N44100Hz1->isChecked());
+        }
+    }
+
+    void legacyQuestionIsAskedOnce() {
+        QTemporaryDir programDir;
+        QFile legacy(programDir.path() + "/sonivl.cfg");
+        QVERIFY(legacy.open(QIODevice::WriteOnly));
+        legacy.write(QByteArray("\1\0\1\0", 4));
+        legacy.close();
+        {
+            Program p({}, programDir.path(), {false});
+            QCOMPARE(p.services.messages.size(), 1);
+        }
+        // Not yet closed once: the file is read again, the question not asked.
+        {
+            Program p({}, programDir.path());
+            QVERIFY(p.services.messages.isEmpty());
+            QVERIFY(p.main->N8bitspersample1->isChecked() && p.main->Stereo1->isChecked());
+            p.main->close();
+        }
+        Registry store;
+        QCOMPARE(store.ReadInteger("44100Hz").value(), 1);
+        QCOMPARE(store.ReadInteger("16Bits").value(), 0);
+        QCOMPARE(store.ReadInteger("Stereo").value(), 1);
+        QCOMPARE(store.ReadInteger("PlayOnSave").value(), 0);
+        QCOMPARE(store.ReadInteger("StereoEffects").value(), 1);
+        QCOMPARE(store.ReadInteger("AutoRepeat").value(), 0);
+        QCOMPARE(store.ReadString("Language"), QString("English"));
+    }
+
+    void recentFilesList() {
+        QMenu menu;
+        menu.addAction("Open");
+        QAction* placeholder = menu.addSeparator();
+        menu.addAction("Exit");
+        {
+            TMRUFileList list;
+            list.RemoveOnClick = false;
+            list.ShowClearItem = false;
+            list.ShowRemoveObsolete = false;
+            list.SetAutoSaveName("\\Software\\Korvath\\Sonivel\\");
+            list.SetFileMenu(placeholder);
+            QCOMPARE(menu.actions().size(), 3);  // empty: the menu as designed
+            for (const char* name : {"/a/one.wav", "/a/two.wav", "/a/three.wav", "/a/four.wav", "/a/five.wav"})
+                list.AddItem(name);
+            list.AddItem("/a/six.wav");
+            QCOMPARE(list.Items(), (QStringList{"/a/six.wav", "/a/five.wav", "/a/four.wav", "/a/three.wav", "/a/two.wav"}));
+            list.AddItem("/A/THREE.WAV");
+            QCOMPARE(list.Items().front(), QString("/a/three.wav"));
+            QCOMPARE(list.Items().size(), 5);
+            // Separator and five numbered items stand before the placeholder.
+            const QList<QAction*> actions = menu.actions();
+            QCOMPARE(actions.size(), 3 + 6);
+            QVERIFY(actions[1]->isSeparator());
+            QCOMPARE(actions[2]->text(), QString("&1 /a/three.wav"));
+            QCOMPARE(actions[7], placeholder);
+            QSignalSpy clicked(&list, &TMRUFileList::MRUItemClick);
+            actions[4]->trigger();
+            QCOMPARE(clicked.size(), 1);
+            QCOMPARE(clicked.front().front().toString(), QString("/a/five.wav"));
+        }
+        // Saved on destruction as F0..F4; more than Maximum loaded are all shown.
+        Registry store;
+        QCOMPARE(store.ReadString("MRU Items/F0"), QString("/a/three.wav"));
+        for (int i = 0; i < 7; ++i) store.WriteSectionValue("MRU Items", "F" + QString::number(i), "/b/" + QString::number(i));
+        store.Sync();
+        TMRUFileList loaded;
+        loaded.SetAutoSaveName("\\Software\\Korvath\\Sonivel\\");
+        QCOMPARE(loaded.Items().size(), 7);
+        loaded.AddItem("/b/new");
+        QCOMPARE(loaded.Items().size(), 5);
+        loaded.AutoSave = false;
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "mainform_test.moc"

@@ -1,0 +1,106 @@
+// Helpers for the window tests: answered boxes and dialogs, a device that
+// counts its openings, and a main window wired as the program wires it.
+#pragma once
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "about.h"
+#include "device.h"
+#include "mainform.h"
+#include "playlist.h"
+#include "sdl_device.h"
+#include "services.h"
+#include "system_clock.h"
+
+namespace sonivel::test {
+
+class TestServices final : public UiServices {
+public:
+    QStringList messages;  // "caption|text" of every box shown
+    QList<bool> answers;   // answers to questions, in order; Yes when none left
+    QStringList files;     // what the file dialogs return, in order; cancel when none left
+    QStringList dialogFolders;  // the folder each file dialog was opened in
+
+    void Message(QWidget*, const QString& caption, const QString& text, Icon) override {
+        messages << caption + "|" + text;
+    }
+    void MessageAsync(QWidget*, const QString& caption, const QString& text, Icon,
+                      std::function<void()> closed) override {
+        messages << caption + "|" + text;
+        closed();
+    }
+    bool Question(QWidget*, const QString& caption, const QString& text) override {
+        messages << caption + "|" + text;
+        return answers.isEmpty() ? true : answers.takeFirst();
+    }
+    void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
+                       std::function<void(bool)> answered) override {
+        answered(Question(parent, caption, text));
+    }
+    QString OpenFile(QWidget*, const QString& folder, const QString&) override {
+        dialogFolders << folder;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+    QString SaveFile(QWidget*, const QString& folder, const QString&, const QString&) override {
+        dialogFolders << folder;
+        return files.isEmpty() ? QString() : files.takeFirst();
+    }
+};
+
+// The SDL device (dummy driver in the tests), counting what it opens.
+class CountingDevice final : public SoundDevice {
+public:
+    std::atomic<int> opens{0};
+    std::atomic<std::uint32_t> lastRate{0};
+    bool GetCaps(WaveOutCaps& caps) override { return real.GetCaps(caps); }
+    bool Open(const WAVEFORMATEX& f) override {
+        ++opens;
+        lastRate = f.nSamplesPerSec;
+        return real.Open(f);
+    }
+    bool Prepare(WaveHeader& h) override { return real.Prepare(h); }
+    bool Unprepare(WaveHeader& h) override { return real.Unprepare(h); }
+    bool Write(WaveHeader& h) override { return real.Write(h); }
+    bool IsDone(const WaveHeader& h) override { return real.IsDone(h); }
+    bool GetPosition(std::uint32_t& b) override { return real.GetPosition(b); }
+    bool Reset() override { return real.Reset(); }
+    bool Close() override { return real.Close(); }
+    SdlDevice real;
+};
+
+// A main window with its editor and about box, as the program makes them.
+struct Program {
+    TestServices services;
+    CountingDevice device;
+    SystemClock clock;
+    std::unique_ptr<TMainForm> main;
+    std::unique_ptr<TAboutBox> about;
+    std::unique_ptr<TPlaylistForm> playlist;
+    bool created = false;
+
+    explicit Program(QStringList arguments = {}, QString programFolder = {}, QList<bool> answers = {}) {
+        services.answers = answers;
+        MainFormDeps deps;
+        deps.services = &services;
+        deps.device = &device;
+        deps.clock = &clock;
+        deps.programFolder = programFolder;
+        deps.handoffWaitMs = 20;
+        main = std::make_unique<TMainForm>(deps, arguments);
+        created = main->FormCreate();
+        if (!created) return;
+        about = std::make_unique<TAboutBox>(main.get());
+        playlist = std::make_unique<TPlaylistForm>(*main, services, main.get());
+        main->SetWindows(about.get(), playlist.get());
+        main->show();
+    }
+    ~Program() {
+        playlist.reset();
+        about.reset();
+        main.reset();
+    }
+};
+
+}  // namespace sonivel::test
