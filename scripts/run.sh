@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Builds Sonivel (release) and starts it.
 #   bash scripts/run.sh [FILE.wav]
-# The player window is not built yet: with a file, this converts it with
-# sonivel-convert to FILE-sonivel.wav in the current folder (44100 Hz,
-# 16-bit stereo, stereo effect on).
+# With a file, Sonivel opens and plays it. Without a display, it converts the
+# file instead with sonivel-convert, to FILE-sonivel.wav in the current folder.
 set -euo pipefail
 here=$(pwd)
 cd "$(dirname "$0")/.."
@@ -11,12 +10,14 @@ root=$(pwd)
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
-convert=$root/build/release/app/sonivel-convert
 cd "$here"
-if [ $# -lt 1 ]; then
-  echo "The player window is not built yet. Convert a file with:"
-  echo "  bash scripts/run.sh FILE.wav      (or $convert --help)"
-  exit 0
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  if [ $# -lt 1 ]; then
+    echo "There is no display to show Sonivel's window on; give a wave file to convert it instead."
+    exit 0
+  fi
+  out="$(basename "${1%.*}")-sonivel.wav"
+  echo "There is no display to show Sonivel's window on, so $1 is converted to $here/$out instead."
+  exec "$root/build/release/app/sonivel-convert" "$1" "$out"
 fi
-out="$(basename "${1%.*}")-sonivel.wav"
-exec "$convert" "$1" "$out"
+exec "$root/build/release/app/sonivel" "$@"

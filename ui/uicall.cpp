@@ -1,5 +1,8 @@
 #include "uicall.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QMetaObject>
 #include <chrono>
 
@@ -18,6 +21,31 @@ struct CallState {
     }
 };
 
+UiCallQueue::UiCallQueue(QObject* parent) : QObject(parent) {
+    int fds[2];
+    if (pipe(fds) == 0) {
+        fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+        fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+        wakeRead_ = fds[0];
+        wakeWrite_ = fds[1];
+        auto* notifier = new QSocketNotifier(wakeRead_, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char drain[64];
+            while (read(wakeRead_, drain, sizeof drain) > 0) {
+            }
+            Pump();
+        });
+    }
+}
+
+UiCallQueue::~UiCallQueue() {
+    Shutdown();
+    if (wakeRead_ >= 0) close(wakeRead_);
+    if (wakeWrite_ >= 0) close(wakeWrite_);
+}
+
 bool UiCallQueue::Call(Work work) {
     auto state = std::make_shared<CallState>();
     {
@@ -28,7 +56,12 @@ bool UiCallQueue::Call(Work work) {
         waiting_.push_back(state);
     }
     arrived_.notify_all();
-    QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
+    if (wakeWrite_ >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = write(wakeWrite_, &byte, 1);  // a full pipe already wakes
+    } else {
+        QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
+    }
     std::unique_lock lock(state->mutex);
     state->cv.wait(lock, [&] { return state->done; });
     return true;

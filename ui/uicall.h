@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -22,7 +23,9 @@ public:
     using Done = std::function<void()>;
     using Work = std::function<void(Done)>;
 
-    explicit UiCallQueue(QObject* parent = nullptr) : QObject(parent) {}
+    // Made on the windows' thread, whose event loop then runs the calls.
+    explicit UiCallQueue(QObject* parent = nullptr);
+    ~UiCallQueue() override;
 
     // Render thread: runs `work` on the windows' thread, returns once it
     // called done (or the queue shut down). Returns false when not run.
@@ -51,6 +54,10 @@ private:
     std::deque<Pending> queue_;
     std::vector<std::weak_ptr<struct CallState>> waiting_;
     bool shutdown_ = false;
+    // The render thread wakes the event loop through a pipe rather than by
+    // posting a Qt event: the calls themselves cross under mutex_ only.
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
 };
 
 }  // namespace sonivel

@@ -129,6 +129,9 @@ private slots:
         m.OpenOne(Wave("long.wav", 20));
         m.PlayStopClick();
         QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        // The button turns to Stop before the device opens; a code given in
+        // between is overwritten when the run takes its own.
+        QTRY_COMPARE(p.device.opens.load(), 1);
         m.FrenchClick();
         QCOMPARE(m.PlayStop->text(), QString::fromUtf8("Arrêter"));
         QCOMPARE(m.Rewind->text(), QString("Rembobiner"));
@@ -179,6 +182,7 @@ private slots:
         // While playing, a move restarts playback from there.
         m.PlayStopClick();
         QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(p.device.opens.load(), 2);
         const int opens = p.device.opens;
         m.TrackBar2->setValue(800);
         QTRY_COMPARE(p.device.opens.load(), opens + 1);
@@ -229,6 +233,24 @@ private slots:
         QVERIFY(std::abs(saved.info.DataBytes() / 176400.0 - 10.0) < 0.01);
     }
 
+    void closingDuringASilentSaveFinishesTheFile() {
+        const QString out = dir_.path() + "/closing.wav";
+        {
+            Program p;
+            TMainForm& m = *p.main;
+            m.OpenOne(Wave("long.wav", 600));
+            p.services.files << out;
+            m.SaveAs1Click();
+            QTRY_VERIFY(QFileInfo(out).size() > 44);
+            m.close();
+        }  // the window is gone and the thread has ended
+        const WaveReadResult saved = ReadWaveFile(out.toStdString());
+        QVERIFY(saved.ok());
+        const test::Bytes bytes = test::ReadAll(out.toStdString());
+        QCOMPARE(static_cast<qsizetype>(LoadLE32(&bytes[40])), static_cast<qsizetype>(bytes.size() - 44));
+        QVERIFY(bytes.size() < 44 + 600u * 176400);  // it stopped early, and promptly
+    }
+
     void noFileStateAndFileLoadedUpdate() {
         Program p;
         TMainForm& m = *p.main;
@@ -257,6 +279,7 @@ private slots:
         QCOMPARE(m.PlayStop->text(), QString("Play"));
         m.PlayStopClick();
         QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(p.device.opens.load(), 1);
         const int opens = p.device.opens;
         m.NextTrackClick();
         QTRY_COMPARE(m.CurrentFile(), a);
