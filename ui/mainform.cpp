@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "dropfile.h"
 #include "mrufilelist.h"
 #include "playlist.h"
 #include "position.h"
@@ -180,6 +181,12 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     mru_->ShowRemoveObsolete = false;
     mru_->RemoveObsoleteName = "&Remove Obsolete";
     connect(mru_, &TMRUFileList::MRUItemClick, this, &TMainForm::MRUFileList1MRUItemClick);
+    DropFile = new TDropFile(this);
+    DropFile->setObjectName("DropFile");
+    connect(DropFile, &TDropFile::DropFile, this, [this](const QString& path) {
+        OpenOne(path);
+        StartFileHandled = true;
+    });
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(100);
@@ -600,8 +607,8 @@ void TMainForm::MRUFileList1MRUItemClick(const QString& file) { OpenOne(file); }
 void TMainForm::Openplaylist1Click() {
     if (IsPlaying()) tag_.Store(kCmdPlayStop);
     if (!playlist_) return;
-    playlist_->Button5Click();
-    playlist_->CloseAction();
+    // A playlist that cannot be read leaves everything as it was.
+    if (playlist_->OpenPlaylist()) playlist_->CloseAction();
 }
 
 void TMainForm::SaveAs1Click() {

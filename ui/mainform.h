@@ -23,6 +23,7 @@
 namespace sonivel {
 
 class TMRUFileList;
+class TDropFile;
 class TPlaylistForm;
 class UiServices;
 class Clock;
@@ -104,6 +105,7 @@ public:
     QAction *PlayonSave, *AutoRepeat, *English, *French, *CreateshortcutinStartMenu1,
         *AssociatewavefileswithSonivel1, *UsingSonivel1, *Intextformat1, *About1;
     QTimer* Timer1 = nullptr;
+    TDropFile* DropFile = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,7 +1,12 @@
 #include "playlist.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QStorageInfo>
 #include <QVBoxLayout>
+
+#include "dropfile.h"
 
 #include "mainform.h"
 #include "playlist_file.h"
@@ -19,12 +24,17 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     : QDialog(parent), main_(main), services_(services) {
     setObjectName("PlaylistForm");
     setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     auto* row = new QHBoxLayout(this);
+
     Playlist = new QListWidget(this);
     Playlist->setObjectName("Playlist");
     Playlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    Playlist->setMinimumWidth(320);
-    row->addWidget(Playlist, 1);
+    Playlist->setMinimumSize(260, 240);
+    Playlist->setAccessibleName("Playlist");
+    row->addWidget(Playlist, 2);
+
     auto* buttons = new QVBoxLayout;
     auto button = [&](QPushButton*& b, const char* name, void (TPlaylistForm::*handler)()) {
         b = new QPushButton(this);
@@ -33,28 +43,161 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, handler);
     };
+    auto line = [&](QFrame*& f, const char* name) {
+        f = new QFrame(this);
+        f->setObjectName(name);
+        f->setFrameShape(QFrame::HLine);
+        f->setFrameShadow(QFrame::Sunken);
+        buttons->addWidget(f);
+    };
+    button(Button1, "Button1", &TPlaylistForm::Button1Click);
     button(Button2, "Button2", &TPlaylistForm::Button2Click);
+    button(Button3, "Button3", &TPlaylistForm::Button3Click);
     button(Button4, "Button4", &TPlaylistForm::Button4Click);
+    line(Panel1, "Panel1");
     button(Button5, "Button5", &TPlaylistForm::Button5Click);
     button(Button6, "Button6", &TPlaylistForm::Button6Click);
-    buttons->addStretch(1);
+    line(Panel2, "Panel2");
     button(Button7, "Button7", &TPlaylistForm::CloseAction);
+    buttons->addStretch(1);
     row->addLayout(buttons);
+
+    auto* files = new QVBoxLayout;
+    FileListBox1 = new QListWidget(this);
+    FileListBox1->setObjectName("FileListBox1");
+    FileListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileListBox1->setMinimumWidth(170);
+    FileListBox1->setAccessibleName("Wave files");
+    files->addWidget(FileListBox1, 1);
+    DriveComboBox1 = new QComboBox(this);
+    DriveComboBox1->setObjectName("DriveComboBox1");
+    DriveComboBox1->setAccessibleName("Drive");
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady()) continue;
+        const QString root = volume.rootPath();
+        if (DriveComboBox1->findData(root) < 0) DriveComboBox1->addItem(QDir::toNativeSeparators(root), root);
+    }
+    if (DriveComboBox1->findData(QDir::rootPath()) < 0)
+        DriveComboBox1->insertItem(0, QDir::toNativeSeparators(QDir::rootPath()), QDir::rootPath());
+    files->addWidget(DriveComboBox1);
+    row->addLayout(files, 1);
+
+    folders_ = new QFileSystemModel(this);
+    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    folders_->setRootPath(QDir::rootPath());
+    DirectoryListBox1 = new QTreeView(this);
+    DirectoryListBox1->setObjectName("DirectoryListBox1");
+    DirectoryListBox1->setModel(folders_);
+    for (int column = 1; column < folders_->columnCount(); ++column) DirectoryListBox1->hideColumn(column);
+    DirectoryListBox1->setHeaderHidden(true);
+    DirectoryListBox1->setMinimumWidth(170);
+    DirectoryListBox1->setAccessibleName("Folders");
+    row->addWidget(DirectoryListBox1, 1);
+
     connect(Playlist, &QListWidget::itemDoubleClicked, this, [this] { Button4Click(); });
+    connect(FileListBox1, &QListWidget::itemDoubleClicked, this, [this] { Button3Click(); });
+    connect(DriveComboBox1, &QComboBox::activated, this, [this] { DriveChanged(); });
+    // The browser's folder is folder_; the tree follows it (the model loads
+    // folders in the background) and only the user's moves in the tree change it.
+    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (syncingTree_ || !index.isValid()) return;
+                folder_ = folders_->filePath(index);
+                ListFiles();
+            });
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        if (folder_ == loaded || folder_.startsWith(loaded)) ShowFolderInTree();
+    });
+
+    DropFile = new TDropFile(this);
+    DropFile->setObjectName("DropFile");
+    DropFile->SetDropTarget(Playlist);
+    connect(DropFile, &TDropFile::DropFile, this, [this](const QString& path) { DropFileDropFile(path); });
+
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, Button3);
+    setTabOrder(Button3, Button4);
+    setTabOrder(Button4, Button5);
+    setTabOrder(Button5, Button6);
+    setTabOrder(Button6, Button7);
+    setTabOrder(Button7, Playlist);
+    setTabOrder(Playlist, DirectoryListBox1);
+    setTabOrder(DirectoryListBox1, DriveComboBox1);
+    setTabOrder(DriveComboBox1, FileListBox1);
+
+    GoToFolder(QDir::homePath());
     SetCaptions();
 }
 
 void TPlaylistForm::SetCaptions() {
     setWindowTitle(Q(Text(50)));
+    Button1->setText(Q(Text(51)));
     Button2->setText(Q(Text(52)));
+    Button3->setText(Q(Text(53)));
     Button4->setText(Q(Text(54)));
     Button5->setText(Q(Text(55)));
     Button6->setText(Q(Text(56)));
     Button7->setText(Q(Text(57)));
 }
 
+bool TPlaylistForm::GoToFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir()) return false;
+    folder_ = QDir::cleanPath(info.absoluteFilePath());
+    const QStorageInfo volume(folder_);
+    const int drive = DriveComboBox1->findData(volume.isValid() ? volume.rootPath() : QDir::rootPath());
+    if (drive >= 0) DriveComboBox1->setCurrentIndex(drive);
+    ShowFolderInTree();
+    ListFiles();
+    return true;
+}
+
+void TPlaylistForm::ShowFolderInTree() {
+    const QModelIndex index = folders_->index(folder_);
+    if (!index.isValid()) return;
+    syncingTree_ = true;
+    DirectoryListBox1->setCurrentIndex(index);
+    DirectoryListBox1->scrollTo(index);
+    syncingTree_ = false;
+}
+
+void TPlaylistForm::DriveChanged() {
+    const QString root = DriveComboBox1->currentData().toString();
+    if (!root.isEmpty()) GoToFolder(root);
+}
+
+void TPlaylistForm::ListFiles() {
+    FileListBox1->clear();
+    // "*.wav" in any letter case.
+    const QStringList names = QDir(folder_).entryList({"*.wav"}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    FileListBox1->addItems(names);
+}
+
+void TPlaylistForm::AddFiles(bool selectedOnly) {
+    // One separator between the folder and the name, also after a root.
+    const QString base = folder_.endsWith('/') ? folder_ : folder_ + '/';
+    for (int i = 0; i < FileListBox1->count(); ++i) {
+        QListWidgetItem* item = FileListBox1->item(i);
+        if (selectedOnly && !item->isSelected()) continue;
+        const QString path = QDir::toNativeSeparators(base + item->text());
+        if (NotInPlaylist(path)) Playlist->addItem(path);
+    }
+    main_.UpdateTrackButtons();
+}
+
+void TPlaylistForm::Button1Click() { AddFiles(false); }
+void TPlaylistForm::Button3Click() { AddFiles(true); }
+
+void TPlaylistForm::DropFileDropFile(const QString& fileWithPath) {
+    if (NotInPlaylist(fileWithPath)) Playlist->addItem(fileWithPath);
+    main_.UpdateTrackButtons();
+}
+
 void TPlaylistForm::showEvent(QShowEvent* event) {
     SetCaptions();
+    // A remembered folder that no longer exists leaves the browser where it is.
+    const QString remembered = Registry().ReadString("LastPlayListSelectionFolder");
+    if (!GoToFolder(remembered) && !QFileInfo(folder_).isDir()) GoToFolder(QDir::homePath());
     QDialog::showEvent(event);
 }
 
@@ -96,21 +239,22 @@ void TPlaylistForm::Button4Click() {
     main_.UpdateTrackButtons();
 }
 
-void TPlaylistForm::Button5Click() {
+bool TPlaylistForm::OpenPlaylist() {
     Registry store;
     const QString path = services_.OpenFile(this, store.ReadString("LastPlayListFolder"), kPlaylistFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return true;
     QStringList entries;
     QString error;
     if (!ReadPlaylistFile(path, entries, &error)) {
         services_.Message(this, "Sonivel", error, UiServices::Icon::Error);
-        return;
+        return false;
     }
     Playlist->clear();
     Playlist->addItems(entries);
     main_.UpdateTrackButtons();
     store.WriteString("LastPlayListFolder", FolderOf(path));
     store.Sync();
+    return true;
 }
 
 void TPlaylistForm::Button6Click() {
@@ -146,6 +290,9 @@ void TPlaylistForm::FormClose() {
         main_.RewindClick();
         main_.FileLoadedUpdate();
     }
+    Registry store;
+    store.WriteString("LastPlayListSelectionFolder", QDir::toNativeSeparators(folder_));
+    store.Sync();
 }
 
 void TPlaylistForm::StepTrack(bool next) {

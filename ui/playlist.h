@@ -2,13 +2,18 @@
 // its list `Playlist` for the whole run, and carries out the track steps.
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
+#include <QFileSystemModel>
+#include <QFrame>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTreeView>
 
 namespace sonivel {
 
 class TMainForm;
+class TDropFile;
 class UiServices;
 
 class TPlaylistForm : public QDialog {
@@ -17,11 +22,24 @@ public:
     TPlaylistForm(TMainForm& main, UiServices& services, QWidget* parent = nullptr);
 
     QListWidget* Playlist = nullptr;
+    QPushButton* Button1 = nullptr;  // Add all
     QPushButton* Button2 = nullptr;  // Remove all
+    QPushButton* Button3 = nullptr;  // Add
     QPushButton* Button4 = nullptr;  // Remove
     QPushButton* Button5 = nullptr;  // Open playlist
     QPushButton* Button6 = nullptr;  // Save playlist
     QPushButton* Button7 = nullptr;  // Close
+    QFrame* Panel1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QListWidget* FileListBox1 = nullptr;       // the current folder's wave files
+    QComboBox* DriveComboBox1 = nullptr;       // mounted volumes
+    QTreeView* DirectoryListBox1 = nullptr;    // the folders of the current drive
+    TDropFile* DropFile = nullptr;             // drops on Playlist
+
+    // The folder the browser shows.
+    QString CurrentFolder() const { return folder_; }
+    // Shows `folder` (and its drive); false when it does not exist.
+    bool GoToFolder(const QString& folder);
 
     int Count() const { return Playlist->count(); }
     QStringList Entries() const;
@@ -29,9 +47,13 @@ public:
     // No entry equal to `path` in any letter case.
     bool NotInPlaylist(const QString& path) const;
 
+    void Button1Click();  // Add all
     void Button2Click();  // Remove all
+    void Button3Click();  // Add the selected files
     void Button4Click();  // Remove the selected entries
-    void Button5Click();  // Open playlist
+    void Button5Click() { OpenPlaylist(); }  // Open playlist
+    // Open playlist; false only when the chosen file could not be read.
+    bool OpenPlaylist();
     void Button6Click();  // Save playlist
     // The close action: closes the window, or only runs its close handler
     // when the window is not shown.
@@ -48,11 +70,19 @@ protected:
 
 private:
     void FormClose();
+    void AddFiles(bool selectedOnly);
+    void ListFiles();
+    void DriveChanged();
+    void DropFileDropFile(const QString& fileWithPath);
     void SetCaptions();
     int Find(const QString& name, bool ignoreCase) const;
 
     TMainForm& main_;
     UiServices& services_;
+    QFileSystemModel* folders_ = nullptr;
+    QString folder_;
+    bool syncingTree_ = false;  // the tree is being moved to folder_
+    void ShowFolderInTree();
 };
 
 }  // namespace sonivel

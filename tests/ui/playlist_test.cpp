@@ -1,0 +1,298 @@
+#include <QDropEvent>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "dropfile.h"
+#include "mrufilelist.h"
+#include "playlist_file.h"
+#include "registry.h"
+#include "texts.h"
+#include "ui/ui_support.h"
+
+using namespace sonivel;
+using sonivel::test::Program;
+
+class PlaylistTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile f(dir_.path() + "/" + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    static void Select(QListWidget* list, std::initializer_list<int> rows) {
+        list->clearSelection();
+        for (int r : rows) list->item(r)->setSelected(true);
+    }
+
+private slots:
+    void init() {
+        CurrentLanguage().store(kEnglish);
+        Registry store;
+        store.Settings().clear();
+        store.Sync();
+    }
+
+    void fileFormat() {
+        QCOMPARE(FormatPlaylist({"C:\\a.wav", "C:\\b.wav"}).size(), 20);
+        QCOMPARE(FormatPlaylist({"x", "y"}), QByteArray("x\r\ny\r\n"));
+        const QStringList ab{"A", "B"};
+        QCOMPARE(ParsePlaylist("A\r\nB\r\n"), ab);
+        QCOMPARE(ParsePlaylist("A\nB\n"), ab);
+        QCOMPARE(ParsePlaylist("A\rB\r"), ab);
+        QCOMPARE(ParsePlaylist("A\r\nB"), ab);
+        QCOMPARE(ParsePlaylist("A\r\n\r\nB"), (QStringList{"A", "", "B"}));
+        QCOMPARE(ParsePlaylist("A\n\rB"), (QStringList{"A", "", "B"}));
+        QCOMPARE(ParsePlaylist("A\r\nB\r\n\r\n"), (QStringList{"A", "B", ""}));
+        QCOMPARE(ParsePlaylist(QByteArray("A\r\nB\0C\r\n", 9)), ab);
+        QCOMPARE(ParsePlaylist(""), QStringList{});
+        QCOMPARE(ParsePlaylist("  spaced name.wav \r\n"), QStringList{"  spaced name.wav "});
+        // A long entry is kept whole.
+        const QString longPath = "/" + QString(5000, 'x') + ".wav";
+        QCOMPARE(ParsePlaylist(FormatPlaylist({longPath})), QStringList{longPath});
+    }
+
+    void aFailedSaveKeepsTheOldFile() {
+        const QString path = Write("good.snl", "keep\r\n");
+        QString error;
+        QVERIFY(WritePlaylistFile(path, {"new"}, &error));
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const bool failed = !WritePlaylistFile(path, {"broken"}, &error);
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (getuid() != 0) {  // root writes anywhere
+            QVERIFY(failed);
+            QCOMPARE(error, "Cannot create file " + path);
+        }
+        QStringList entries;
+        QVERIFY(ReadPlaylistFile(path, entries, &error));
+        QVERIFY(entries == QStringList{"new"} || entries == QStringList{"broken"});
+        QVERIFY(!ReadPlaylistFile(dir_.path() + "/missing.snl", entries, &error));
+        QCOMPARE(error, "Cannot open file " + dir_.path() + "/missing.snl");
+    }
+
+    void addAndRemove() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        for (const char* n : {"b.wav", "A.WAV", "c.Wav"}) Write(n, "RIFF");
+        Write("notes.txt", "x");
+        QVERIFY(e.GoToFolder(dir_.path()));
+        QCOMPARE(e.FileListBox1->count(), 3);  // wave files in any letter case only
+        e.Button1Click();
+        e.Button1Click();  // twice: nothing added again
+        QCOMPARE(e.Count(), 3);
+        QCOMPARE(e.Playlist->item(0)->text(), dir_.path() + "/A.WAV");
+        QVERIFY(p.main->NextTrack->isEnabled());
+        // Remove: nothing selected removes nothing; some selected go.
+        e.Playlist->clearSelection();
+        e.Button4Click();
+        QCOMPARE(e.Count(), 3);
+        Select(e.Playlist, {0, 2});
+        e.Button4Click();
+        QCOMPARE(e.Entries(), QStringList{dir_.path() + "/b.wav"});
+        QVERIFY(!p.main->NextTrack->isEnabled());
+        // Add only the selected file; a path already there (any case) is not added.
+        Select(e.FileListBox1, {2});
+        e.Button3Click();
+        QCOMPARE(e.Count(), 2);
+        e.Playlist->addItem(dir_.path() + "/C.WAV");
+        QVERIFY(!e.NotInPlaylist(dir_.path() + "/c.wav"));
+        // Everything selected acts as Remove all, with the main window's no-file state.
+        p.main->OpenOne(dir_.path() + "/b.wav");
+        e.Playlist->addItem(dir_.path() + "/c.Wav");
+        e.Playlist->selectAll();
+        e.Button4Click();
+        QCOMPARE(e.Count(), 0);
+        QCOMPARE(p.main->windowTitle(), QString("Sonivel"));
+        // An empty list counts as all selected.
+        p.main->FileLoadedUpdate();
+        e.Button4Click();
+        QVERIFY(!p.main->PlayStop->isEnabled());
+    }
+
+    void rootFolderGetsOneSeparator() {
+        Program p;
+        QVERIFY(p.playlist->GoToFolder("/"));
+        p.playlist->FileListBox1->addItem("x.wav");  // as if the root held one
+        p.playlist->Button1Click();
+        QCOMPARE(p.playlist->Entries().last(), QString("/x.wav"));
+    }
+
+    void trackSequencing() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        e.Playlist->addItems({"/m/A.wav", "/m/B.wav", "/m/C.wav"});
+        const auto step = [&](const QString& from, bool next) {
+            p.main->SetCurrentFile(from);
+            e.StepTrack(next);
+            return p.main->CurrentFile();
+        };
+        QCOMPARE(step("/m/B.wav", true), QString("/m/C.wav"));
+        QCOMPARE(step("/m/B.wav", false), QString("/m/A.wav"));
+        QCOMPARE(step("/m/C.wav", true), QString("/m/A.wav"));
+        QCOMPARE(step("/m/A.wav", false), QString("/m/C.wav"));
+        QCOMPARE(step("/M/b.WAV", true), QString("/m/C.wav"));  // found without regard to case
+        QCOMPARE(step("/elsewhere.wav", false), QString("/m/C.wav"));
+        QCOMPARE(p.main->windowTitle(), QString("Sonivel - /m/C.wav"));
+
+        const auto advance = [&](const QString& from, bool repeat) {
+            p.main->SetCurrentFile(from);
+            p.main->AutoRepeat->setChecked(repeat);
+            return e.AdvanceAfterTrack() ? p.main->CurrentFile() : QString("none");
+        };
+        QCOMPARE(advance("/m/B.wav", false), QString("/m/C.wav"));
+        QCOMPARE(advance("/m/C.wav", false), QString("none"));
+        QCOMPARE(advance("/m/C.wav", true), QString("/m/A.wav"));
+        QCOMPARE(advance("/M/B.WAV", true), QString("none"));  // exact comparison
+        e.Playlist->clear();
+        e.Playlist->addItems({"/m/A.wav", "/m/B.wav", "/m/A.wav"});
+        QCOMPARE(advance("/m/A.wav", false), QString("/m/B.wav"));
+        QCOMPARE(advance("/m/B.wav", false), QString("/m/A.wav"));
+        QCOMPARE(advance("/m/A.wav", false), QString("/m/B.wav"));
+    }
+
+    void unopenableEntryIsRemovedAndTheNextLoaded() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        e.Playlist->addItems({"/m/gone.wav", "/m/next.wav"});
+        p.main->SetCurrentFile("/m/gone.wav");
+        e.DropUnopenableFile("/M/GONE.wav");
+        QCOMPARE(e.Entries(), QStringList{"/m/next.wav"});
+        QCOMPARE(p.main->CurrentFile(), QString("/m/next.wav"));
+        QVERIFY(p.main->PlayStop->isEnabled());
+    }
+
+    void closingTheEditor() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        // Empty: the main window stays as it was.
+        p.main->OpenOne("/m/one.wav");
+        e.Playlist->clear();
+        e.CloseAction();
+        QCOMPARE(p.main->CurrentFile(), QString("/m/one.wav"));
+        QCOMPARE(p.main->windowTitle(), QString("Sonivel - /m/one.wav"));
+        // Otherwise the first entry is loaded, and the folder remembered.
+        e.Playlist->addItems({"/m/first.wav", "/m/second.wav"});
+        QVERIFY(e.GoToFolder(dir_.path()));
+        e.CloseAction();
+        QCOMPARE(p.main->CurrentFile(), QString("/m/first.wav"));
+        QVERIFY(p.main->NextTrack->isEnabled());
+        QCOMPARE(Registry().ReadString("LastPlayListSelectionFolder"), dir_.path());
+
+        // The next run's editor opens there; a folder gone since does not
+        // keep the window from opening.
+        Program next;
+        next.playlist->show();
+        QCOMPARE(next.playlist->CurrentFolder(), dir_.path());
+        next.playlist->CloseAction();
+        Registry().WriteString("LastPlayListSelectionFolder", dir_.path() + "/vanished");
+        Program third;
+        third.playlist->show();
+        QVERIFY(third.playlist->isVisible());
+        QVERIFY(QFileInfo(third.playlist->CurrentFolder()).isDir());
+        QCOMPARE(third.playlist->windowTitle(), QString("Playlist"));
+        third.playlist->CloseAction();
+    }
+
+    void captionsFollowTheLanguage() {
+        Program p;
+        p.main->FrenchClick();
+        p.playlist->show();
+        QCOMPARE(p.playlist->windowTitle(), QString("Liste de jeu"));
+        QCOMPARE(p.playlist->Button1->text(), QString("<< Ajouter tous"));
+        QCOMPARE(p.playlist->Button7->text(), QString("Fermer"));
+        p.playlist->CloseAction();
+        p.main->EnglishClick();
+    }
+
+    void openAndSavePlaylists() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        // Empty: refused without a dialog.
+        e.Button6Click();
+        QCOMPARE(p.services.messages, QStringList{Q(31) + "|" + Q(58)});
+        QVERIFY(p.services.dialogFolders.isEmpty());
+
+        e.Playlist->addItems({"/m/a.wav", "/m/b.wav", "/m/a.wav"});
+        const QString saved = dir_.path() + "/list.snl";
+        p.services.files << saved;
+        e.Button6Click();
+        QFile f(saved);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("/m/a.wav\r\n/m/b.wav\r\n/m/a.wav\r\n"));
+        QCOMPARE(Registry().ReadString("LastPlayListFolder"), dir_.path() + "/");
+
+        // From the main menu: loaded (duplicates too), first entry current.
+        e.Playlist->clear();
+        p.services.files << saved;
+        p.main->Openplaylist1Click();
+        QCOMPARE(e.Count(), 3);
+        QCOMPARE(p.main->CurrentFile(), QString("/m/a.wav"));
+        QVERIFY(p.main->NextTrack->isEnabled());
+        QCOMPARE(p.main->MRUFileList1()->Items(), QStringList{});
+        QCOMPARE(p.services.dialogFolders.last(), dir_.path() + "/");
+        // Cancelled: the close handler still runs.
+        e.Playlist->clear();
+        e.Playlist->addItem("/m/kept.wav");
+        p.main->Openplaylist1Click();
+        QCOMPARE(p.main->CurrentFile(), QString("/m/kept.wav"));
+        // Unreadable: everything stays, the folder is not written.
+        Registry().WriteString("LastPlayListFolder", "/before/");
+        p.services.files << dir_.path() + "/missing.snl";
+        p.main->Openplaylist1Click();
+        QCOMPARE(p.services.messages.last(), "Sonivel|Cannot open file " + dir_.path() + "/missing.snl");
+        QCOMPARE(e.Entries(), QStringList{"/m/kept.wav"});
+        QCOMPARE(Registry().ReadString("LastPlayListFolder"), QString("/before/"));
+    }
+
+    void droppedFiles() {
+        QCOMPARE(TDropFile::FileNameOf("/music/Song.Live.wav"), QString("Song.Live.wav"));
+        QCOMPARE(TDropFile::ExtensionOf("Song.Live.wav"), QString("wav"));
+        QCOMPARE(TDropFile::ExtensionOf("README"), QString());
+        QCOMPARE(TDropFile::FileNameOf("nofolder"), QString());
+
+        Program p;
+        const QString longName = dir_.path() + "/" + QString(200, 'n') + ".wav";
+        const QList<QUrl> urls{QUrl::fromLocalFile("/m/one.wav"), QUrl::fromLocalFile("/m/two.WAV"),
+                               QUrl::fromLocalFile(longName), QUrl::fromLocalFile(dir_.path())};
+        const auto drop = [&](QWidget* target) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+            return enter.isAccepted() && event.isAccepted();
+        };
+        // On the editor's list: every path appended in order, duplicates skipped.
+        QSignalSpy spy(p.playlist->DropFile, &TDropFile::DropFile);
+        QVERIFY(drop(p.playlist->Playlist->viewport()));
+        QCOMPARE(spy.size(), 4);
+        QCOMPARE(spy[0][0].toString(), QString("/m/one.wav"));
+        QCOMPARE(spy[1][1].toString(), QString("two.WAV"));
+        QCOMPARE(spy[1][2].toString(), QString("WAV"));
+        QCOMPARE(spy[2][0].toString(), longName);
+        QCOMPARE(p.playlist->Entries(), (QStringList{"/m/one.wav", "/m/two.WAV", longName, dir_.path()}));
+        drop(p.playlist->Playlist->viewport());
+        QCOMPARE(p.playlist->Count(), 4);
+        // On the main window: each opened in turn, the last stays current.
+        QVERIFY(drop(p.main.get()));
+        QCOMPARE(p.main->CurrentFile(), dir_.path());
+        QCOMPARE(p.playlist->Count(), 1);
+        QCOMPARE(p.main->MRUFileList1()->Items().size(), 4);
+        // Drops switched off are refused.
+        p.playlist->DropFile->SetEnabled(false);
+        spy.clear();
+        drop(p.playlist->Playlist->viewport());
+        QCOMPARE(spy.size(), 0);
+    }
+
+private:
+    static QString Q(int id) { return QString::fromUtf8(Text(id).data(), static_cast<qsizetype>(Text(id).size())); }
+};
+
+QTEST_MAIN(PlaylistTest)
+#include "playlist_test.moc"
