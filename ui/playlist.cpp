@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QStorageInfo>
+#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "dropfile.h"
@@ -82,14 +84,8 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     files->addWidget(DriveComboBox1);
     row->addLayout(files, 1);
 
-    folders_ = new QFileSystemModel(this);
-    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    folders_->setRootPath(QDir::rootPath());
-    DirectoryListBox1 = new QTreeView(this);
+    DirectoryListBox1 = new QListWidget(this);
     DirectoryListBox1->setObjectName("DirectoryListBox1");
-    DirectoryListBox1->setModel(folders_);
-    for (int column = 1; column < folders_->columnCount(); ++column) DirectoryListBox1->hideColumn(column);
-    DirectoryListBox1->setHeaderHidden(true);
     DirectoryListBox1->setMinimumWidth(170);
     DirectoryListBox1->setAccessibleName("Folders");
     row->addWidget(DirectoryListBox1, 1);
@@ -99,15 +95,15 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     connect(DriveComboBox1, &QComboBox::activated, this, [this] { DriveChanged(); });
     // The browser's folder is folder_; the tree follows it (the model loads
     // folders in the background) and only the user's moves in the tree change it.
-    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& index) {
-                if (syncingTree_ || !index.isValid()) return;
-                folder_ = folders_->filePath(index);
-                ListFiles();
-            });
-    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        if (folder_ == loaded || folder_.startsWith(loaded)) ShowFolderInTree();
-    });
+    // A folder opens when clicked or on Enter; the list is rebuilt after the
+    // click has been handled, not under it.
+    const auto open = [this](QListWidgetItem* item) {
+        const QString path = item->data(Qt::UserRole).toString();
+        if (path == folder_) return;
+        QTimer::singleShot(0, this, [this, path] { GoToFolder(path); });
+    };
+    connect(DirectoryListBox1, &QListWidget::itemActivated, this, open);
+    connect(DirectoryListBox1, &QListWidget::itemClicked, this, open);
 
     DropFile = new TDropFile(this);
     DropFile->setObjectName("DropFile");
@@ -147,18 +143,37 @@ bool TPlaylistForm::GoToFolder(const QString& folder) {
     const QStorageInfo volume(folder_);
     const int drive = DriveComboBox1->findData(volume.isValid() ? volume.rootPath() : QDir::rootPath());
     if (drive >= 0) DriveComboBox1->setCurrentIndex(drive);
-    ShowFolderInTree();
+    ListFolders();
     ListFiles();
     return true;
 }
 
-void TPlaylistForm::ShowFolderInTree() {
-    const QModelIndex index = folders_->index(folder_);
-    if (!index.isValid()) return;
-    syncingTree_ = true;
-    DirectoryListBox1->setCurrentIndex(index);
-    DirectoryListBox1->scrollTo(index);
-    syncingTree_ = false;
+// The folder list of the current drive: the path down to the current
+// folder, one level of indent each, then the folders inside it.
+void TPlaylistForm::ListFolders() {
+    DirectoryListBox1->clear();
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    QStringList chain;
+    for (QDir d(folder_);; ) {
+        chain.prepend(d.absolutePath());
+        if (d.isRoot() || !d.cdUp()) break;
+    }
+    int depth = 0;
+    QListWidgetItem* current = nullptr;
+    for (const QString& path : chain) {
+        const QString name = QDir(path).isRoot() ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName();
+        auto* item = new QListWidgetItem(open, QString(depth * 2, ' ') + name, DirectoryListBox1);
+        item->setData(Qt::UserRole, path);
+        current = item;
+        ++depth;
+    }
+    const QString base = folder_.endsWith('/') ? folder_ : folder_ + '/';
+    for (const QString& sub : QDir(folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
+        auto* item = new QListWidgetItem(closed, QString(depth * 2, ' ') + sub, DirectoryListBox1);
+        item->setData(Qt::UserRole, base + sub);
+    }
+    if (current) DirectoryListBox1->setCurrentItem(current);
 }
 
 void TPlaylistForm::DriveChanged() {

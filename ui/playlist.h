@@ -4,11 +4,9 @@
 
 #include <QComboBox>
 #include <QDialog>
-#include <QFileSystemModel>
 #include <QFrame>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTreeView>
 
 namespace sonivel {
 
@@ -33,7 +31,7 @@ public:
     QFrame* Panel2 = nullptr;
     QListWidget* FileListBox1 = nullptr;       // the current folder's wave files
     QComboBox* DriveComboBox1 = nullptr;       // mounted volumes
-    QTreeView* DirectoryListBox1 = nullptr;    // the folders of the current drive
+    QListWidget* DirectoryListBox1 = nullptr;  // the current folder's ancestors and subfolders
     TDropFile* DropFile = nullptr;             // drops on Playlist
 
     // The folder the browser shows.
@@ -79,10 +77,8 @@ private:
 
     TMainForm& main_;
     UiServices& services_;
-    QFileSystemModel* folders_ = nullptr;
     QString folder_;
-    bool syncingTree_ = false;  // the tree is being moved to folder_
-    void ShowFolderInTree();
+    void ListFolders();
 };
 
 }  // namespace sonivel
