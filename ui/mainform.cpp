@@ -594,7 +594,7 @@ void TMainForm::OutputFormatClick(QAction* clicked) {
 
 void TMainForm::Open1Click() {
     const QString folder = Registry().ReadString("LastOpenFolder");
-    const QString file = deps_.services->OpenFile(this, folder, kWaveFilter);
+    const QString file = deps_.services->OpenFile(this, QString(), folder, kWaveFilter);
     if (file.isEmpty()) return;
     OpenOne(file);
     Registry store;
@@ -617,7 +617,7 @@ void TMainForm::SaveAs1Click() {
         return;
     }
     const QString folder = Registry().ReadString("LastSaveFolder");
-    const QString target = deps_.services->SaveFile(this, folder, kWaveFilter, "wav");
+    const QString target = deps_.services->SaveFile(this, QString(), folder, kWaveFilter, "wav");
     if (target.isEmpty()) return;
     // The file being read is never the target: the same text in any case,
     // or the same file under another name.

@@ -256,7 +256,7 @@ void TPlaylistForm::Button4Click() {
 
 bool TPlaylistForm::OpenPlaylist() {
     Registry store;
-    const QString path = services_.OpenFile(this, store.ReadString("LastPlayListFolder"), kPlaylistFilter);
+    const QString path = services_.OpenFile(this, "Open Playlist", store.ReadString("LastPlayListFolder"), kPlaylistFilter);
     if (path.isEmpty()) return true;
     QStringList entries;
     QString error;
@@ -278,7 +278,7 @@ void TPlaylistForm::Button6Click() {
         return;
     }
     Registry store;
-    const QString path = services_.SaveFile(this, store.ReadString("LastPlayListFolder"), kPlaylistFilter, "snl");
+    const QString path = services_.SaveFile(this, "Save Playlist", store.ReadString("LastPlayListFolder"), kPlaylistFilter, "snl");
     if (path.isEmpty()) return;
     QString error;
     if (!WritePlaylistFile(path, Entries(), &error)) {

@@ -47,8 +47,8 @@ void QtUiServices::QuestionAsync(QWidget* parent, const QString& caption, const 
     box->show();
 }
 
-QString QtUiServices::OpenFile(QWidget* parent, const QString& folder, const QString& filter) {
-    QFileDialog dialog(parent, QString(), folder, filter);
+QString QtUiServices::OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+    QFileDialog dialog(parent, title, folder, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDefaultSuffix("wav");
@@ -56,9 +56,9 @@ QString QtUiServices::OpenFile(QWidget* parent, const QString& folder, const QSt
     return dialog.selectedFiles().front();
 }
 
-QString QtUiServices::SaveFile(QWidget* parent, const QString& folder, const QString& filter,
+QString QtUiServices::SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                                const QString& defaultSuffix) {
-    QFileDialog dialog(parent, QString(), folder, filter);
+    QFileDialog dialog(parent, title, folder, filter);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);

@@ -25,8 +25,8 @@ public:
     virtual void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
                                std::function<void(bool yes)> answered) = 0;
     // File dialogs; an empty result means cancelled.
-    virtual QString OpenFile(QWidget* parent, const QString& folder, const QString& filter) = 0;
-    virtual QString SaveFile(QWidget* parent, const QString& folder, const QString& filter,
+    virtual QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) = 0;
+    virtual QString SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                              const QString& defaultSuffix) = 0;
 };
 
@@ -39,8 +39,8 @@ public:
     bool Question(QWidget* parent, const QString& caption, const QString& text) override;
     void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
                        std::function<void(bool yes)> answered) override;
-    QString OpenFile(QWidget* parent, const QString& folder, const QString& filter) override;
-    QString SaveFile(QWidget* parent, const QString& folder, const QString& filter,
+    QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                      const QString& defaultSuffix) override;
 };
 

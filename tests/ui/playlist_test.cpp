@@ -224,6 +224,7 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("/m/a.wav\r\n/m/b.wav\r\n/m/a.wav\r\n"));
         QCOMPARE(Registry().ReadString("LastPlayListFolder"), dir_.path() + "/");
+        QCOMPARE(p.services.dialogTitles.last(), QString("Save Playlist"));
 
         // From the main menu: loaded (duplicates too), first entry current.
         e.Playlist->clear();

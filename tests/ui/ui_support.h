@@ -22,6 +22,7 @@ public:
     QList<bool> answers;   // answers to questions, in order; Yes when none left
     QStringList files;     // what the file dialogs return, in order; cancel when none left
     QStringList dialogFolders;  // the folder each file dialog was opened in
+    QStringList dialogTitles;
 
     void Message(QWidget*, const QString& caption, const QString& text, Icon) override {
         messages << caption + "|" + text;
@@ -39,11 +40,13 @@ public:
                        std::function<void(bool)> answered) override {
         answered(Question(parent, caption, text));
     }
-    QString OpenFile(QWidget*, const QString& folder, const QString&) override {
+    QString OpenFile(QWidget*, const QString& title, const QString& folder, const QString&) override {
+        dialogTitles << title;
         dialogFolders << folder;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
-    QString SaveFile(QWidget*, const QString& folder, const QString&, const QString&) override {
+    QString SaveFile(QWidget*, const QString& title, const QString& folder, const QString&, const QString&) override {
+        dialogTitles << title;
         dialogFolders << folder;
         return files.isEmpty() ? QString() : files.takeFirst();
     }
