@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "about.h"
+#include "desktop_icon.h"
 #include "mainform.h"
 #include "playlist.h"
 #include "sdl_device.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Sonivel");
     QApplication::setOrganizationName("Korvath");
     QApplication::setDesktopFileName("sonivel");
+    QApplication::setWindowIcon(sonivel::ProgramIcon());
 
     sonivel::QtUiServices services;
     sonivel::SdlDevice device;

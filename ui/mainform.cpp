@@ -12,7 +12,10 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "desktop_icon.h"
 #include "dropfile.h"
+#include "proglink.h"
+#include "shell.h"
 #include "mrufilelist.h"
 #include "playlist.h"
 #include "position.h"
@@ -181,6 +184,11 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     mru_->ShowRemoveObsolete = false;
     mru_->RemoveObsoleteName = "&Remove Obsolete";
     connect(mru_, &TMRUFileList::MRUItemClick, this, &TMainForm::MRUFileList1MRUItemClick);
+    if (deps_.programPath.isEmpty()) deps_.programPath = QCoreApplication::applicationFilePath();
+    if (!deps_.openUrl) deps_.openUrl = [](const QUrl& url) { return OpenWithDesktop(url); };
+    ProgLink1 = new TProgLink(this);
+    ProgLink1->setObjectName("ProgLink1");
+    ProgLink1->LinkName = "Sonivel.lnk";
     DropFile = new TDropFile(this);
     DropFile->setObjectName("DropFile");
     connect(DropFile, &TDropFile::DropFile, this, [this](const QString& path) {
@@ -220,9 +228,8 @@ void TMainForm::BuildControls() {
     });
     connect(TrackBar2, &QSlider::sliderReleased, this, &TMainForm::TrackBar2Change);
 
-    const QStyle* st = style();
-    Image1 = st->standardIcon(QStyle::SP_MediaPlay).pixmap(16, 16);
-    Image2 = st->standardIcon(QStyle::SP_MediaStop).pixmap(16, 16);
+    Image1 = PlayGlyph().pixmap(16, 16);
+    Image2 = StopGlyph().pixmap(16, 16);
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
@@ -232,11 +239,11 @@ void TMainForm::BuildControls() {
         buttons->addWidget(b);
     };
     button(PlayStop, "PlayStop", "Play", QIcon(Image1));
-    button(Rewind, "Rewind", "Rewind", st->standardIcon(QStyle::SP_MediaSeekBackward));
-    button(PrevTrack, "PrevTrack", "Previous Track", st->standardIcon(QStyle::SP_MediaSkipBackward));
-    button(NextTrack, "NextTrack", "Next Track", st->standardIcon(QStyle::SP_MediaSkipForward));
+    button(Rewind, "Rewind", "Rewind", RewindGlyph());
+    button(PrevTrack, "PrevTrack", "Previous Track", PreviousGlyph());
+    button(NextTrack, "NextTrack", "Next Track", NextGlyph());
     buttons->addStretch(1);
-    button(PlaylistShow, "PlaylistShow", "Playlist...", st->standardIcon(QStyle::SP_FileDialogListView));
+    button(PlaylistShow, "PlaylistShow", "Playlist...", PlaylistGlyph());
     PlayStop->setEnabled(false);
     Rewind->setEnabled(false);
     PrevTrack->setEnabled(false);
@@ -345,6 +352,10 @@ void TMainForm::BuildMenus() {
     connect(English, &QAction::triggered, this, &TMainForm::EnglishClick);
     connect(French, &QAction::triggered, this, &TMainForm::FrenchClick);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    connect(AssociatewavefileswithSonivel1, &QAction::triggered, this, &TMainForm::AssociatewavefileswithSonivel1Click);
+    connect(CreateshortcutinStartMenu1, &QAction::triggered, this, &TMainForm::CreateshortcutinStartMenu1Click);
+    connect(UsingSonivel1, &QAction::triggered, this, &TMainForm::UsingSonivel1Click);
+    connect(Intextformat1, &QAction::triggered, this, &TMainForm::Intextformat1Click);
 }
 
 void TMainForm::FitSize() {
@@ -642,6 +653,38 @@ void TMainForm::PlaylistShowClick() {
 
 void TMainForm::About1Click() {
     if (auto* dialog = qobject_cast<QDialog*>(aboutBox_)) dialog->exec();
+}
+
+void TMainForm::AssociatewavefileswithSonivel1Click() {
+    if (!AssociateWaveFiles(deps_.programPath, InstallDesktopIcon()))
+        deps_.services->Message(this, "Sonivel", "Failed to set data for ''", UiServices::Icon::Error);
+}
+
+void TMainForm::CreateshortcutinStartMenu1Click() {
+    ProgLink1->SourceName = deps_.programPath;
+    ProgLink1->CreateLink();  // reports nothing, as ever
+}
+
+QString TMainForm::HelpPath(const QString& name) const {
+    const QString beside = programFolder_ + name;
+    if (QFileInfo::exists(beside)) return beside;
+    const QString installed = programFolder_ + "../share/sonivel/" + name;
+    if (QFileInfo::exists(installed)) return QFileInfo(installed).absoluteFilePath();
+    return beside;
+}
+
+void TMainForm::OpenHelp(const QString& name, int failureText) {
+    if (CurrentLanguage().load() == kFrench) {
+        Registry store;
+        if (!store.ValueExists("NoFrenchManual")) {
+            deps_.services->Message(this, QString(), TextOf(59), UiServices::Icon::None);
+            store.WriteString("NoFrenchManual", "");
+            store.Sync();
+        }
+    }
+    if (!deps_.openUrl(QUrl::fromLocalFile(HelpPath(name))))
+        deps_.services->Message(this, Q(ErrorCaption(CurrentLanguage().load())), TextOf(failureText),
+                                UiServices::Icon::Error);
 }
 
 void TMainForm::SwitchLanguage(int language) {

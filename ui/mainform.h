@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QTranslator>
+#include <QUrl>
+#include <functional>
 #include <memory>
 
 #include "command.h"
@@ -24,6 +26,7 @@ namespace sonivel {
 
 class TMRUFileList;
 class TDropFile;
+class TProgLink;
 class TPlaylistForm;
 class UiServices;
 class Clock;
@@ -38,6 +41,10 @@ struct MainFormDeps {
     QString programFolder;
     // How long a starting instance waits for a running one to answer.
     int handoffWaitMs = 200;
+    // The running program's file, for the launcher and the association.
+    QString programPath;
+    // Opens a document or address with the desktop; false when it could not.
+    std::function<bool(const QUrl&)> openUrl;
 };
 
 class TMainForm : public QMainWindow {
@@ -84,6 +91,12 @@ public:
     void Timer1Timer();
     void PlaylistShowClick();
     void About1Click();
+    void AssociatewavefileswithSonivel1Click();
+    void CreateshortcutinStartMenu1Click();
+    void UsingSonivel1Click() { OpenHelp("help.htm", 35); }
+    void Intextformat1Click() { OpenHelp("help.txt", 36); }
+    // Where a help document is: beside the program, or where it is installed.
+    QString HelpPath(const QString& name) const;
     void E1Click() { close(); }
     void EnglishClick() { SwitchLanguage(0); }
     void FrenchClick() { SwitchLanguage(1); }
@@ -106,6 +119,7 @@ public:
         *AssociatewavefileswithSonivel1, *UsingSonivel1, *Intextformat1, *About1;
     QTimer* Timer1 = nullptr;
     TDropFile* DropFile = nullptr;
+    TProgLink* ProgLink1 = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +135,7 @@ private:
     void StartRenderThread();
     void SetPlayingLook(bool playing);
     void FitSize();
+    void OpenHelp(const QString& name, int failureText);
     QString TextOf(int id) const;
 
     MainFormDeps deps_;

@@ -1,0 +1,53 @@
+#include "proglink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "desktop_icon.h"
+
+namespace sonivel {
+
+QString TProgLink::ProgramsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+}
+
+QString TProgLink::QuoteExec(const QString& program) {
+    // The desktop entry rules: inside double quotes, \ " ` $ are escaped.
+    QString quoted = program;
+    quoted.replace("\\", "\\\\").replace("\"", "\\\"").replace("`", "\\`").replace("$", "\\$");
+    return "\"" + quoted + "\"";
+}
+
+bool TProgLink::CreateLink() {
+    const QString folder = ProgramsFolder();
+    if (folder.isEmpty() || SourceName.isEmpty() || LinkName.isEmpty()) return false;
+    QString relative = QDir::fromNativeSeparators(LinkName);
+    if (relative.endsWith(".lnk", Qt::CaseInsensitive)) relative.chop(4);
+    const QString linkPath = folder + "/" + relative + ".desktop";
+    // One level of folder is made, as a single directory creation; deeper
+    // new folders are not, and the link then cannot be written.
+    QDir().mkpath(folder);
+    QDir().mkdir(QFileInfo(linkPath).absolutePath());
+    const QFileInfo program(SourceName);
+    const QString entry = QString(
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Sonivel\n"
+        "GenericName=Wave player\n"
+        "Comment=Plays wave files in a better format and saves them\n"
+        "Exec=%1\n"
+        "Path=%2\n"
+        "Icon=%3\n"
+        "Terminal=false\n"
+        "Categories=AudioVideo;Audio;Player;\n")
+        .arg(QuoteExec(program.absoluteFilePath()), program.absolutePath(), InstallDesktopIcon());
+    QSaveFile file(linkPath);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write(entry.toUtf8());
+    return file.commit();
+}
+
+}  // namespace sonivel

@@ -1,0 +1,29 @@
+// What the program asks of the desktop: to be the player of wave files, and
+// to open documents and addresses with the programs the user chose.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace sonivel {
+
+// The MIME types of wave files.
+inline constexpr const char* kWaveMimeTypes[] = {"audio/x-wav", "audio/wav", "audio/vnd.wave"};
+// The desktop entry that opens wave files with Sonivel.
+inline constexpr const char* kAssociationEntry = "sonivel-open.desktop";
+
+// Makes Sonivel the player of wave files. On Linux: a desktop entry that
+// passes the file to `program` and the defaults in mimeapps.list, as
+// `xdg-mime default` writes them, leaving other entries of the file alone.
+// On Windows: the keys under HKEY_CLASSES_ROOT. False when it could not be written.
+bool AssociateWaveFiles(const QString& program, const QString& iconName);
+
+// Sets `key`=`value` in `section` of a desktop-style key file's text,
+// keeping every other line as it was.
+QString SetKeyFileValue(const QString& text, const QString& section, const QString& key, const QString& value);
+
+// Opens a document or an address with the desktop's program for it; false
+// when the document is missing or nothing could open it.
+bool OpenWithDesktop(const QUrl& url);
+
+}  // namespace sonivel
