@@ -24,7 +24,8 @@ QString TProgLink::QuoteExec(const QString& program) {
 bool TProgLink::CreateLink() {
     const QString folder = ProgramsFolder();
     if (folder.isEmpty() || SourceName.isEmpty() || LinkName.isEmpty()) return false;
-    QString relative = QDir::fromNativeSeparators(LinkName);
+    // LinkName may separate its folder with a backslash, as on Windows.
+    QString relative = QString(LinkName).replace(QChar(0x5C), QChar(0x2F));
     if (relative.endsWith(".lnk", Qt::CaseInsensitive)) relative.chop(4);
     const QString linkPath = folder + "/" + relative + ".desktop";
     // One level of folder is made, as a single directory creation; deeper

@@ -36,7 +36,8 @@ void LinkLabel::mousePressEvent(QMouseEvent* event) {
 }
 
 void LinkLabel::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) Click();
+    // Space follows a focused link; Enter stays with the default OK button.
+    if (event->key() == Qt::Key_Space) Click();
     else QLabel::keyPressEvent(event);
 }
 
@@ -134,6 +135,7 @@ void TAboutBox::showEvent(QShowEvent* event) {
     setWindowTitle(french ? "A propos de Sonivel" : "About Sonivel");
     PageControl1->setCurrentWidget(french ? TabSheet2 : TabSheet1);
     QDialog::showEvent(event);
+    OKButton->setFocus();
 }
 
 }  // namespace sonivel
