@@ -10,6 +10,7 @@
 #include "about.h"
 #include "desktop_icon.h"
 #include "mainform.h"
+#include "mpris.h"
 #include "playlist.h"
 #include "sdl_device.h"
 #include "services.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     sonivel::TAboutBox aboutBox(&mainForm);
     sonivel::TPlaylistForm playlistForm(mainForm, services, &mainForm);
     mainForm.SetWindows(&aboutBox, &playlistForm);
+    sonivel::StartMprisService(mainForm);
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &mainForm);
         QObject::connect(notifier, &QSocketNotifier::activated, &mainForm, [&mainForm] {

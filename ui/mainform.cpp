@@ -380,6 +380,7 @@ void TMainForm::SetBarPosition(int position) {
 void TMainForm::SetPlayingLook(bool playing) {
     PlayStop->setIcon(QIcon(playing ? Image2 : Image1));
     PlayStop->setText(TextOf(playing ? kTextStop : kTextPlay));
+    emit StateChanged();
 }
 
 void TMainForm::SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm) {
@@ -530,6 +531,7 @@ void TMainForm::UpdateTrackButtons() {
     const bool several = playlist_ && playlist_->Count() > 1;
     NextTrack->setEnabled(several);
     PrevTrack->setEnabled(NextTrack->isEnabled());
+    emit StateChanged();
 }
 
 void TMainForm::FileLoadedUpdate() {
@@ -544,6 +546,7 @@ void TMainForm::FileLoadedUpdate() {
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + currentFile_);
     if (!PrevTrack->isEnabled()) mru_->AddItem(currentFile_);
+    emit StateChanged();
 }
 
 void TMainForm::NoFileState() {
@@ -557,6 +560,7 @@ void TMainForm::NoFileState() {
         w->setEnabled(false);
     SaveAs1->setEnabled(false);
     setWindowTitle("Sonivel");
+    emit StateChanged();
 }
 
 void TMainForm::PlayStopClick() {

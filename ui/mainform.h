@@ -121,6 +121,10 @@ public:
     TDropFile* DropFile = nullptr;
     TProgLink* ProgLink1 = nullptr;
 
+signals:
+    // Playing, the current file or the track buttons changed.
+    void StateChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,95 @@
+// The desktop's media controls: an MPRIS2 service on the session bus,
+// org.mpris.MediaPlayer2.sonivel, so media keys and the sound menu steer
+// Sonivel. Its commands run the main window's own handlers; its properties
+// follow the window. No session bus: no service, and nothing is said.
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace sonivel {
+
+class TMainForm;
+
+class MprisRoot : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ CanQuit)
+    Q_PROPERTY(bool CanRaise READ CanRaise)
+    Q_PROPERTY(bool HasTrackList READ HasTrackList)
+    Q_PROPERTY(QString Identity READ Identity)
+    Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
+public:
+    MprisRoot(QObject* parent, TMainForm& form);
+    bool CanQuit() const { return true; }
+    bool CanRaise() const { return true; }
+    bool HasTrackList() const { return false; }
+    QString Identity() const { return "Sonivel"; }
+    QString DesktopEntry() const { return "sonivel"; }
+    QStringList SupportedUriSchemes() const { return {"file"}; }
+    QStringList SupportedMimeTypes() const { return {"audio/x-wav", "audio/wav", "audio/vnd.wave"}; }
+
+public slots:
+    void Raise();
+    void Quit();
+
+private:
+    TMainForm& form_;
+};
+
+class MprisPlayer : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+    Q_PROPERTY(QVariantMap Metadata READ Metadata)
+    Q_PROPERTY(double Rate READ Rate)
+    Q_PROPERTY(double MinimumRate READ Rate)
+    Q_PROPERTY(double MaximumRate READ Rate)
+    Q_PROPERTY(double Volume READ Rate)
+    Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(bool CanGoNext READ CanGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
+    Q_PROPERTY(bool CanPlay READ CanPlay)
+    Q_PROPERTY(bool CanPause READ CanPlay)
+    Q_PROPERTY(bool CanSeek READ CanSeek)
+    Q_PROPERTY(bool CanControl READ CanControl)
+public:
+    MprisPlayer(QObject* parent, TMainForm& form);
+    QString PlaybackStatus() const;
+    QVariantMap Metadata() const;
+    double Rate() const { return 1.0; }
+    qlonglong Position() const;
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
+    bool CanPlay() const;
+    bool CanSeek() const { return false; }
+    bool CanControl() const { return true; }
+
+    // Tells the desktop what changed since the last call.
+    void Announce();
+
+public slots:
+    void Play();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Next();
+    void Previous();
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void OpenUri(const QString& uri);
+
+private:
+    TMainForm& form_;
+    QVariantMap announced_;
+};
+
+// Registers the service for `form`; false (silently) without a session bus.
+bool StartMprisService(TMainForm& form);
+
+}  // namespace sonivel
