@@ -10,10 +10,12 @@
 
 namespace sonivel {
 
-QPixmap DrawProgramIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+namespace {
+
+// Painted straight onto the pixmap shown or the image saved: converting one
+// into the other would run in Qt's thread pool for nothing.
+void PaintIcon(QPaintDevice& device, int size) {
+    QPainter p(&device);
     p.setRenderHint(QPainter::Antialiasing);
     const double s = size;
     // A rounded square in deep blue, a rising wave across it, three bars of
@@ -43,6 +45,14 @@ QPixmap DrawProgramIcon(int size) {
         const double h = s * (0.08 + 0.06 * i);
         p.drawRoundedRect(QRectF(s * (0.62 + 0.09 * i), s * 0.86 - h, s * 0.06, h), s * 0.02, s * 0.02);
     }
+}
+
+}  // namespace
+
+QPixmap DrawProgramIcon(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    PaintIcon(pixmap, size);
     return pixmap;
 }
 
@@ -59,7 +69,10 @@ QString InstallDesktopIcon() {
         const QString path = folder + "/sonivel.png";
         if (QFile::exists(path)) continue;
         QDir().mkpath(folder);
-        DrawProgramIcon(size).save(path, "PNG");
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        PaintIcon(image, size);
+        image.save(path, "PNG");
     }
     return "sonivel";
 }
