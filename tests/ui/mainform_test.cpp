@@ -275,6 +275,9 @@ private slots:
         p.playlist->Append(c);
         m.PrevTrackClick();
         QTRY_COMPARE(m.CurrentFile(), c);
+        // The thread clears the code once the step is done; a Play given
+        // before that would be overwritten.
+        QTRY_COMPARE(m.Tag().Load(), 0);
         QCOMPARE(m.windowTitle(), "Sonivel - " + c);
         QCOMPARE(m.PlayStop->text(), QString("Play"));
         m.PlayStopClick();

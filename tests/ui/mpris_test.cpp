@@ -73,8 +73,10 @@ private slots:
         QVERIFY(Get("CanGoNext").contains("true"));
         Call("Next");
         QTRY_COMPARE(p.main->CurrentFile(), b);
+        QTRY_COMPARE(p.main->Tag().Load(), 0);
         Call("Previous");
         QTRY_COMPARE(p.main->CurrentFile(), a);
+        QTRY_COMPARE(p.main->Tag().Load(), 0);  // the step is taken before Play is given
         Call("Play");
         QTRY_COMPARE(p.main->PlayStop->text(), QString("Stop"));
         Call("Play");  // already playing: nothing changes
