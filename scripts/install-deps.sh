@@ -10,7 +10,7 @@ packages=(
   # tests, fuzzing, benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # looking at and listening to what the program does
-  xvfb xauth imagemagick sox espeak-ng desktop-file-utils dbus-daemon dbus-bin
+  xvfb xauth imagemagick sox espeak-ng desktop-file-utils appstream dpkg-dev dbus-daemon dbus-bin
 )
 
 missing=()
