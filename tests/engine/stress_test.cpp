@@ -1,0 +1,167 @@
+// The render thread on its own thread, driven with thousands of random
+// commands, seek positions and answers, and a stop request at a random
+// moment; run it under the tsan preset too. After every round the thread has
+// ended with the device closed, no file left open, Play restored and every
+// saved file a valid wave file.
+#include <gtest/gtest.h>
+#include <dirent.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "playthr.h"
+#include "support/engine_fakes.h"
+#include "support/wave_builder.h"
+#include "waveread.h"
+
+namespace sonivel {
+namespace {
+
+using test::Bytes;
+
+int OpenDescriptors() {
+    int count = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++count;
+        closedir(d);
+    }
+    return count;
+}
+
+// Virtual time that only moves forward when the render thread waits; the
+// driving thread touches nothing but the command channel.
+class StressClock final : public Clock {
+public:
+    std::uint32_t TickCount() override { return now_.load(); }
+    void Sleep(std::uint32_t ms) override {
+        now_ += ms;
+        std::this_thread::yield();
+    }
+    void WaitForCommand(CommandChannel& channel, std::uint32_t) override {
+        now_ += 5;
+        channel.WaitForCommand(1);
+    }
+
+private:
+    std::atomic<std::uint32_t> now_{1000};
+};
+
+// Answers everything at random, from the render thread only.
+class StressHost final : public Host {
+public:
+    StressHost(std::vector<std::string> files, std::string target, std::uint32_t seed)
+        : files_(std::move(files)), target_(std::move(target)), rng_(seed) {
+        current_ = files_[0];
+    }
+    std::string CurrentFileName() override { return current_; }
+    std::string SaveTargetName() override { return target_; }
+    OutputChoice ReadOutputChoice() override {
+        const auto bits = rng_();
+        return OutputChoice{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0};
+    }
+    bool PlayOnSaveChecked() override { return rng_() % 2 == 0; }
+    void RaiseOutputChoice(const QualityShortfall&) override {}
+    void ApplyDeviceLimits(const DeviceLimits&) override {}
+    int SeekBarPosition() override { return static_cast<int>(rng_() % 1001); }
+    int SeekBarMax() override { return 1000; }
+    void SetSeekBarPosition(int) override {}
+    void ShowTime(double) override {}
+    void ShowTimeLabels() override {}
+    void SetWritingLabelVisible(bool) override {}
+    void SetPlaying(bool playing) override { lastPlaying = playing; }
+    void ShowError(int) override { ++errors; }
+    bool AskRaiseQuality() override { return rng_() % 4 != 0; }
+    void StepTrack(bool) override { current_ = files_[rng_() % files_.size()]; }
+    bool AdvanceAfterTrack() override {
+        if (rng_() % 2) return false;
+        current_ = files_[rng_() % files_.size()];
+        return true;
+    }
+    void DropUnopenableFile(const std::string&) override {}
+    void QuitProgram() override {}
+
+    bool lastPlaying = false;
+    int errors = 0;
+
+private:
+    std::vector<std::string> files_;
+    std::string current_;
+    std::string target_;
+    std::mt19937 rng_;
+};
+
+// Plays instantly: every queued block is done at once.
+class InstantDevice final : public SoundDevice {
+public:
+    bool GetCaps(WaveOutCaps& caps) override {
+        caps = WaveOutCaps{};
+        return true;
+    }
+    bool Open(const WAVEFORMATEX&) override { return !open.exchange(true); }
+    bool Prepare(WaveHeader&) override { return open; }
+    bool Unprepare(WaveHeader&) override { return open; }
+    bool Write(WaveHeader&) override {
+        played += 1;
+        return open;
+    }
+    bool IsDone(const WaveHeader&) override { return true; }
+    bool GetPosition(std::uint32_t& bytes) override {
+        bytes = played * 100;
+        return open;
+    }
+    bool Reset() override { return open; }
+    bool Close() override { return open.exchange(false); }
+    std::atomic<bool> open{false};
+    std::atomic<std::uint32_t> played{0};
+};
+
+TEST(PlayThreadStress, RandomCommandsAndStops) {
+    test::TempDir dir;
+    std::vector<std::string> files;
+    const test::Format formats[] = {{1, 1, 11025, 8}, {1, 2, 22050, 16}, {1, 1, 44100, 16}, {1, 2, 11025, 8}};
+    for (int i = 0; i < 4; ++i)
+        files.push_back(dir.Write("f" + std::to_string(i) + ".wav",
+                                  test::MakeWave(formats[i], test::NoiseSamples(formats[i], formats[i].rate * (i + 1) / 2))));
+    files.push_back(dir.File("missing.wav"));
+    const std::string target = dir.File("out.wav");
+    const int fds = OpenDescriptors();
+    int commands = 0;
+    for (std::uint32_t round = 0; round < 40; ++round) {
+        StressHost host(files, target, round);
+        InstantDevice device;
+        StressClock clock;
+        CommandChannel channel;
+        {
+            PlayThread thread(host, device, clock, channel);
+            thread.Start();
+            std::mt19937 rng(round * 7919u);
+            const int count = 50 + static_cast<int>(rng() % 100);
+            for (int i = 0; i < count; ++i) {
+                channel.Store(static_cast<std::int32_t>(1 + rng() % 5));
+                ++commands;
+                std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300));
+            }
+            channel.RequestStop();
+            thread.Join();
+            EXPECT_TRUE(thread.Ended());
+        }
+        EXPECT_FALSE(device.open) << "round " << round;
+        EXPECT_FALSE(host.lastPlaying) << "round " << round;
+        EXPECT_EQ(OpenDescriptors(), fds) << "round " << round;
+        if (std::filesystem::exists(target)) {
+            const Bytes out = test::ReadAll(target);
+            ASSERT_GE(out.size(), 44u) << "round " << round;
+            EXPECT_EQ(LoadLE32(&out[4]) + 8, out.size()) << "round " << round;
+            EXPECT_TRUE(ReadWaveFile(target).ok()) << "round " << round;
+            std::filesystem::remove(target);
+        }
+    }
+    RecordProperty("commands", commands);
+    std::printf("stress: 40 rounds, %d commands\n", commands);
+}
+
+}  // namespace
+}  // namespace sonivel
