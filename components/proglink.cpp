@@ -7,18 +7,12 @@
 #include <QStandardPaths>
 
 #include "desktop_icon.h"
+#include "shell.h"
 
 namespace sonivel {
 
 QString TProgLink::ProgramsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
-}
-
-QString TProgLink::QuoteExec(const QString& program) {
-    // The desktop entry rules: inside double quotes, \ " ` $ are escaped.
-    QString quoted = program;
-    quoted.replace("\\", "\\\\").replace("\"", "\\\"").replace("`", "\\`").replace("$", "\\$");
-    return "\"" + quoted + "\"";
 }
 
 bool TProgLink::CreateLink() {
@@ -44,7 +38,7 @@ bool TProgLink::CreateLink() {
         "Icon=%3\n"
         "Terminal=false\n"
         "Categories=AudioVideo;Audio;Player;\n")
-        .arg(QuoteExec(program.absoluteFilePath()), program.absolutePath(), InstallDesktopIcon());
+        .arg(QuoteDesktopExec(program.absoluteFilePath()), program.absolutePath(), InstallDesktopIcon());
     QSaveFile file(linkPath);
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write(entry.toUtf8());

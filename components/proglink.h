@@ -24,8 +24,6 @@ public:
 
     // The user's folder of program links.
     static QString ProgramsFolder();
-    // A desktop entry's Exec value for `program` (quoted, so blanks work).
-    static QString QuoteExec(const QString& program);
 };
 
 }  // namespace sonivel

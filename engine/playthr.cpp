@@ -243,16 +243,7 @@ PlayThread::Next PlayThread::RunStep() {
     const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
     bool queuedAny = false;
     while (Remaining >= Params.BlockInBytes) {
-        const std::int32_t code = channel_.Load();
-        if (code == kCmdPlayStop) {
-            StopPlayback();
-            return Next::Idle;
-        }
-        if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
-            host_.StepTrack(code == kCmdNextTrack);
-            StopPlayback();
-            return Next::Load;
-        }
+        if (auto n = StopOrTrackChange(channel_.Load())) return *n;
         // A silent save has no waits to notice a stop request in; it ends at
         // a block boundary with its file finished.
         if (!Playing && channel_.StopRequested()) {
@@ -336,12 +327,9 @@ std::optional<PlayThread::Next> PlayThread::WaitForDone(const WaveHeader& header
     return std::nullopt;
 }
 
-std::optional<PlayThread::Next> PlayThread::Poll() {
-    if (channel_.StopRequested()) {
-        StopPlayback();
-        return Next::End;
-    }
-    const std::int32_t code = channel_.Load();
+// Codes 1, 4 and 5 end a run wherever it looks at them: stop, or step to
+// another track (chosen before the run's device and files are closed).
+std::optional<PlayThread::Next> PlayThread::StopOrTrackChange(std::int32_t code) {
     if (code == kCmdPlayStop) {
         StopPlayback();
         return Next::Idle;
@@ -351,6 +339,16 @@ std::optional<PlayThread::Next> PlayThread::Poll() {
         StopPlayback();
         return Next::Load;
     }
+    return std::nullopt;
+}
+
+std::optional<PlayThread::Next> PlayThread::Poll() {
+    if (channel_.StopRequested()) {
+        StopPlayback();
+        return Next::End;
+    }
+    const std::int32_t code = channel_.Load();
+    if (auto n = StopOrTrackChange(code)) return n;
     if (code == kCmdRestart) {
         StopPlayback();
         return Next::Setup;

@@ -76,6 +76,7 @@ private:
     Next LoadStep();
     Next RunStep();
     std::optional<Next> Poll();
+    std::optional<Next> StopOrTrackChange(std::int32_t code);
     template <class Condition>
     std::optional<Next> WaitUntil(Condition done);
     std::optional<Next> WaitForDone(const WaveHeader& header);

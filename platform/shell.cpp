@@ -57,13 +57,13 @@ QString ReadText(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-QString QuoteForExec(const QString& program) {
+}  // namespace
+
+QString QuoteDesktopExec(const QString& program) {
     QString quoted = program;
     quoted.replace("\\", "\\\\").replace("\"", "\\\"").replace("`", "\\`").replace("$", "\\$");
     return "\"" + quoted + "\"";
 }
-
-}  // namespace
 
 bool AssociateWaveFiles(const QString& program, const QString& iconName) {
 #ifdef _WIN32
@@ -91,7 +91,7 @@ bool AssociateWaveFiles(const QString& program, const QString& iconName) {
         "NoDisplay=true\n"
         "MimeType=audio/x-wav;audio/wav;audio/vnd.wave;\n"
         "Categories=AudioVideo;Audio;Player;\n")
-        .arg(QuoteForExec(QFileInfo(program).absoluteFilePath()), iconName);
+        .arg(QuoteDesktopExec(QFileInfo(program).absoluteFilePath()), iconName);
     if (!WriteText(applications + "/" + kAssociationEntry, entry)) return false;
     const QString list = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/mimeapps.list";
     QString text = ReadText(list);

@@ -22,6 +22,10 @@ bool AssociateWaveFiles(const QString& program, const QString& iconName);
 // keeping every other line as it was.
 QString SetKeyFileValue(const QString& text, const QString& section, const QString& key, const QString& value);
 
+// A desktop entry's Exec value for `program`: quoted, with \ " ` $ escaped,
+// so a path with blanks starts whole.
+QString QuoteDesktopExec(const QString& program);
+
 // Opens a document or an address with the desktop's program for it; false
 // when the document is missing or nothing could open it.
 bool OpenWithDesktop(const QUrl& url);

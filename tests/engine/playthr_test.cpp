@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <dirent.h>
 #include <sys/resource.h>
 
 #include <csignal>
@@ -20,14 +19,7 @@ namespace {
 using test::Bytes;
 using test::Format;
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++count;
-        closedir(d);
-    }
-    return count;
-}
+using test::OpenDescriptors;
 
 // A render thread on virtual time. The test queues what happens when the
 // thread goes idle (WhenIdle) or at a virtual time (At), then calls Run on

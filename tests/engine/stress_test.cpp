@@ -4,7 +4,6 @@
 // ended with the device closed, no file left open, Play restored and every
 // saved file a valid wave file.
 #include <gtest/gtest.h>
-#include <dirent.h>
 
 #include <atomic>
 #include <filesystem>
@@ -22,14 +21,7 @@ namespace {
 
 using test::Bytes;
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++count;
-        closedir(d);
-    }
-    return count;
-}
+using test::OpenDescriptors;
 
 // Virtual time that only moves forward when the render thread waits; the
 // driving thread touches nothing but the command channel.

@@ -2,11 +2,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <dirent.h>
 #include <strings.h>
 
 #include "position.h"
 
 namespace sonivel::test {
+
+int OpenDescriptors() {
+    int count = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++count;
+        closedir(d);
+    }
+    return count;
+}
 
 void FakeClock::RunDue() {
     while (!timed_.empty() && timed_.begin()->first <= now) {

@@ -18,6 +18,9 @@
 
 namespace sonivel::test {
 
+// Open file descriptors of this process: a leaked file shows as one more.
+int OpenDescriptors();
+
 class FakeClock final : public Clock {
 public:
     std::uint32_t now = 1000;
