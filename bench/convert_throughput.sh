@@ -32,8 +32,8 @@ best() {  # best wall time of 5 runs of "$@", in seconds
 }
 
 printf '%-22s %9s %9s %9s %9s %10s %10s %10s\n' input sonivel sox ffmpeg dd 'sox/son' 'ffm/son' 'son/dd'
-for spec in "11025 8 1" "22050 16 1" "44100 16 2"; do
-  read -r rate bits ch <<<"$spec"
+for input in "11025 8 1" "22050 16 1" "44100 16 2"; do
+  read -r rate bits ch <<<"$input"
   in=$work/in-$rate-$bits-$ch.wav
   enc=signed; [ "$bits" = 8 ] && enc=unsigned
   sox -n -r "$rate" -b "$bits" -c "$ch" -e $enc "$in" synth 600 pinknoise vol 0.5
