@@ -27,18 +27,8 @@ bool TProgLink::CreateLink() {
     QDir().mkpath(folder);
     QDir().mkdir(QFileInfo(linkPath).absolutePath());
     const QFileInfo program(SourceName);
-    const QString entry = QString(
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Sonivel\n"
-        "GenericName=Wave player\n"
-        "Comment=Plays wave files in a better format and saves them\n"
-        "Exec=%1\n"
-        "Path=%2\n"
-        "Icon=%3\n"
-        "Terminal=false\n"
-        "Categories=AudioVideo;Audio;Player;\n")
-        .arg(QuoteDesktopExec(program.absoluteFilePath()), program.absolutePath(), InstallDesktopIcon());
+    const QString entry = SonivelDesktopEntry(QuoteDesktopExec(program.absoluteFilePath()), InstallDesktopIcon(),
+                                              "Path=" + program.absolutePath() + "\n");
     QSaveFile file(linkPath);
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write(entry.toUtf8());

@@ -65,6 +65,18 @@ QString QuoteDesktopExec(const QString& program) {
     return "\"" + quoted + "\"";
 }
 
+QString SonivelDesktopEntry(const QString& exec, const QString& icon, const QString& extra) {
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Sonivel\n"
+           "GenericName=Wave player\n"
+           "Comment=Plays wave files in a better format and saves them\n"
+           "Exec=" + exec + "\n"
+           "Icon=" + icon + "\n"
+           "Terminal=false\n"
+           "Categories=AudioVideo;Audio;Player;\n" + extra;
+}
+
 bool AssociateWaveFiles(const QString& program, const QString& iconName) {
 #ifdef _WIN32
     QSettings root("HKEY_CLASSES_ROOT", QSettings::NativeFormat);
@@ -79,19 +91,10 @@ bool AssociateWaveFiles(const QString& program, const QString& iconName) {
     return root.status() == QSettings::NoError;
 #else
     const QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
-    const QString entry = QString(
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Sonivel\n"
-        "GenericName=Wave player\n"
-        "Comment=Plays wave files in a better format and saves them\n"
-        "Exec=%1 %f\n"
-        "Icon=%2\n"
-        "Terminal=false\n"
-        "NoDisplay=true\n"
-        "MimeType=audio/x-wav;audio/wav;audio/vnd.wave;\n"
-        "Categories=AudioVideo;Audio;Player;\n")
-        .arg(QuoteDesktopExec(QFileInfo(program).absoluteFilePath()), iconName);
+    // Hidden from menus: the launcher is the menu entry; this one only opens files.
+    const QString entry = SonivelDesktopEntry(QuoteDesktopExec(QFileInfo(program).absoluteFilePath()) + " %f",
+                                              iconName,
+                                              "NoDisplay=true\nMimeType=audio/x-wav;audio/wav;audio/vnd.wave;\n");
     if (!WriteText(applications + "/" + kAssociationEntry, entry)) return false;
     const QString list = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/mimeapps.list";
     QString text = ReadText(list);

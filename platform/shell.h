@@ -26,6 +26,10 @@ QString SetKeyFileValue(const QString& text, const QString& section, const QStri
 // so a path with blanks starts whole.
 QString QuoteDesktopExec(const QString& program);
 
+// The text of Sonivel's desktop entry: `exec` is the whole Exec value and
+// `extra` further lines (each ending in a line break) for the entry's purpose.
+QString SonivelDesktopEntry(const QString& exec, const QString& icon, const QString& extra);
+
 // Opens a document or an address with the desktop's program for it; false
 // when the document is missing or nothing could open it.
 bool OpenWithDesktop(const QUrl& url);
