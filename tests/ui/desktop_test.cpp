@@ -50,10 +50,7 @@ private slots:
         const QString base = home_.path() + "/" + QString::number(++n);
         qputenv("XDG_DATA_HOME", (base + "/data").toUtf8());
         qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());
-        CurrentLanguage().store(kEnglish);
-        Registry store;
-        store.Settings().clear();
-        store.Sync();
+        test::ResetSettings();
     }
 
     void launcherLink() {

@@ -34,12 +34,7 @@ class MainFormTest : public QObject {
     }
 
 private slots:
-    void init() {
-        CurrentLanguage().store(kEnglish);
-        Registry store;
-        store.Settings().clear();
-        store.Sync();
-    }
+    void init() { test::ResetSettings(); }
 
     void startsWithTheDesignedState() {
         Program p;

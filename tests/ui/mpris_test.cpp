@@ -41,11 +41,7 @@ class MprisTest : public QObject {
     static void Call(const QString& method) { Send({"org.mpris.MediaPlayer2.Player." + method}); }
 
 private slots:
-    void init() {
-        Registry store;
-        store.Settings().clear();
-        store.Sync();
-    }
+    void init() { test::ResetSettings(); }
 
     void mediaKeysSteerTheWindow() {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) QSKIP("no session bus");

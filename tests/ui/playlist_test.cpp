@@ -30,12 +30,7 @@ class PlaylistTest : public QObject {
     }
 
 private slots:
-    void init() {
-        CurrentLanguage().store(kEnglish);
-        Registry store;
-        store.Settings().clear();
-        store.Sync();
-    }
+    void init() { test::ResetSettings(); }
 
     void fileFormat() {
         QCOMPARE(FormatPlaylist({"C:\\a.wav", "C:\\b.wav"}).size(), 20);

@@ -10,11 +10,21 @@
 #include "device.h"
 #include "mainform.h"
 #include "playlist.h"
+#include "registry.h"
 #include "sdl_device.h"
 #include "services.h"
 #include "system_clock.h"
+#include "texts.h"
 
 namespace sonivel::test {
+
+// A fresh start: English, and nothing in the settings store.
+inline void ResetSettings() {
+    CurrentLanguage().store(kEnglish);
+    Registry store;
+    store.Settings().clear();
+    store.Sync();
+}
 
 class TestServices final : public UiServices {
 public:
