@@ -168,8 +168,7 @@ int main(int argc, char** argv) {
     CommandChannel channel;
     PlayThread thread(host, device, clock, channel);
     thread.Start();
-    while (thread.StartupState() == PlayThread::Startup::Pending) clock.Sleep(1);
-    if (thread.StartupState() == PlayThread::Startup::Failed) return 1;
+    if (!thread.WaitUntilStarted()) return 1;
     channel.Store(kCmdSave);
     host.WaitForRunEnd();
     channel.RequestStop();

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     CommandChannel channel;
     PlayThread thread(host, device, clock, channel);
     thread.Start();
-    while (thread.StartupState() == PlayThread::Startup::Pending) clock.Sleep(1);
+    if (!thread.WaitUntilStarted()) return 1;
 
     const double cpu0 = CpuSeconds(), wall0 = WallSeconds();
     channel.Store(kCmdPlayStop);

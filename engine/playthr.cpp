@@ -58,6 +58,11 @@ PlayThread::~PlayThread() {
 
 void PlayThread::Start() { thread_ = std::thread([this] { Run(); }); }
 
+bool PlayThread::WaitUntilStarted() {
+    while (startup_.load() == Startup::Pending) clock_.Sleep(1);
+    return startup_.load() == Startup::Ready;
+}
+
 void PlayThread::Join() {
     if (thread_.joinable()) thread_.join();
 }

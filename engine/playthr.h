@@ -59,6 +59,9 @@ public:
     void Join();
 
     Startup StartupState() const { return startup_.load(); }
+    // For a caller without windows to serve: waits until the device check
+    // and the buffers are done; true when the thread is ready for commands.
+    bool WaitUntilStarted();
     bool Ended() const { return ended_.load(); }
     // True while a save run that does not play is under way.
     bool SilentSaveRunning() const { return silentSave_.load(); }

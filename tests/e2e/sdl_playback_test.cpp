@@ -38,8 +38,7 @@ TEST(SdlPlayback, PlayWhileSavingPlaysExactlyWhatItSaves) {
         SystemClock clock;
         PlayThread thread(host, device, clock, channel);
         thread.Start();
-        while (thread.StartupState() == PlayThread::Startup::Pending) clock.Sleep(1);
-        ASSERT_EQ(thread.StartupState(), PlayThread::Startup::Ready);
+        ASSERT_TRUE(thread.WaitUntilStarted());
         channel.Store(kCmdSave);
         thread.Join();
     }
