@@ -14,6 +14,7 @@
 
 #include "desktop_icon.h"
 #include "dropfile.h"
+#include "keyboard.h"
 #include "proglink.h"
 #include "shell.h"
 #include "mrufilelist.h"
@@ -175,6 +176,7 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     host_ = std::make_unique<Host>(*this);
     BuildControls();
     BuildMenus();
+    SetButtonCaptions(false);
     mru_ = new TMRUFileList(this);
     mru_->setObjectName("MRUFileList1");
     mru_->RemoveOnClick = false;
@@ -369,7 +371,20 @@ void TMainForm::FitSize() {
 
 QString TMainForm::TextOf(int id) const { return Q(Text(id)); }
 
-bool TMainForm::IsPlaying() const { return PlayStop->text() == TextOf(kTextStop); }
+bool TMainForm::IsPlaying() const { return StripMnemonics(PlayStop->text()) == TextOf(kTextStop); }
+
+void TMainForm::SetButtonCaptions(bool playing) {
+    // Play and Stop both keep their keys, so the other buttons' keys do not
+    // move when playback starts or stops.
+    QStringList texts;
+    for (const int id : {int{kTextPlay}, int{kTextStop}, 24, 25, 26, 27}) texts << TextOf(id);
+    const QStringList marked = AddMnemonics(texts, MenuBarMnemonics(menuBar()));
+    PlayStop->setText(marked[playing ? 1 : 0]);
+    Rewind->setText(marked[2]);
+    PrevTrack->setText(marked[3]);
+    NextTrack->setText(marked[4]);
+    PlaylistShow->setText(marked[5]);
+}
 
 void TMainForm::SetBarPosition(int position) {
     settingBar_ = true;
@@ -379,7 +394,7 @@ void TMainForm::SetBarPosition(int position) {
 
 void TMainForm::SetPlayingLook(bool playing) {
     PlayStop->setIcon(QIcon(playing ? Image2 : Image1));
-    PlayStop->setText(TextOf(playing ? kTextStop : kTextPlay));
+    SetButtonCaptions(playing);
     emit StateChanged();
 }
 
@@ -692,7 +707,7 @@ void TMainForm::OpenHelp(const QString& name, int failureText) {
 }
 
 void TMainForm::SwitchLanguage(int language) {
-    const int before = CurrentLanguage().load();
+    const bool playing = IsPlaying();
     English->setChecked(language == kEnglish);
     French->setChecked(language == kFrench);
     const std::pair<QObject*, int> captions[] = {
@@ -705,15 +720,10 @@ void TMainForm::SwitchLanguage(int language) {
         if (auto* menu = qobject_cast<QMenu*>(object)) menu->setTitle(text);
         else if (auto* action = qobject_cast<QAction*>(object)) action->setText(text);
     }
-    const bool stopped = PlayStop->text() == Q(Text(kTextPlay, before));
-    PlayStop->setText(Q(Text(stopped ? kTextPlay : kTextStop, language)));
-    Rewind->setText(Q(Text(24, language)));
-    PrevTrack->setText(Q(Text(25, language)));
-    NextTrack->setText(Q(Text(26, language)));
-    PlaylistShow->setText(Q(Text(27, language)));
-    Label1->setText(Q(Text(28, language)));
-    Label3->setText(Q(Text(29, language)));
     CurrentLanguage().store(language);
+    SetButtonCaptions(playing);
+    Label1->setText(TextOf(28));
+    Label3->setText(TextOf(29));
     // Qt's own buttons (Yes, No, Cancel) follow the language too.
     if (language == kFrench && !qtFrenchInstalled_) {
         if (qtFrench_.load("qtbase_fr", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -138,6 +138,7 @@ private:
     void SaveSettings();
     void StartRenderThread();
     void SetPlayingLook(bool playing);
+    void SetButtonCaptions(bool playing);
     void FitSize();
     void OpenHelp(const QString& name, int failureText);
     QString TextOf(int id) const;

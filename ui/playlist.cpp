@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "dropfile.h"
+#include "keyboard.h"
 
 #include "mainform.h"
 #include "playlist_file.h"
@@ -34,7 +35,6 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     Playlist->setObjectName("Playlist");
     Playlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Playlist->setMinimumSize(260, 240);
-    Playlist->setAccessibleName("Playlist");
     row->addWidget(Playlist, 2);
 
     auto* buttons = new QVBoxLayout;
@@ -69,11 +69,9 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     FileListBox1->setObjectName("FileListBox1");
     FileListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBox1->setMinimumWidth(170);
-    FileListBox1->setAccessibleName("Wave files");
     files->addWidget(FileListBox1, 1);
     DriveComboBox1 = new QComboBox(this);
     DriveComboBox1->setObjectName("DriveComboBox1");
-    DriveComboBox1->setAccessibleName("Drive");
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady()) continue;
         const QString root = volume.rootPath();
@@ -87,7 +85,6 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     DirectoryListBox1 = new QListWidget(this);
     DirectoryListBox1->setObjectName("DirectoryListBox1");
     DirectoryListBox1->setMinimumWidth(170);
-    DirectoryListBox1->setAccessibleName("Folders");
     row->addWidget(DirectoryListBox1, 1);
 
     connect(Playlist, &QListWidget::itemDoubleClicked, this, [this] { Button4Click(); });
@@ -127,13 +124,17 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
 
 void TPlaylistForm::SetCaptions() {
     setWindowTitle(Q(Text(50)));
-    Button1->setText(Q(Text(51)));
-    Button2->setText(Q(Text(52)));
-    Button3->setText(Q(Text(53)));
-    Button4->setText(Q(Text(54)));
-    Button5->setText(Q(Text(55)));
-    Button6->setText(Q(Text(56)));
-    Button7->setText(Q(Text(57)));
+    QStringList texts;
+    for (int id = 51; id <= 57; ++id) texts << Q(Text(id));
+    const QStringList marked = AddMnemonics(texts);
+    QPushButton* const buttons[] = {Button1, Button2, Button3, Button4, Button5, Button6, Button7};
+    for (int i = 0; i < 7; ++i) buttons[i]->setText(marked[i]);
+    // What a screen reader calls the lists that have no caption of their own.
+    const bool french = CurrentLanguage().load() == kFrench;
+    Playlist->setAccessibleName(Q(Text(50)));
+    FileListBox1->setAccessibleName(french ? "Fichiers wave" : "Wave files");
+    DriveComboBox1->setAccessibleName(french ? "Volume" : "Drive");
+    DirectoryListBox1->setAccessibleName(french ? "Dossiers" : "Folders");
 }
 
 bool TPlaylistForm::GoToFolder(const QString& folder) {

@@ -57,6 +57,9 @@ public:
     // when the window is not shown.
     void CloseAction();
 
+    // Captions and control names in the current language (at every showing).
+    void SetCaptions();
+
     // Track sequencing, on behalf of the render thread.
     void StepTrack(bool next);
     bool AdvanceAfterTrack();
@@ -72,7 +75,6 @@ private:
     void ListFiles();
     void DriveChanged();
     void DropFileDropFile(const QString& fileWithPath);
-    void SetCaptions();
     int Find(const QString& name, bool ignoreCase) const;
 
     TMainForm& main_;

@@ -12,6 +12,7 @@
 
 using namespace sonivel;
 using sonivel::test::Program;
+using sonivel::test::Shown;
 
 namespace {
 
@@ -73,10 +74,10 @@ private slots:
         QCOMPARE(m.Tag().Load(), 0);  // opening does not play
 
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         QTRY_VERIFY(m.Label2->isVisible() && m.Label1->isVisible());
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
 
         // A cancelled dialog changes nothing.
         Registry().WriteString("LastOpenFolder", "/nowhere/");
@@ -105,7 +106,7 @@ private slots:
         // Playing: the run restarts with the new format.
         m.OpenOne(Wave("long.wav", 20));
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         QTRY_COMPARE(p.device.opens.load(), 1);
         QCOMPARE(p.device.lastRate.load(), 22050u);
         m.N44100Hz1->trigger();
@@ -113,9 +114,9 @@ private slots:
         QCOMPARE(p.device.lastRate.load(), 44100u);
         m.N44100Hz1->trigger();  // the checked item restarts too
         QTRY_COMPARE(p.device.opens.load(), 3);
-        QCOMPARE(m.PlayStop->text(), QString("Stop"));
+        QCOMPARE(Shown(m.PlayStop), QString("Stop"));
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
     }
 
     void frenchWhilePlaying() {
@@ -123,13 +124,13 @@ private slots:
         TMainForm& m = *p.main;
         m.OpenOne(Wave("long.wav", 20));
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         // The button turns to Stop before the device opens; a code given in
         // between is overwritten when the run takes its own.
         QTRY_COMPARE(p.device.opens.load(), 1);
         m.FrenchClick();
-        QCOMPARE(m.PlayStop->text(), QString::fromUtf8("Arrêter"));
-        QCOMPARE(m.Rewind->text(), QString("Rembobiner"));
+        QCOMPARE(Shown(m.PlayStop), QString::fromUtf8("Arrêter"));
+        QCOMPARE(Shown(m.Rewind), QString("Rembobiner"));
         QCOMPARE(m.Open1->text(), QString("&Ouvrir..."));
         QVERIFY(m.French->isChecked() && !m.English->isChecked());
         QVERIFY(m.IsPlaying());
@@ -137,10 +138,10 @@ private slots:
         m.Stereo1->trigger();
         QTRY_COMPARE(p.device.opens.load(), opens + 1);
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Jouer"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Jouer"));
         // Switching while stopped keeps the button stopped.
         m.EnglishClick();
-        QCOMPARE(m.PlayStop->text(), QString("Play"));
+        QCOMPARE(Shown(m.PlayStop), QString("Play"));
         QCOMPARE(m.StereoEffects->text(), QString("&Stereo &effects"));
     }
 
@@ -168,22 +169,22 @@ private slots:
         QCOMPARE(m.Tag().Load(), 0);
         // After a run the label shows the time the bar points at.
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
         m.TrackBar2->setValue(500);
         QCOMPARE(m.Label2->text(), QString("0:00:05.0"));
         QCOMPARE(m.Tag().Load(), 0);
         // While playing, a move restarts playback from there.
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         QTRY_COMPARE(p.device.opens.load(), 2);
         const int opens = p.device.opens;
         m.TrackBar2->setValue(800);
         QTRY_COMPARE(p.device.opens.load(), opens + 1);
         QTRY_VERIFY(m.TrackBar2->value() >= 800);
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
         // Play with the bar at its end only rewinds.
         m.SetBarPosition(1000);
         m.PlayStopClick();
@@ -197,13 +198,13 @@ private slots:
         const QString file = Wave("in.wav", 20);
         m.OpenOne(file);
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         m.SaveAs1Click();
         QCOMPARE(p.services.messages.size(), 1);
         QVERIFY(p.services.messages.last().startsWith("Error|First, stop playback"));
         QVERIFY(p.services.dialogFolders.isEmpty());  // no dialog while playing
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
 
         p.services.files << dir_.path() + "/IN.WAV";
         m.SaveAs1Click();
@@ -274,9 +275,9 @@ private slots:
         // before that would be overwritten.
         QTRY_COMPARE(m.Tag().Load(), 0);
         QCOMPARE(m.windowTitle(), "Sonivel - " + c);
-        QCOMPARE(m.PlayStop->text(), QString("Play"));
+        QCOMPARE(Shown(m.PlayStop), QString("Play"));
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         QTRY_COMPARE(p.device.opens.load(), 1);
         const int opens = p.device.opens;
         m.NextTrackClick();
@@ -285,7 +286,7 @@ private slots:
         // when the new run starts: wait until it plays.
         QTRY_COMPARE(p.device.opens.load(), opens + 1);
         m.PlayStopClick();
-        QTRY_COMPARE(m.PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
         // Files of a longer playlist do not enter the recent files.
         QCOMPARE(m.MRUFileList1()->Items(), QStringList{a});
     }
@@ -317,7 +318,7 @@ private slots:
         QVERIFY(m.Mono1->isChecked() && m.PlayonSave->isChecked() && m.AutoRepeat->isChecked());
         QVERIFY(!m.StereoEffects->isChecked());
         QVERIFY(m.French->isChecked());
-        QCOMPARE(m.Rewind->text(), QString("Rembobiner"));
+        QCOMPARE(Shown(m.Rewind), QString("Rembobiner"));
     }
 
     void languageIsFrenchOnlyForTheExactText() {

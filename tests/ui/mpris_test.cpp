@@ -11,6 +11,7 @@
 
 using namespace sonivel;
 using sonivel::test::Program;
+using sonivel::test::Shown;
 
 class MprisTest : public QObject {
     Q_OBJECT
@@ -59,11 +60,11 @@ private slots:
         QVERIFY(metadata.contains("20000000"));  // 20 s in microseconds
 
         Call("PlayPause");
-        QTRY_COMPARE(p.main->PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Stop"));
         QVERIFY(Get("PlaybackStatus").contains("\"Playing\""));
         QTRY_COMPARE(p.device.opens.load(), 1);
         Call("Pause");
-        QTRY_COMPARE(p.main->PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Play"));
 
         p.playlist->Append(b);
         QVERIFY(Get("CanGoNext").contains("true"));
@@ -74,13 +75,13 @@ private slots:
         QTRY_COMPARE(p.main->CurrentFile(), a);
         QTRY_COMPARE(p.main->Tag().Load(), 0);  // the step is taken before Play is given
         Call("Play");
-        QTRY_COMPARE(p.main->PlayStop->text(), QString("Stop"));
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Stop"));
         Call("Play");  // already playing: nothing changes
         QTest::qWait(200);
-        QCOMPARE(p.main->PlayStop->text(), QString("Stop"));
+        QCOMPARE(Shown(p.main->PlayStop), QString("Stop"));
         QTRY_COMPARE(p.device.opens.load(), 2);
         Call("Stop");
-        QTRY_COMPARE(p.main->PlayStop->text(), QString("Play"));
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Play"));
 
         const QString root = Send({"org.freedesktop.DBus.Properties.Get", "string:org.mpris.MediaPlayer2",
                                    "string:Identity"});

@@ -13,6 +13,7 @@
 
 using namespace sonivel;
 using sonivel::test::Program;
+using sonivel::test::Shown;
 
 class PlaylistTest : public QObject {
     Q_OBJECT
@@ -197,8 +198,8 @@ private slots:
         p.main->FrenchClick();
         p.playlist->show();
         QCOMPARE(p.playlist->windowTitle(), QString("Liste de jeu"));
-        QCOMPARE(p.playlist->Button1->text(), QString("<< Ajouter tous"));
-        QCOMPARE(p.playlist->Button7->text(), QString("Fermer"));
+        QCOMPARE(Shown(p.playlist->Button1), QString("<< Ajouter tous"));
+        QCOMPARE(Shown(p.playlist->Button7), QString("Fermer"));
         p.playlist->CloseAction();
         p.main->EnglishClick();
     }

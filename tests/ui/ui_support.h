@@ -8,6 +8,7 @@
 
 #include "about.h"
 #include "device.h"
+#include "keyboard.h"
 #include "mainform.h"
 #include "playlist.h"
 #include "registry.h"
@@ -17,6 +18,9 @@
 #include "texts.h"
 
 namespace sonivel::test {
+
+// A button's caption as the user reads it, without its accelerator mark.
+inline QString Shown(const QAbstractButton* button) { return StripMnemonics(button->text()); }
 
 // A fresh start: English, and nothing in the settings store.
 inline void ResetSettings() {
