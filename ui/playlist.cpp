@@ -133,7 +133,12 @@ void TPlaylistForm::SetCaptions() {
     const bool french = CurrentLanguage().load() == kFrench;
     Playlist->setAccessibleName(Q(Text(50)));
     FileListBox1->setAccessibleName(french ? "Fichiers wave" : "Wave files");
-    DriveComboBox1->setAccessibleName(french ? "Volume" : "Drive");
+    // Qt names a combo box after its current item (the drive shown), so what
+    // the box is for goes into its description and its drop-down list's name.
+    const QString drive = french ? "Volume" : "Drive";
+    DriveComboBox1->setAccessibleName(drive);
+    DriveComboBox1->setAccessibleDescription(drive);
+    DriveComboBox1->view()->setAccessibleName(drive);
     DirectoryListBox1->setAccessibleName(french ? "Dossiers" : "Folders");
 }
 
