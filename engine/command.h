@@ -32,6 +32,12 @@ public:
         }
         wake_.notify_all();
     }
+    // Clears the code if it is still `code`; one written since stays.
+    void Consume(std::int32_t code) {
+        std::int32_t expected = code;
+        std::lock_guard lock(mutex_);
+        code_.compare_exchange_strong(expected, kCmdNone);
+    }
     void RequestStop() {
         {
             std::lock_guard lock(mutex_);

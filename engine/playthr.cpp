@@ -102,6 +102,7 @@ void PlayThread::Run() {
     Header1.data = OutBuffer1.get();
     Header2.data = OutBuffer2.get();
 
+    channel_.Store(kCmdNone);
     Next next = Next::Idle;
     while (next != Next::End) {
         switch (next) {
@@ -120,7 +121,8 @@ void PlayThread::Run() {
 PlayThread::Next PlayThread::IdleStep() {
     DeviceOpen = false;
     Header1.prepared = Header2.prepared = false;
-    channel_.Store(kCmdNone);
+    // The code was cleared when the last run ended (StopPlayback), so a click
+    // made after the window showed Play again is not lost here.
     startup_.store(Startup::Ready);
     std::int32_t code;
     while ((code = channel_.Load()) == kCmdNone) {
@@ -129,6 +131,7 @@ PlayThread::Next PlayThread::IdleStep() {
     }
     if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
         host_.StepTrack(code == kCmdNextTrack);
+        channel_.Consume(code);
         return Next::Idle;
     }
     return Next::Load;
@@ -458,6 +461,9 @@ void PlayThread::StopPlayback() {
         host_.SetWritingLabelVisible(false);
     }
     silentSave_.store(false);
+    // Codes given for the run that ended go with it; the host clears again as
+    // it shows Play, so that only what is clicked after that counts.
+    channel_.Store(kCmdNone);
     host_.SetPlaying(false);
 }
 

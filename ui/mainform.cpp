@@ -101,7 +101,12 @@ public:
         form_.calls_.CallSync([this, visible] { form_.Label3->setVisible(visible); });
     }
     void SetPlaying(bool playing) override {
-        form_.calls_.CallSync([this, playing] { form_.SetPlayingLook(playing); });
+        // Clearing the code and changing the look in one step on the windows'
+        // thread: a click counts against the caption the user saw when clicking.
+        form_.calls_.CallSync([this, playing] {
+            form_.tag_.Store(kCmdNone);
+            form_.SetPlayingLook(playing);
+        });
     }
     void ShowError(int textId) override {
         form_.calls_.Call([this, textId](UiCallQueue::Done done) {

@@ -203,6 +203,42 @@ TEST(PlayThread, AdvancesThroughThePlaylistAndRepeats) {
     EXPECT_EQ(rig.device.queued[2].bytes[0], 10);
 }
 
+// The window shows Play the moment a run ends. A click after that is meant
+// for the next run and is kept; one given before it was meant for the run
+// that ended and goes with it.
+TEST(PlayThread, ClicksAsATrackEndsCountAgainstWhatTheWindowShowed) {
+    const Format f{1, 1, 11025, 8};
+    {
+        Rig rig;
+        rig.host.currentFile = rig.Wave("a.wav", f, Bytes(300, 1));
+        rig.host.playlist = {rig.host.currentFile};
+        rig.Command(kCmdPlayStop);
+        int shown = 0;
+        rig.host.onEvent = [&](const std::string& event) {
+            if (event == "Play" && ++shown == 1) rig.channel.Store(kCmdPlayStop);  // Play, clicked at once
+        };
+        rig.Run();
+        EXPECT_EQ(rig.host.Count("Stop"), 2u) << "the second Play was lost";
+    }
+    {
+        Rig rig;
+        rig.host.currentFile = rig.Wave("a.wav", f, Bytes(300, 1));
+        rig.host.playlist = {rig.host.currentFile};
+        rig.Command(kCmdPlayStop);
+        bool clicked = false;
+        rig.host.onBar = [&](int position) {
+            // The bar goes back to 0 just before the run closes: Stop, still shown, is clicked.
+            if (position == 0 && rig.host.Saw("Stop") && !clicked) {
+                clicked = true;
+                rig.channel.Store(kCmdPlayStop);
+            }
+        };
+        rig.Run();
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(rig.host.Count("Stop"), 1u) << "a Stop click started the file again";
+    }
+}
+
 TEST(PlayThread, CommandsInIdle) {
     Rig rig;
     const Format f{1, 1, 11025, 8};

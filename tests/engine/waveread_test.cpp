@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/wave_builder.h"
+#include "support/wave_corpus.h"
 #include "waveread.h"
 
 namespace sonivel {
@@ -152,6 +153,19 @@ TEST(WaveRead, FromDisk) {
     EXPECT_EQ(ReadWaveFile(dir.File("missing.wav")).error, kTextErrorOpeningFile);
     EXPECT_EQ(ReadWaveFile("").error, kTextErrorOpeningFile);
     EXPECT_EQ(ReadWaveFile(dir.Path()).error, kTextErrorOpeningFile);
+}
+
+
+TEST(WaveRead, EveryCorpusFileReadsAsItShould) {
+    for (const test::CorpusFile& file : test::WaveCorpus()) {
+        SCOPED_TRACE(file.name);
+        const WaveReadResult r = ReadBytes(file.bytes);
+        EXPECT_EQ(r.error, file.text);
+        if (!r.ok() || file.text != kTextNone) continue;
+        EXPECT_EQ(r.info.InFormat.nSamplesPerSec, file.format.rate);
+        EXPECT_EQ(r.info.InFormat.nChannels, file.format.channels);
+        EXPECT_EQ(r.info.DataChunk.cksize, file.frames * file.format.BlockAlign());
+    }
 }
 
 }  // namespace

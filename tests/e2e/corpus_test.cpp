@@ -1,0 +1,171 @@
+// A folder of broken and unusual wave files, opened by the window, by the
+// running program and by sonivel-convert: each file gets its message or
+// plays, nothing crashes or hangs, and no file is left damaged.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "registry.h"
+#include "support/wave_corpus.h"
+#include "ui/ui_support.h"
+#include "waveread.h"
+
+using namespace sonivel;
+using sonivel::test::CorpusFile;
+
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QByteArray Bytes(const test::Bytes& b) {
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class CorpusTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::vector<CorpusFile> corpus_ = test::WaveCorpus();
+
+    QString PathOf(const CorpusFile& file) const { return dir_.path() + "/" + QString::fromStdString(file.name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        for (const CorpusFile& file : corpus_) {
+            QFile out(PathOf(file));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(Bytes(file.bytes));
+        }
+        // Two that cannot even be opened: a folder and a name that is not there.
+        QVERIFY(QDir(dir_.path()).mkdir("folder.wav"));
+    }
+    void init() { test::ResetSettings(); }
+
+    void theWindowPlaysOrExplainsEachFile() {
+        test::Program p;
+        TMainForm& m = *p.main;
+        const auto open = [&](const QString& path) {
+            p.services.files << path;
+            m.Open1Click();
+            QCOMPARE(m.windowTitle(), "Sonivel - " + path);
+            m.PlayStopClick();
+            QTRY_COMPARE(m.Tag().Load(), 0);
+        };
+        for (const CorpusFile& file : corpus_) {
+            const QString path = PathOf(file);
+            const qsizetype before = p.services.messages.size();
+            const int opened = p.device.opens;
+            open(path);
+            if (file.text == kTextNone) {
+                // Opens the device, plays to its end (a fifth of a second at
+                // most) and stops by itself.
+                QTRY_VERIFY2(p.device.opens.load() == opened + 1, qPrintable(path));
+                QTRY_VERIFY2_WITH_TIMEOUT(!m.IsPlaying(), qPrintable(path), 10000);
+                QCOMPARE(p.services.messages.size(), before);
+                QCOMPARE(p.playlist->Entries(), QStringList{path});
+            } else {
+                QTRY_COMPARE(p.services.messages.size(), before + 1);
+                QCOMPARE(p.services.messages.last(), "Error|" + Q(Text(file.text)));
+                QVERIFY(!m.IsPlaying());
+                // A file that opens but is no playable wave stays listed.
+                QCOMPARE(p.playlist->Entries(), QStringList{path});
+            }
+        }
+        for (const QString& name : {QString("folder.wav"), QString("missing.wav")}) {
+            const qsizetype before = p.services.messages.size();
+            open(dir_.path() + "/" + name);
+            QTRY_COMPARE(p.services.messages.size(), before + 1);
+            QCOMPARE(p.services.messages.last(), "Error|" + Q(Text(kTextErrorOpeningFile)));
+            // One that cannot be opened leaves the playlist.
+            QTRY_VERIFY(p.playlist->Entries().isEmpty());
+        }
+        // After all that the window still plays a good file.
+        open(PathOf(corpus_.front()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m.IsPlaying(), 10000);
+        QCOMPARE(p.playlist->Entries(), QStringList{PathOf(corpus_.front())});
+    }
+
+    void theConverterConvertsOrRefusesEachFile() {
+        for (const CorpusFile& file : corpus_) {
+            const QString in = PathOf(file);
+            const QString out = dir_.path() + "/out/" + QString::fromStdString(file.name);
+            QDir().mkpath(dir_.path() + "/out");
+            QProcess convert;
+            convert.start(SONIVEL_CONVERT, {in, out});
+            QVERIFY2(convert.waitForFinished(30000), qPrintable(in));
+            QCOMPARE(convert.exitStatus(), QProcess::NormalExit);
+            const QString messages = QString::fromUtf8(convert.readAllStandardError());
+            if (file.text != kTextNone) {
+                QVERIFY2(convert.exitCode() == 1, qPrintable(in + ": " + messages));
+                // On a terminal a message takes one line.
+                QVERIFY2(messages.contains(Q(Text(file.text)).replace('\n', ' ')), qPrintable(messages));
+                QVERIFY2(!QFile::exists(out), qPrintable(out));
+                continue;
+            }
+            QVERIFY2(convert.exitCode() == 0, qPrintable(in + ": " + messages));
+            const WaveReadResult w = ReadWaveFile(out.toStdString());
+            QVERIFY2(w.ok(), qPrintable(out));
+            QCOMPARE(w.info.InFormat.nSamplesPerSec, 44100u);
+            QCOMPARE(w.info.InFormat.nBlockAlign, std::uint16_t{4});
+            // A run counts the data less the two bytes its last block reads
+            // after itself, in whole frames; each frame becomes r frames of 4 bytes.
+            const std::uint32_t frame = file.format.BlockAlign();
+            const std::uint32_t counted = file.frames * frame > 2 ? (file.frames * frame - 2) / frame : 0;
+            const std::uint32_t r = 44100 / file.format.rate;
+            QCOMPARE(w.info.DataChunk.cksize, counted * r * 4);
+            QCOMPARE(QFileInfo(out).size(), qint64{44} + w.info.DataChunk.cksize);
+        }
+    }
+
+    void theRunningProgramTakesEveryFileHandedToIt() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        const auto start = [&env](QProcess& p, const QStringList& args) {
+            p.setProcessEnvironment(env);
+            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p.start(SONIVEL_PROGRAM, args);
+            QVERIFY(p.waitForStarted());
+        };
+        QProcess first;
+        start(first, {PathOf(corpus_.back())});
+        QTRY_COMPARE_WITH_TIMEOUT(Registry().ReadInteger("Status").value_or(0), 1, 15000);
+        for (const CorpusFile& file : corpus_) {
+            QProcess second;
+            start(second, {PathOf(file)});
+            QVERIFY2(second.waitForFinished(15000), file.name.c_str());
+            QCOMPARE(second.exitCode(), 0);
+            // Each file is taken before the next is handed over.
+            QTRY_VERIFY_WITH_TIMEOUT(Registry().Settings().childKeys().filter("Open.").isEmpty(), 10000);
+            QCOMPARE(first.state(), QProcess::Running);
+        }
+        QTest::qWait(500);
+        QCOMPARE(first.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(15000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        // The settings it wrote on closing read back whole.
+        Registry store;
+        QCOMPARE(store.Settings().status(), QSettings::NoError);
+        QVERIFY(store.ReadInteger("44100Hz").has_value());
+        QCOMPARE(store.ReadString("Language"), QString("English"));
+    }
+
+    void noFileWasChanged() {
+        for (const CorpusFile& file : corpus_) QVERIFY2(Contents(PathOf(file)) == Bytes(file.bytes), file.name.c_str());
+    }
+};
+
+QTEST_MAIN(CorpusTest)
+#include "corpus_test.moc"
