@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the suite (debug build) and, where clang is
-# available, each fuzz target for SONIVEL_FUZZ_SECONDS (default 60).
-# Installs what it needs first.
+# Builds and runs every test: the suite in the debug build, again under
+# AddressSanitizer + UBSan and under ThreadSanitizer, and each fuzz target for
+# SONIVEL_FUZZ_SECONDS (default 60). Installs what it needs first.
+# SONIVEL_SANITIZERS=0 leaves out the two sanitizer runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 passed=0 failed=0
+timings=()
 run_suite() {
   local preset=$1
   shift
+  local started=$SECONDS
   cmake --preset "$preset" "$@" >/dev/null
   cmake --build --preset "$preset"
   local log
@@ -29,14 +32,20 @@ run_suite() {
   passed=$((passed + total - bad))
   failed=$((failed + bad))
   [ "$status" -eq 0 ] || [ "$bad" -gt 0 ] || failed=$((failed + 1))
+  timings+=("$preset: $((SECONDS - started)) s (build and tests)")
 }
 
 run_suite debug
+if [ "${SONIVEL_SANITIZERS:-1}" != 0 ]; then
+  run_suite asan
+  run_suite tsan
+fi
 if command -v clang++ >/dev/null; then
   run_suite fuzz -DSONIVEL_FUZZ_SECONDS="${SONIVEL_FUZZ_SECONDS:-60}"
 else
   echo "clang++ not found: fuzz targets skipped"
 fi
 
+printf '%s\n' "${timings[@]}"
 echo "${passed} passed, ${failed} failed"
 [ "$failed" -eq 0 ]

@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "support/wave_builder.h"
 #include "ui/ui_support.h"
 
 using namespace sonivel;
@@ -49,14 +48,7 @@ class KeyboardTest : public QObject {
 
     QTemporaryDir dir_;
 
-    QString Wave(const QString& name) {
-        const test::Format f{1, 1, 22050, 8};
-        const test::Bytes bytes = test::MakeWave(f, test::NoiseSamples(f, 22050 * 3));
-        QFile file(dir_.path() + "/" + name);
-        file.open(QIODevice::WriteOnly);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-        return file.fileName();
-    }
+    QString Wave(const QString& name) { return test::WriteWave(dir_.path(), name); }
 
 private slots:
     void init() { test::ResetSettings(); }

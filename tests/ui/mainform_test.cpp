@@ -25,13 +25,8 @@ class MainFormTest : public QObject {
 
     QTemporaryDir dir_;
 
-    QString Wave(const QString& name, double seconds = 3, sonivel::test::Format f = {1, 1, 22050, 8}) {
-        const auto frames = static_cast<std::size_t>(seconds * f.rate);
-        const test::Bytes bytes = test::MakeWave(f, test::NoiseSamples(f, frames));
-        QFile file(dir_.path() + "/" + name);
-        file.open(QIODevice::WriteOnly);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-        return file.fileName();
+    QString Wave(const QString& name, double seconds = 3, const test::Format& f = {1, 1, 22050, 8}) {
+        return test::WriteWave(dir_.path(), name, seconds, f);
     }
 
 private slots:

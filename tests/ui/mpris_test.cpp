@@ -17,14 +17,7 @@ class MprisTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
-    QString Wave(const QString& name) {
-        const test::Format f{1, 1, 22050, 8};
-        const auto bytes = test::MakeWave(f, test::NoiseSamples(f, 22050 * 20));
-        QFile file(dir_.path() + "/" + name);
-        file.open(QIODevice::WriteOnly);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-        return file.fileName();
-    }
+    QString Wave(const QString& name) { return test::WriteWave(dir_.path(), name, 20); }
 
     // Runs dbus-send while this process's event loop keeps answering.
     static QString Send(const QStringList& args) {

@@ -2,6 +2,7 @@
 // counts its openings, and a main window wired as the program wires it.
 #pragma once
 
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
@@ -14,10 +15,22 @@
 #include "registry.h"
 #include "sdl_device.h"
 #include "services.h"
+#include "support/wave_builder.h"
 #include "system_clock.h"
 #include "texts.h"
 
 namespace sonivel::test {
+
+// Writes a wave file of noise into `folder` and returns its path.
+inline QString WriteWave(const QString& folder, const QString& name, double seconds = 3,
+                         const Format& f = {1, 1, 22050, 8}) {
+    const auto frames = static_cast<std::size_t>(seconds * f.rate);
+    const Bytes bytes = MakeWave(f, NoiseSamples(f, frames));
+    QFile file(folder + "/" + name);
+    file.open(QIODevice::WriteOnly);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    return file.fileName();
+}
 
 // A button's caption as the user reads it, without its accelerator mark.
 inline QString Shown(const QAbstractButton* button) { return StripMnemonics(button->text()); }
