@@ -1,5 +1,6 @@
 #include "about.h"
 
+#include <QAccessibleWidget>
 #include <QFrame>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -12,7 +13,32 @@
 
 namespace sonivel {
 
+namespace {
+
+// What a screen reader sees of a link label: a link that can be pressed.
+class LinkAccessible final : public QAccessibleWidget {
+public:
+    explicit LinkAccessible(LinkLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) static_cast<LinkLabel*>(widget())->Click();
+    }
+};
+
+QAccessibleInterface* LinkAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(LinkLabel::staticMetaObject.className()) && object && object->isWidgetType())
+        return new LinkAccessible(static_cast<LinkLabel*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(LinkAccessibleFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
     setCursor(Qt::CrossCursor);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(text);

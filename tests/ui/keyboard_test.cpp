@@ -1,6 +1,7 @@
 // Keyboard access and names for screen readers: every command of both
 // windows can be reached without a mouse, in either language.
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QFile>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -158,6 +159,20 @@ private slots:
         QCOMPARE(AccessibleName(m.Rewind), QString("Rembobiner"));
         QCOMPARE(AccessibleName(p.playlist->Playlist), QString("Liste de jeu"));
         QCOMPARE(AccessibleName(p.playlist->DirectoryListBox1), QString("Dossiers"));
+    }
+
+    void theAboutBoxLinksAreLinksToAScreenReader() {
+        QList<QUrl> opened;
+        TAboutBox box(nullptr, [&opened](const QUrl& url) { opened << url; });
+        QAccessibleInterface* link = QAccessible::queryAccessibleInterface(box.Homepage);
+        QVERIFY(link);
+        QCOMPARE(link->role(), QAccessible::Link);
+        QCOMPARE(link->text(QAccessible::Name), box.Homepage->text());
+        QVERIFY(link->actionInterface());
+        QCOMPARE(link->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+        link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(opened, QList<QUrl>{QUrl(box.Homepage->text())});
+        QVERIFY(box.Homepage->Clicked());
     }
 };
 
