@@ -1,7 +1,17 @@
-// The command code and the stop request: the only two values the windows and
-// the render thread share without going through the host. Both are atomic
-// integers with plain loads and stores; the condition variable only wakes an
-// idle render thread early and carries no state of its own.
+// The command channel and the stop request: the only values the windows and
+// the render thread share without going through the host.
+//
+// The command code itself is an atomic integer with plain loads, so the
+// render thread polls it for nothing. A command carries what it needs along
+// with its code: what a Play/Stop click meant (judged by the caption the
+// person saw), the bar position a restart begins at, the file a track step
+// counts from. A command replaces one that was not taken yet, so the last
+// thing the person did is what happens; the render thread takes a command
+// whole, and only by taking it does the code read 0 again, so nothing given
+// after it is ever cleared away. Every command has a serial number, and the
+// thread publishes the serial of the last one it took: the window uses it to
+// tell a position report made before the thread saw its latest command (a
+// stale one) from a current one.
 #pragma once
 
 #include <atomic>
@@ -9,6 +19,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace sonivel {
 
@@ -22,22 +35,84 @@ enum Command : std::int32_t {
     kCmdPreviousTrack = 5,
 };
 
+// What a code 1 asks for.
+enum class PlayIntent : std::uint8_t {
+    Toggle,   // play when idle, stop when playing (callers without a caption)
+    Play,     // the person saw Play: start, or nothing when a run goes on
+    Stop,     // the person saw Stop: stop, or nothing when idle
+    PlayNew,  // a file was just loaded to play: end any run, then play it
+};
+
+struct CommandRequest {
+    std::int32_t code = kCmdNone;
+    PlayIntent intent = PlayIntent::Toggle;
+    // Code 2: the bar position the new run starts at; -1 reads the bar.
+    int startPosition = -1;
+    // Codes 4 and 5: the file the step counts from; empty: the current file.
+    std::string from;
+    std::uint32_t serial = 0;
+
+    static CommandRequest Plain(std::int32_t code) {
+        CommandRequest r;
+        r.code = code;
+        return r;
+    }
+    static CommandRequest PlayStop(PlayIntent intent) {
+        CommandRequest r = Plain(kCmdPlayStop);
+        r.intent = intent;
+        return r;
+    }
+    static CommandRequest Restart(int startPosition) {
+        CommandRequest r = Plain(kCmdRestart);
+        r.startPosition = startPosition;
+        return r;
+    }
+    static CommandRequest Step(bool next, std::string from) {
+        CommandRequest r = Plain(next ? kCmdNextTrack : kCmdPreviousTrack);
+        r.from = std::move(from);
+        return r;
+    }
+};
+
 class CommandChannel {
 public:
+    // The pending code, 0 when none.
     std::int32_t Load() const { return code_.load(); }
-    void Store(std::int32_t code) {
+
+    // Gives a command, replacing one not taken yet. Returns its serial.
+    std::uint32_t Send(CommandRequest request) {
+        std::uint32_t serial;
         {
             std::lock_guard lock(mutex_);
-            code_.store(code);
+            serial = ++lastSerial_;
+            request.serial = serial;
+            pending_ = std::move(request);
+            code_.store(pending_.code);
         }
         wake_.notify_all();
+        return serial;
     }
-    // Clears the code if it is still `code`; one written since stays.
-    void Consume(std::int32_t code) {
-        std::int32_t expected = code;
+    void Store(std::int32_t code) { Send(CommandRequest::Plain(code)); }
+
+    // Render thread: takes the pending command when `wanted(code)` holds for
+    // it; the code then reads 0.
+    template <class Wanted>
+    std::optional<CommandRequest> TakeIf(Wanted wanted) {
         std::lock_guard lock(mutex_);
-        code_.compare_exchange_strong(expected, kCmdNone);
+        const std::int32_t code = code_.load();
+        if (code == kCmdNone || !wanted(code)) return std::nullopt;
+        CommandRequest taken = std::move(pending_);
+        pending_ = CommandRequest{};
+        code_.store(kCmdNone);
+        takenSerial_.store(taken.serial);
+        return taken;
     }
+    std::optional<CommandRequest> Take() {
+        return TakeIf([](std::int32_t) { return true; });
+    }
+    // The serial of the last command the render thread took.
+    std::uint32_t TakenSerial() const { return takenSerial_.load(); }
+
     void RequestStop() {
         {
             std::lock_guard lock(mutex_);
@@ -57,8 +132,11 @@ public:
 private:
     std::atomic<std::int32_t> code_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<std::uint32_t> takenSerial_{0};
     std::mutex mutex_;
     std::condition_variable wake_;
+    CommandRequest pending_;        // guarded by mutex_
+    std::uint32_t lastSerial_ = 0;  // guarded by mutex_
 };
 
 }  // namespace sonivel

@@ -47,7 +47,7 @@ public:
     void SetPlaying(bool playing) override;
     void ShowError(int textId) override;
     bool AskRaiseQuality() override;
-    void StepTrack(bool) override {}
+    void StepTrack(bool, const std::string&) override {}
     bool AdvanceAfterTrack() override { return false; }
     void DropUnopenableFile(const std::string&) override {}
     void QuitProgram() override;

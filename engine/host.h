@@ -1,8 +1,12 @@
 // Everything the render thread reads from or changes in the windows and the
 // playlist. The main window implements it by running each call on the user
-// interface thread and waiting for it; the headless converter and the tests
-// implement it directly. Every call may block the render thread (a message box
-// blocks it until the user closes the box) but never the windows.
+// interface thread; the headless converter and the tests implement it
+// directly. A call whose answer the thread needs (names, menu checks, the bar
+// at run set-up, the quality answer, the playlist) blocks the render thread
+// until the windows answered it (a message box blocks it until the user
+// closes the box), but never the windows. Calls that only show something (the
+// bar, the time, the labels) must not wait for the windows: the window shows
+// the latest value when it gets to it.
 #pragma once
 
 #include <string>
@@ -53,9 +57,9 @@ public:
     virtual bool AskRaiseQuality() = 0;
 
     // Track sequencing, each carried out as one unit on the windows' side:
-    // choose the next (or previous) entry, make it current and run the
-    // file-loaded update.
-    virtual void StepTrack(bool next) = 0;
+    // choose the entry after (or before) `from` (the current file when empty
+    // or no longer listed), make it current and run the file-loaded update.
+    virtual void StepTrack(bool next, const std::string& from) = 0;
     // After a track played to its end: true when an entry was chosen and made
     // current (it then plays at once).
     virtual bool AdvanceAfterTrack() = 0;

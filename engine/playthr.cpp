@@ -5,13 +5,28 @@
 // The render thread (this file) owns the sound device, the three sample
 // buffers, the input file and the output file; nothing else touches them.
 //
-// They share two values directly, both atomic with plain loads and stores:
-// the command code (written 1..5 by the windows, 0 by this thread) and the
-// stop request (written by the windows). Everything else this thread reads or
-// changes on the windows' side goes through Host, whose calls the main window
-// runs on its own thread while this thread waits for them. No lock is held
-// across a Host call, so a message box shown for this thread blocks only this
-// thread.
+// They share the command channel (engine/command.h) and the stop request.
+// The windows give commands; this thread takes each one whole and acts on
+// it, and nothing else clears a command, so none is lost: a command given
+// while another is pending replaces it (the person's last word counts), and
+// one given while this thread ends a run waits for the next look. A Play/Stop
+// carries what the person saw: Stop while idle and Play while a run goes on
+// change nothing. A file loaded to be played (a hand-off, the command line)
+// is a "play anew", which ends any run and loads the current file. A restart
+// carries the bar position it starts at; a track step the file it counts
+// from. When a track ends, a command given for it decides what follows (a
+// stop stops, a step steps, a play anew loads) before the playlist advances;
+// a restart meant for the ended track goes with it, as does one reaching an
+// idle thread.
+//
+// Everything else this thread reads or changes on the windows' side goes
+// through Host. What it must know (names, menu checks, the bar at run
+// set-up, the quality answer, the playlist) it asks and waits for; what only
+// shows something (bar, time, labels) it hands over without waiting, so a
+// busy window never delays the sound. No lock is held across a Host call, so
+// a message box shown for this thread blocks only this thread. The Play/Stop
+// button shows Stop from the start of a run until the thread is idle again,
+// also across a restart or a change of track.
 //
 // The held file's data size and byte rate are published through atomics for
 // the seek-bar handler, which reads them while this thread may be loading.
@@ -102,7 +117,8 @@ void PlayThread::Run() {
     Header1.data = OutBuffer1.get();
     Header2.data = OutBuffer2.get();
 
-    channel_.Store(kCmdNone);
+    // The window gave code 1 before starting this thread and waits for 0.
+    channel_.Take();
     Next next = Next::Idle;
     while (next != Next::End) {
         switch (next) {
@@ -112,6 +128,7 @@ void PlayThread::Run() {
             case Next::End: break;
         }
     }
+    ShowPlaying(false);
     InBuffer.reset();
     OutBuffer1.reset();
     OutBuffer2.reset();
@@ -121,20 +138,35 @@ void PlayThread::Run() {
 PlayThread::Next PlayThread::IdleStep() {
     DeviceOpen = false;
     Header1.prepared = Header2.prepared = false;
-    // The code was cleared when the last run ended (StopPlayback), so a click
-    // made after the window showed Play again is not lost here.
+    // Play again, also after a load that failed before any run showed Stop:
+    // callers without windows take this as the end of what they asked for.
+    if (startup_.load() == Startup::Ready) {
+        ShownPlaying = false;
+        host_.SetPlaying(false);
+    }
     startup_.store(Startup::Ready);
-    std::int32_t code;
-    while ((code = channel_.Load()) == kCmdNone) {
-        if (channel_.StopRequested()) return Next::End;
-        clock_.WaitForCommand(channel_, options_.idleWaitMs);
+    for (;;) {
+        while (channel_.Load() == kCmdNone) {
+            if (channel_.StopRequested()) return Next::End;
+            clock_.WaitForCommand(channel_, options_.idleWaitMs);
+        }
+        const std::optional<CommandRequest> c = channel_.Take();
+        if (!c) continue;
+        switch (c->code) {
+            case kCmdPlayStop:
+                if (c->intent == PlayIntent::Stop) continue;  // already stopped
+                return Next::Load;
+            case kCmdSave:
+                SaveRequested = true;
+                return Next::Load;
+            case kCmdNextTrack:
+            case kCmdPreviousTrack:
+                host_.StepTrack(c->code == kCmdNextTrack, c->from);
+                continue;
+            default:
+                continue;  // a restart for a run that has ended
+        }
     }
-    if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
-        host_.StepTrack(code == kCmdNextTrack);
-        channel_.Consume(code);
-        return Next::Idle;
-    }
-    return Next::Load;
 }
 
 PlayThread::Next PlayThread::LoadStep() {
@@ -154,7 +186,8 @@ PlayThread::Next PlayThread::LoadStep() {
         heldDataBytes_.store(DataChunk.cksize);
         heldByteRate_.store(InFormat.nAvgBytesPerSec);
     }
-    if (channel_.Load() == kCmdSave) {
+    const bool save = std::exchange(SaveRequested, false);
+    if (save) {
         OutputName = host_.SaveTargetName();
         // Never empty the file being played, whatever name it goes by.
         if (SameFile(OutputName, CurrentFile)) {
@@ -187,16 +220,15 @@ PlayThread::Next PlayThread::RunStep() {
     OutputChoice choice;
     int position = 0;
     for (int attempt = 0;; ++attempt) {
-        channel_.Store(kCmdNone);
         FirstBlock = true;
         LastWrite = 0;
         PlainCopy = false;
-        host_.SetPlaying(true);
+        ShowPlaying(true);
         OutBuffer = OutBuffer2.get();
         CurrentHeader = &Header2;
         choice = host_.ReadOutputChoice();
         OutFormat = SelectOutputFormat(choice);
-        position = host_.SeekBarPosition();
+        position = RestartPosition >= 0 ? RestartPosition : host_.SeekBarPosition();
         const QualityShortfall shortfall = CheckQuality(InFormat, OutFormat);
         if (!shortfall.Any()) break;
         if (attempt >= 3 || !host_.AskRaiseQuality()) {
@@ -205,6 +237,7 @@ PlayThread::Next PlayThread::RunStep() {
         }
         host_.RaiseOutputChoice(shortfall);
     }
+    RestartPosition = -1;
 
     Params = ComputeBlockParams(InFormat, OutFormat, choice.effects);
     PlainCopy = Params.PlainCopy;
@@ -251,7 +284,7 @@ PlayThread::Next PlayThread::RunStep() {
     const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
     bool queuedAny = false;
     while (Remaining >= Params.BlockInBytes) {
-        if (auto n = StopOrTrackChange(channel_.Load())) return *n;
+        if (auto n = TakeRunCommand(Looks::StopOrStep)) return *n;
         // A silent save has no waits to notice a stop request in; it ends at
         // a block boundary with its file finished.
         if (!Playing && channel_.StopRequested()) {
@@ -305,6 +338,7 @@ PlayThread::Next PlayThread::RunStep() {
     host_.SetSeekBarPosition(0);
     StopPlayback();
     if (save) return Next::Idle;
+    if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
     return host_.AdvanceAfterTrack() ? Next::Load : Next::Idle;
 }
 
@@ -335,19 +369,31 @@ std::optional<PlayThread::Next> PlayThread::WaitForDone(const WaveHeader& header
     return std::nullopt;
 }
 
-// Codes 1, 4 and 5 end a run wherever it looks at them: stop, or step to
-// another track (chosen before the run's device and files are closed).
-std::optional<PlayThread::Next> PlayThread::StopOrTrackChange(std::int32_t code) {
-    if (code == kCmdPlayStop) {
-        StopPlayback();
-        return Next::Idle;
+// Codes 1, 4 and 5 end a run wherever it looks at them: stop, play a newly
+// loaded file, or step to another track (chosen before the run's device and
+// files are closed). The waits of a playing run also take code 2, a restart.
+// When the track has ended, a restart is taken only to drop it.
+std::optional<PlayThread::Next> PlayThread::TakeRunCommand(Looks looks) {
+    const std::optional<CommandRequest> c = channel_.TakeIf([looks](std::int32_t code) {
+        return code == kCmdPlayStop || code == kCmdNextTrack || code == kCmdPreviousTrack ||
+               (code == kCmdRestart && looks != Looks::StopOrStep);
+    });
+    if (!c) return std::nullopt;
+    switch (c->code) {
+        case kCmdPlayStop:
+            if (c->intent == PlayIntent::Play) return std::nullopt;  // already playing
+            StopPlayback();
+            return c->intent == PlayIntent::PlayNew ? Next::Load : Next::Idle;
+        case kCmdRestart:
+            if (looks == Looks::TrackEnded) return std::nullopt;
+            StopPlayback();
+            RestartPosition = c->startPosition;
+            return Next::Setup;
+        default:
+            host_.StepTrack(c->code == kCmdNextTrack, c->from);
+            StopPlayback();
+            return Next::Load;
     }
-    if (code == kCmdNextTrack || code == kCmdPreviousTrack) {
-        host_.StepTrack(code == kCmdNextTrack);
-        StopPlayback();
-        return Next::Load;
-    }
-    return std::nullopt;
 }
 
 std::optional<PlayThread::Next> PlayThread::Poll() {
@@ -355,11 +401,8 @@ std::optional<PlayThread::Next> PlayThread::Poll() {
         StopPlayback();
         return Next::End;
     }
-    const std::int32_t code = channel_.Load();
-    if (auto n = StopOrTrackChange(code)) return n;
-    if (code == kCmdRestart) {
-        StopPlayback();
-        return Next::Setup;
+    if (channel_.Load() != kCmdNone) {
+        if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
     }
     std::uint32_t played = 0;
     if (DeviceOpen && device_.GetPosition(played) && played % 100 == 0) ReportPosition(played);
@@ -461,10 +504,12 @@ void PlayThread::StopPlayback() {
         host_.SetWritingLabelVisible(false);
     }
     silentSave_.store(false);
-    // Codes given for the run that ended go with it; the host clears again as
-    // it shows Play, so that only what is clicked after that counts.
-    channel_.Store(kCmdNone);
-    host_.SetPlaying(false);
+}
+
+void PlayThread::ShowPlaying(bool playing) {
+    if (ShownPlaying == playing) return;
+    ShownPlaying = playing;
+    host_.SetPlaying(playing);
 }
 
 }  // namespace sonivel

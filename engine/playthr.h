@@ -79,7 +79,10 @@ private:
     Next LoadStep();
     Next RunStep();
     std::optional<Next> Poll();
-    std::optional<Next> StopOrTrackChange(std::int32_t code);
+    // Which codes a place in a run looks at.
+    enum class Looks { StopOrStep, AlsoRestart, TrackEnded };
+    std::optional<Next> TakeRunCommand(Looks looks);
+    void ShowPlaying(bool playing);
     template <class Condition>
     std::optional<Next> WaitUntil(Condition done);
     std::optional<Next> WaitForDone(const WaveHeader& header);
@@ -134,6 +137,9 @@ private:
 
     std::uint32_t LastWrite = 0;
     bool FirstBlock = true;
+    bool SaveRequested = false;    // the command that started loading was a save
+    int RestartPosition = -1;      // bar position carried by a restart, -1: none
+    bool ShownPlaying = false;     // what the Play/Stop button shows
 
     std::string CurrentFile;
     WAVEFORMAT InFormat;

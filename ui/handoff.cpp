@@ -20,6 +20,13 @@ QString LockPath() {
     return dir + "/Sonivel.startup.lock";
 }
 
+// The per-instance names waiting to be taken, oldest first.
+QStringList PendingKeys(Registry& store) {
+    QStringList keys = store.Settings().childKeys().filter(QRegularExpression("^Open\\..+"));
+    keys.sort();
+    return keys;
+}
+
 }  // namespace
 
 bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
@@ -35,35 +42,37 @@ bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
     QThread::msleep(static_cast<unsigned long>(waitMs));
     Registry store;  // a fresh look at the store
     const std::optional<int> status = store.ReadInteger("Status");
-    if (status.value_or(0) != 0) {
-        if (!file.isEmpty()) {
-            // Time first, then the process: names sort in the order handed over.
-            const QString stamp = QString("%1-%2")
-                                      .arg(QDateTime::currentMSecsSinceEpoch(), 15, 10, QChar('0'))
-                                      .arg(QCoreApplication::applicationPid());
-            store.WriteString("Open." + stamp, file);
-            store.Sync();
-        }
-        lock_.reset();
-        return true;
+    if (status.value_or(0) == 0) {
+        // This instance runs now. Names still waiting were handed to one that
+        // ended before it took them: never play them days later.
+        for (const QString& key : PendingKeys(store)) store.DeleteKey(key);
+        store.Sync();
+        return false;
     }
-    return false;
+    if (!file.isEmpty()) {
+        // Time first, then the process: names sort in the order handed over.
+        const QString stamp = QString("%1-%2")
+                                  .arg(QDateTime::currentMSecsSinceEpoch(), 15, 10, QChar('0'))
+                                  .arg(QCoreApplication::applicationPid());
+        store.WriteString("Open." + stamp, file);
+        store.Sync();
+    }
+    lock_.reset();
+    return true;
 }
 
-QStringList InstanceHandoff::Heartbeat() {
+QStringList InstanceHandoff::Heartbeat(bool takeNames) {
     Registry store;
     QStringList names;
     // Writing only when needed keeps the timer from rewriting the file ten
     // times a second.
     if (store.ReadInteger("Status").value_or(0) != 1) store.WriteInteger("Status", 1);
-    const QString open = store.ReadString("Open");
+    const QString open = takeNames ? store.ReadString("Open") : QString();
     if (!open.isEmpty()) {
         store.WriteString("Open", "");
         names << open;
     }
-    QStringList keys = store.Settings().childKeys().filter(QRegularExpression("^Open\\..+"));
-    keys.sort();
-    for (const QString& key : keys) {
+    for (const QString& key : takeNames ? PendingKeys(store) : QStringList()) {
         const QString name = store.ReadString(key);
         store.DeleteKey(key);
         if (!name.isEmpty()) names << name;

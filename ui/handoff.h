@@ -18,11 +18,13 @@ class InstanceHandoff {
 public:
     // Starting instance. True when another instance answered: `file`, if not
     // empty, has been handed to it, and this instance should end. False: this
-    // is the running instance now; call Heartbeat from its 100 ms timer.
+    // is the running instance now, and names left for an instance that ended
+    // are gone; call Heartbeat from its 100 ms timer.
     bool HandOff(const QString& file, int waitMs);
-    // Running instance, every 100 ms: keeps Status at 1 and returns the names
-    // handed over since the last call, oldest first.
-    QStringList Heartbeat();
+    // Running instance, every 100 ms: keeps Status at 1 and, with
+    // `takeNames`, returns the names handed over since the last call, oldest
+    // first (without, they stay until a call that takes them).
+    QStringList Heartbeat(bool takeNames);
 
 private:
     std::unique_ptr<QLockFile> lock_;

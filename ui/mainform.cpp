@@ -37,9 +37,10 @@ QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_
 }  // namespace
 
 // The render thread's way into the window: every call runs on the windows'
-// thread, in the order the thread makes them, and the thread waits for it.
-// Results travel in shared state so a call released by shutdown never writes
-// into a stack the render thread has left.
+// thread, in the order the thread makes them. The thread waits for the calls
+// whose answer it needs; what only shows something is posted, so a busy
+// window never holds up the sound. Results travel in shared state so a call
+// released by shutdown never writes into a stack the render thread has left.
 class TMainForm::Host final : public sonivel::Host {
 public:
     explicit Host(TMainForm& form) : form_(form) {}
@@ -82,31 +83,33 @@ public:
     int SeekBarMax() override {
         return Get<int>([this] { return form_.TrackBar2->maximum(); });
     }
+    // A report carries the serial of the last command the thread had taken
+    // when it made the report; one made before the thread saw the window's
+    // latest command is stale and not shown.
     void SetSeekBarPosition(int position) override {
-        form_.calls_.CallSync([this, position] {
+        const std::uint32_t seen = form_.tag_.TakenSerial();
+        form_.calls_.Post(kBarReport, [this, position, seen] {
             // The user's hand on the bar wins over the progress display.
-            if (!form_.TrackBar2->isSliderDown()) form_.SetBarPosition(position);
+            if (form_.ReportIsCurrent(seen) && !form_.TrackBar2->isSliderDown()) form_.SetBarPosition(position);
         });
     }
     void ShowTime(double seconds) override {
-        form_.calls_.CallSync([this, seconds] { form_.Label2->setText(QString::fromStdString(FormatTime(seconds))); });
+        const std::uint32_t seen = form_.tag_.TakenSerial();
+        form_.calls_.Post(kTimeReport, [this, seconds, seen] {
+            if (form_.ReportIsCurrent(seen)) form_.Label2->setText(QString::fromStdString(FormatTime(seconds)));
+        });
     }
     void ShowTimeLabels() override {
-        form_.calls_.CallSync([this] {
+        form_.calls_.Post(0, [this] {
             form_.Label2->setVisible(true);
             form_.Label1->setVisible(true);
         });
     }
     void SetWritingLabelVisible(bool visible) override {
-        form_.calls_.CallSync([this, visible] { form_.Label3->setVisible(visible); });
+        form_.calls_.Post(0, [this, visible] { form_.Label3->setVisible(visible); });
     }
     void SetPlaying(bool playing) override {
-        // Clearing the code and changing the look in one step on the windows'
-        // thread: a click counts against the caption the user saw when clicking.
-        form_.calls_.CallSync([this, playing] {
-            form_.tag_.Store(kCmdNone);
-            form_.SetPlayingLook(playing);
-        });
+        form_.calls_.Post(0, [this, playing] { form_.SetPlayingLook(playing); });
     }
     void ShowError(int textId) override {
         form_.calls_.Call([this, textId](UiCallQueue::Done done) {
@@ -132,9 +135,10 @@ public:
         });
         return *yes;
     }
-    void StepTrack(bool next) override {
-        form_.calls_.CallSync([this, next] {
-            if (form_.playlist_) form_.playlist_->StepTrack(next);
+    void StepTrack(bool next, const std::string& from) override {
+        const QString origin = QFile::decodeName(QByteArray::fromStdString(from));
+        form_.calls_.CallSync([this, next, origin] {
+            if (form_.playlist_) form_.playlist_->StepTrack(next, origin);
         });
     }
     bool AdvanceAfterTrack() override {
@@ -154,6 +158,7 @@ public:
     }
 
 private:
+    enum PostKey { kBarReport = 1, kTimeReport = 2 };
     template <class T, class F>
     T Get(F read) {
         auto result = std::make_shared<T>();
@@ -409,6 +414,10 @@ void TMainForm::SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm) {
 }
 
 bool TMainForm::FormCreate() {
+    // The name is made absolute here, against this instance's working folder:
+    // a running instance may work in another one.
+    if (!arguments_.isEmpty() && !arguments_.front().isEmpty())
+        arguments_.front() = QFileInfo(arguments_.front()).absoluteFilePath();
     // Another instance answers: hand the file over and end.
     const QString first = arguments_.isEmpty() ? QString() : arguments_.front();
     if (handoff_.HandOff(first, deps_.handoffWaitMs)) return false;
@@ -498,10 +507,12 @@ void TMainForm::StartRenderThread() {
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!arguments_.isEmpty() && !StartFileHandled) {
-        OpenOne(arguments_.front());
-        tag_.Store(kCmdPlayStop);
+        OpenAndPlay(arguments_.front());
         StartFileHandled = true;
     }
+    // Start-up is complete: names handed over meanwhile are taken now, after
+    // the command-line file.
+    ready_ = true;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -529,10 +540,27 @@ void TMainForm::SaveSettings() {
 }
 
 void TMainForm::Timer1Timer() {
-    for (const QString& name : handoff_.Heartbeat()) {
-        OpenOne(name);
-        tag_.Store(kCmdPlayStop);
-    }
+    // Until start-up is complete (its boxes answered, the playlist and the
+    // recent files there) the timer only answers; names wait in the store.
+    for (const QString& name : handoff_.Heartbeat(ready_)) OpenAndPlay(name);
+}
+
+void TMainForm::OpenAndPlay(const QString& file) {
+    OpenOne(file);
+    Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
+}
+
+std::uint32_t TMainForm::Send(CommandRequest request) {
+    lastSent_ = tag_.Send(std::move(request));
+    return lastSent_;
+}
+
+bool TMainForm::ReportIsCurrent(std::uint32_t takenSerial) const { return takenSerial >= lastSent_; }
+
+void TMainForm::RestartIfPlaying() {
+    // A silent save ignores restarts; none is given, so its progress shows.
+    if (!IsPlaying() || (player_ && player_->SilentSaveRunning())) return;
+    Send(CommandRequest::Restart(TrackBar2->value()));
 }
 
 void TMainForm::OpenOne(const QString& file) {
@@ -588,16 +616,18 @@ void TMainForm::PlayStopClick() {
         SetBarPosition(0);
         return;
     }
-    tag_.Store(kCmdPlayStop);
+    Send(CommandRequest::PlayStop(IsPlaying() ? PlayIntent::Stop : PlayIntent::Play));
 }
 
 void TMainForm::RewindClick() {
-    if (IsPlaying()) tag_.Store(kCmdPlayStop);
+    if (IsPlaying()) Send(CommandRequest::PlayStop(PlayIntent::Stop));
     SetBarPosition(0);
 }
 
-void TMainForm::NextTrackClick() { tag_.Store(kCmdNextTrack); }
-void TMainForm::PrevTrackClick() { tag_.Store(kCmdPreviousTrack); }
+// A step counts from the file the person sees as current, even when the
+// playlist moves on by itself before the thread takes the step.
+void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, ToPath(currentFile_))); }
+void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, ToPath(currentFile_))); }
 
 void TMainForm::TrackBar2Change() {
     if (Label2->isHidden() || !player_) return;
@@ -605,11 +635,9 @@ void TMainForm::TrackBar2Change() {
         FormatTime(SecondsAtBar(TrackBar2->value(), TrackBar2->maximum(), player_->HeldDataBytes(),
                                 player_->HeldByteRate()))));
     // While the bar is held, only the time follows it; the restart comes
-    // when it is let go.
+    // when it is let go, and starts where the bar was left.
     if (TrackBar2->isSliderDown()) return;
-    if (IsPlaying()) {
-        QTimer::singleShot(50, this, [this] { tag_.Store(kCmdRestart); });
-    }
+    RestartIfPlaying();
 }
 
 void TMainForm::OutputFormatClick(QAction* clicked) {
@@ -624,7 +652,7 @@ void TMainForm::OutputFormatClick(QAction* clicked) {
     else if (clicked == Mono1) pair(Mono1, Stereo1);
     else if (clicked == Stereo1) pair(Stereo1, Mono1);
     // StereoEffects toggles itself (checkable).
-    if (IsPlaying()) tag_.Store(kCmdRestart);
+    RestartIfPlaying();
 }
 
 void TMainForm::Open1Click() {
@@ -640,7 +668,7 @@ void TMainForm::Open1Click() {
 void TMainForm::MRUFileList1MRUItemClick(const QString& file) { OpenOne(file); }
 
 void TMainForm::Openplaylist1Click() {
-    if (IsPlaying()) tag_.Store(kCmdPlayStop);
+    if (IsPlaying()) Send(CommandRequest::PlayStop(PlayIntent::Stop));
     if (!playlist_) return;
     // A playlist that cannot be read leaves everything as it was.
     if (playlist_->OpenPlaylist()) playlist_->CloseAction();
@@ -668,7 +696,7 @@ void TMainForm::SaveAs1Click() {
     store.WriteString("LastSaveFolder", FolderOf(target));
     store.Sync();
     saveTarget_ = target;
-    tag_.Store(kCmdSave);
+    Send(CommandRequest::Plain(kCmdSave));
 }
 
 void TMainForm::PlaylistShowClick() {

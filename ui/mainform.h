@@ -71,6 +71,9 @@ public:
 
     // Opening one file: the common sequence.
     void OpenOne(const QString& file);
+    // A file handed over or named on the command line: opened, then played,
+    // whatever was playing before.
+    void OpenAndPlay(const QString& file);
     void FileLoadedUpdate();
     void NoFileState();
     void UpdateTrackButtons();
@@ -138,6 +141,12 @@ private:
     void SaveSettings();
     void StartRenderThread();
     void SetPlayingLook(bool playing);
+    // Gives the render thread a command; remembers its serial.
+    std::uint32_t Send(CommandRequest request);
+    // True when a report was made after the thread took the window's latest command.
+    bool ReportIsCurrent(std::uint32_t takenSerial) const;
+    // Output format or bar changed: a run under way starts again from the bar.
+    void RestartIfPlaying();
     void SetButtonCaptions(bool playing);
     void FitSize();
     void OpenHelp(const QString& name, int failureText);
@@ -150,6 +159,8 @@ private:
     bool StartFileHandled = false;
     bool settingBar_ = false;
     bool created_ = false;
+    bool ready_ = false;  // start-up complete: hand-offs are taken
+    std::uint32_t lastSent_ = 0;
     QString programFolder_;
     CommandChannel tag_;
     UiCallQueue calls_;

@@ -81,8 +81,7 @@ void MprisPlayer::Previous() {
 void MprisPlayer::OpenUri(const QString& uri) {
     const QUrl url(uri);
     if (!url.isLocalFile()) return;
-    form_.OpenOne(url.toLocalFile());
-    form_.Tag().Store(kCmdPlayStop);
+    form_.OpenAndPlay(url.toLocalFile());
 }
 
 void MprisPlayer::Announce() {

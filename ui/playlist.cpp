@@ -316,10 +316,11 @@ void TPlaylistForm::FormClose() {
     store.Sync();
 }
 
-void TPlaylistForm::StepTrack(bool next) {
+void TPlaylistForm::StepTrack(bool next, const QString& from) {
     const int count = Count();
     if (count == 0) return;
-    const int at = Find(main_.CurrentFile(), true);
+    int at = from.isEmpty() ? -1 : Find(from, true);
+    if (at < 0) at = Find(main_.CurrentFile(), true);
     int chosen;
     if (next) chosen = (at < 0 || at == count - 1) ? 0 : at + 1;
     else chosen = (at <= 0) ? count - 1 : at - 1;

@@ -61,7 +61,7 @@ public:
     void SetCaptions();
 
     // Track sequencing, on behalf of the render thread.
-    void StepTrack(bool next);
+    void StepTrack(bool next, const QString& from = {});
     bool AdvanceAfterTrack();
     void DropUnopenableFile(const QString& name);
 

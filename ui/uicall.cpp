@@ -55,6 +55,30 @@ bool UiCallQueue::Call(Work work) {
         std::erase_if(waiting_, [](const std::weak_ptr<CallState>& w) { return w.expired(); });
         waiting_.push_back(state);
     }
+    WakeEventLoop();
+    std::unique_lock lock(state->mutex);
+    state->cv.wait(lock, [&] { return state->done; });
+    return true;
+}
+
+void UiCallQueue::Post(int key, std::function<void()> work) {
+    {
+        std::lock_guard lock(mutex_);
+        if (shutdown_) return;
+        if (key != 0) {
+            for (Pending& p : queue_) {
+                if (p.key == key) {
+                    p.work = [work = std::move(work)](const Done&) { work(); };
+                    return;  // already queued, so the loop is already woken
+                }
+            }
+        }
+        queue_.push_back(Pending{[work = std::move(work)](const Done&) { work(); }, nullptr, key});
+    }
+    WakeEventLoop();
+}
+
+void UiCallQueue::WakeEventLoop() {
     arrived_.notify_all();
     if (wakeWrite_ >= 0) {
         const char byte = 1;
@@ -62,9 +86,6 @@ bool UiCallQueue::Call(Work work) {
     } else {
         QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
     }
-    std::unique_lock lock(state->mutex);
-    state->cv.wait(lock, [&] { return state->done; });
-    return true;
 }
 
 void UiCallQueue::Pump() {
@@ -77,7 +98,9 @@ void UiCallQueue::Pump() {
             queue_.pop_front();
         }
         auto state = next.state;
-        next.work([state] { state->Finish(); });
+        next.work([state] {
+            if (state) state->Finish();
+        });
     }
 }
 

@@ -37,6 +37,11 @@ public:
             done();
         });
     }
+    // Render thread: runs `work` on the windows' thread later, without
+    // waiting. Calls keep their order; a posted call with a `key` other than
+    // 0 replaces one with the same key that has not run yet, so only the
+    // latest of a stream of values is shown.
+    void Post(int key, std::function<void()> work);
     // Windows' thread: runs every queued call.
     void Pump();
     // Windows' thread: waits up to `ms` for a queued call or a wake-up.
@@ -47,8 +52,10 @@ public:
 private:
     struct Pending {
         Work work;
-        std::shared_ptr<struct CallState> state;
+        std::shared_ptr<struct CallState> state;  // null for a posted call
+        int key = 0;
     };
+    void WakeEventLoop();
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<Pending> queue_;

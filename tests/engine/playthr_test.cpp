@@ -131,7 +131,11 @@ TEST(PlayThread, PlaysInPacedBlocksAndNeverTouchesAPlayingBuffer) {
     EXPECT_EQ(rig.host.events.front(), "Stop");
     EXPECT_TRUE(rig.host.Saw("TimeLabels"));
     EXPECT_TRUE(rig.host.Saw("Bar0"));
-    EXPECT_EQ(rig.host.events.back(), "Advance");
+    // The playlist has nothing after the file: the button shows Play once
+    // the thread is idle again, not before the advance was asked.
+    ASSERT_GE(rig.host.events.size(), 2u);
+    EXPECT_EQ(rig.host.events.end()[-2], "Advance");
+    EXPECT_EQ(rig.host.events.back(), "Play");
     EXPECT_GT(rig.host.positionReports, 5);
     EXPECT_EQ(rig.host.lastTimes.back().substr(0, 7), "0:00:02");
     EXPECT_EQ(rig.device.calls.back(), "Close");
@@ -359,7 +363,7 @@ TEST(PlayThread, FailuresEndTheRunCleanly) {
         EXPECT_EQ(rig.host.errors, std::vector<int>{c.text}) << c.what;
         EXPECT_EQ(OpenDescriptors(), fds) << c.what << ": a file was left open";
         EXPECT_EQ(rig.device.queued.size(), 1u) << c.what << ": the next play did not work";
-        EXPECT_EQ(rig.host.events.back(), "Advance") << c.what;
+        EXPECT_EQ(rig.host.events.end()[-2], "Advance") << c.what;
         if (rig.limitFileSize) {
             // What fitted on the disk is a valid wave file of whole frames.
             const WaveReadResult saved = ReadWaveFile(rig.dir.File("out.wav"));

@@ -66,7 +66,7 @@ public:
     void SetPlaying(bool playing) override { lastPlaying = playing; }
     void ShowError(int) override { ++errors; }
     bool AskRaiseQuality() override { return rng_() % 4 != 0; }
-    void StepTrack(bool) override { current_ = files_[rng_() % files_.size()]; }
+    void StepTrack(bool, const std::string&) override { current_ = files_[rng_() % files_.size()]; }
     bool AdvanceAfterTrack() override {
         if (rng_() % 2) return false;
         current_ = files_[rng_() % files_.size()];

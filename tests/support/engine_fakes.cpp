@@ -206,11 +206,12 @@ int Find(const std::vector<std::string>& list, const std::string& name, bool ign
 }
 }  // namespace
 
-void TestHost::StepTrack(bool next) {
+void TestHost::StepTrack(bool next, const std::string& from) {
     Record(next ? "StepNext" : "StepPrevious");
     if (playlist.empty()) return;
     const int count = static_cast<int>(playlist.size());
-    const int at = Find(playlist, currentFile, true);
+    int at = from.empty() ? -1 : Find(playlist, from, true);
+    if (at < 0) at = Find(playlist, currentFile, true);
     int chosen;
     if (next) chosen = (at < 0 || at == count - 1) ? 0 : at + 1;
     else chosen = (at <= 0) ? count - 1 : at - 1;

@@ -134,7 +134,7 @@ public:
     void SetPlaying(bool playing) override;
     void ShowError(int textId) override;
     bool AskRaiseQuality() override;
-    void StepTrack(bool next) override;
+    void StepTrack(bool next, const std::string& from) override;
     bool AdvanceAfterTrack() override;
     void DropUnopenableFile(const std::string& name) override;
     void QuitProgram() override { Record("Quit"); }
