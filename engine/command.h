@@ -48,8 +48,11 @@ struct CommandRequest {
     PlayIntent intent = PlayIntent::Toggle;
     // Code 2: the bar position the new run starts at; -1 reads the bar.
     int startPosition = -1;
-    // Codes 4 and 5: the file the step counts from; empty: the current file.
+    // Codes 4 and 5: the file the step counts from (empty: the current file),
+    // and whether the person saw a run going on: a step taken by an idle
+    // thread then plays the track too (the run ended as they clicked).
     std::string from;
+    bool sawPlaying = false;
     std::uint32_t serial = 0;
 
     static CommandRequest Plain(std::int32_t code) {
@@ -67,9 +70,10 @@ struct CommandRequest {
         r.startPosition = startPosition;
         return r;
     }
-    static CommandRequest Step(bool next, std::string from) {
+    static CommandRequest Step(bool next, std::string from, bool sawPlaying) {
         CommandRequest r = Plain(next ? kCmdNextTrack : kCmdPreviousTrack);
         r.from = std::move(from);
+        r.sawPlaying = sawPlaying;
         return r;
     }
 };

@@ -14,10 +14,11 @@
 // change nothing. A file loaded to be played (a hand-off, the command line)
 // is a "play anew", which ends any run and loads the current file. A restart
 // carries the bar position it starts at; a track step the file it counts
-// from. When a track ends, a command given for it decides what follows (a
-// stop stops, a step steps, a play anew loads) before the playlist advances;
-// a restart meant for the ended track goes with it, as does one reaching an
-// idle thread.
+// from and whether the person saw it playing (an idle thread then plays the
+// chosen track: the run ended as they clicked). When a track ends, a command
+// given for it decides what follows (a stop stops, a step steps, a play anew
+// loads) before the playlist advances; a restart meant for the ended track
+// goes with it, as does one reaching an idle thread.
 //
 // Everything else this thread reads or changes on the windows' side goes
 // through Host. What it must know (names, menu checks, the bar at run
@@ -162,6 +163,7 @@ PlayThread::Next PlayThread::IdleStep() {
             case kCmdNextTrack:
             case kCmdPreviousTrack:
                 host_.StepTrack(c->code == kCmdNextTrack, c->from);
+                if (c->sawPlaying) return Next::Load;
                 continue;
             default:
                 continue;  // a restart for a run that has ended

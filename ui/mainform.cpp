@@ -625,9 +625,10 @@ void TMainForm::RewindClick() {
 }
 
 // A step counts from the file the person sees as current, even when the
-// playlist moves on by itself before the thread takes the step.
-void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, ToPath(currentFile_))); }
-void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, ToPath(currentFile_))); }
+// playlist moves on by itself before the thread takes the step, and plays
+// when they saw it playing, even when the track ended as they clicked.
+void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, ToPath(currentFile_), IsPlaying())); }
+void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, ToPath(currentFile_), IsPlaying())); }
 
 void TMainForm::TrackBar2Change() {
     if (Label2->isHidden() || !player_) return;

@@ -23,9 +23,9 @@ namespace sonivel::test {
 
 // Writes a wave file of noise into `folder` and returns its path.
 inline QString WriteWave(const QString& folder, const QString& name, double seconds = 3,
-                         const Format& f = {1, 1, 22050, 8}) {
+                         const Format& f = {1, 1, 22050, 8}, std::uint32_t seed = 1) {
     const auto frames = static_cast<std::size_t>(seconds * f.rate);
-    const Bytes bytes = MakeWave(f, NoiseSamples(f, frames));
+    const Bytes bytes = MakeWave(f, NoiseSamples(f, frames, seed));
     QFile file(folder + "/" + name);
     file.open(QIODevice::WriteOnly);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
@@ -110,11 +110,13 @@ struct Program {
     std::unique_ptr<TPlaylistForm> playlist;
     bool created = false;
 
-    explicit Program(QStringList arguments = {}, QString programFolder = {}, QList<bool> answers = {}) {
+    // `otherDevice`, when given, plays instead of the counting SDL device.
+    explicit Program(QStringList arguments = {}, QString programFolder = {}, QList<bool> answers = {},
+                     SoundDevice* otherDevice = nullptr) {
         services.answers = answers;
         MainFormDeps deps;
         deps.services = &services;
-        deps.device = &device;
+        deps.device = otherDevice ? otherDevice : &device;
         deps.clock = &clock;
         deps.programFolder = programFolder;
         deps.handoffWaitMs = 20;
