@@ -14,17 +14,20 @@ class ProgramTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
-    QString Wave(const QString& name, double seconds) {
+    QString Wave(const QString& name, double seconds, std::uint32_t seed = 1) {
         const test::Format f{1, 1, 11025, 8};
-        const auto bytes = test::MakeWave(f, test::NoiseSamples(f, static_cast<std::size_t>(seconds * f.rate)));
+        const auto bytes =
+            test::MakeWave(f, test::NoiseSamples(f, static_cast<std::size_t>(seconds * f.rate), seed));
         QFile file(dir_.path() + "/" + name);
         file.open(QIODevice::WriteOnly);
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
         return file.fileName();
     }
 
-    std::unique_ptr<QProcess> Start(const QStringList& args, const QStringList& extraEnv = {}) {
+    std::unique_ptr<QProcess> Start(const QStringList& args, const QStringList& extraEnv = {},
+                                    const QString& workingFolder = {}) {
         auto p = std::make_unique<QProcess>();
+        if (!workingFolder.isEmpty()) p->setWorkingDirectory(workingFolder);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         if (!env.contains("SDL_AUDIODRIVER")) env.insert("SDL_AUDIODRIVER", "dummy");
@@ -48,6 +51,34 @@ class ProgramTest : public QObject {
         QStringList names;
         for (const QString& line : store.ReadSection("MRU Items")) names << line.section('=', 1);
         return names;
+    }
+
+    // The samples sonivel-convert makes of `file` with the default output.
+    QByteArray Converted(const QString& file) {
+        const QString out = file + ".converted.wav";
+        QProcess convert;
+        convert.start(SONIVEL_CONVERT, {file, out});
+        convert.waitForFinished(10000);
+        QFile converted(out);
+        converted.open(QIODevice::ReadOnly);
+        return converted.readAll().mid(44);
+    }
+
+    // Waits until the disk driver's capture has stopped growing (the device
+    // closed) and returns it.
+    static QByteArray SettledCapture(const QString& capture, qint64 atLeast) {
+        qint64 size = -1;
+        (void)QTest::qWaitFor(
+            [&] {
+                const qint64 now = QFileInfo(capture).size();
+                const bool stable = now == size && now > atLeast;
+                size = now;
+                return stable;
+            },
+            15000);
+        QFile played(capture);
+        played.open(QIODevice::ReadOnly);
+        return played.readAll();
     }
 
 private slots:
@@ -125,6 +156,69 @@ private slots:
         QCOMPARE(all.mid(at, data.size()), data);
         Registry store;
         QCOMPARE(store.ReadInteger("44100Hz").value_or(-1), 1);  // the close saved the settings
+    }
+
+    // A file handed over while another plays is played after what was
+    // already heard; the name is relative to the second instance's folder.
+    void fileHandedOverWhilePlayingPlays() {
+        const QString one = Wave("one.wav", 2, 21), two = Wave("two.wav", 1, 22);
+        const QByteArray first = Converted(one), second = Converted(two);
+        const QString capture = dir_.path() + "/handed.raw";
+        const QStringList disk{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture};
+        auto player = Start({one}, disk);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(capture).size() > 44100 * 4 / 2, 10000);  // half a second heard
+        {
+            // The disk driver starts its file afresh at each opening: look
+            // at what the first run played before handing the second over.
+            QFile heard(capture);
+            QVERIFY(heard.open(QIODevice::ReadOnly));
+            QVERIFY2(heard.readAll().contains(first.left(4096)), "the first file was not playing");
+        }
+        auto handing = Start({"two.wav"}, disk, dir_.path());
+        QVERIFY(handing->waitForFinished(10000));
+        QCOMPARE(handing->exitCode(), 0);
+        const QByteArray all = SettledCapture(capture, second.size());
+        Close(*player);
+        const qsizetype atTwo = all.indexOf(second.left(4096));
+        QVERIFY2(atTwo >= 0, "the handed file was not played");
+        QCOMPARE(all.mid(atTwo, second.size()), second);
+        QVERIFY2(!all.contains(first.mid(first.size() - 4096)), "the first file played on to its end");
+        QCOMPARE(RecentFiles().value(0), two);
+    }
+
+    // Two, then three instances started together with nothing running: one
+    // window remains and it plays the file it took last, whole.
+    void instancesStartedTogetherPlayTheLastFile() {
+        for (int count : {2, 3}) {
+            init();
+            QStringList files;
+            QList<QByteArray> sounds;
+            for (int i = 0; i < count; ++i) {
+                files << Wave(QString("together%1-%2.wav").arg(count).arg(i), 1, static_cast<std::uint32_t>(30 + i));
+                sounds << Converted(files.back());
+            }
+            const QString capture = dir_.path() + QString("/together%1.raw").arg(count);
+            std::vector<std::unique_ptr<QProcess>> all;
+            for (const QString& f : files)
+                all.push_back(Start({f}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture}));
+            QTRY_COMPARE_WITH_TIMEOUT(
+                std::count_if(all.begin(), all.end(), [](const auto& p) { return p->state() == QProcess::NotRunning; }),
+                static_cast<long>(count - 1), 15000);
+            QProcess* running = nullptr;
+            for (auto& p : all)
+                if (p->state() == QProcess::Running) running = p.get();
+            QVERIFY(running);
+            QTest::qWait(500);  // every name handed over is taken
+            const QByteArray played = SettledCapture(capture, sounds.front().size());
+            Close(*running);
+            const QString last = RecentFiles().value(0);
+            const qsizetype which = files.indexOf(last);
+            QVERIFY2(which >= 0, qPrintable(last));
+            const QByteArray& sound = sounds[which];
+            const qsizetype at = played.indexOf(sound.left(4096));
+            QVERIFY2(at >= 0, qPrintable(QString("%1 instances: the last file was not played").arg(count)));
+            QCOMPARE(played.mid(at, sound.size()), sound);
+        }
     }
 };
 
