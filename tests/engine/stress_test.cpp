@@ -132,7 +132,13 @@ TEST(PlayThreadStress, RandomCommandsAndStops) {
             std::mt19937 rng(round * 7919u);
             const int count = 50 + static_cast<int>(rng() % 100);
             for (int i = 0; i < count; ++i) {
-                channel.Store(static_cast<std::int32_t>(1 + rng() % 5));
+                // Every kind of command the window gives, with what it carries.
+                CommandRequest request = CommandRequest::Plain(static_cast<std::int32_t>(1 + rng() % 5));
+                request.intent = static_cast<PlayIntent>(rng() % 4);
+                request.startPosition = static_cast<int>(rng() % 1002) - 1;
+                if (rng() % 2) request.from = files[rng() % files.size()];
+                request.sawPlaying = rng() % 2 != 0;
+                channel.Send(std::move(request));
                 ++commands;
                 std::this_thread::sleep_for(std::chrono::microseconds(rng() % 300));
             }
