@@ -550,10 +550,7 @@ void TMainForm::OpenAndPlay(const QString& file) {
     Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
 }
 
-std::uint32_t TMainForm::Send(CommandRequest request) {
-    lastSent_ = tag_.Send(std::move(request));
-    return lastSent_;
-}
+void TMainForm::Send(CommandRequest request) { lastSent_ = tag_.Send(std::move(request)); }
 
 bool TMainForm::ReportIsCurrent(std::uint32_t takenSerial) const { return takenSerial >= lastSent_; }
 

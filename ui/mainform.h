@@ -142,7 +142,7 @@ private:
     void StartRenderThread();
     void SetPlayingLook(bool playing);
     // Gives the render thread a command; remembers its serial.
-    std::uint32_t Send(CommandRequest request);
+    void Send(CommandRequest request);
     // True when a report was made after the thread took the window's latest command.
     bool ReportIsCurrent(std::uint32_t takenSerial) const;
     // Output format or bar changed: a run under way starts again from the bar.

@@ -62,18 +62,19 @@ bool UiCallQueue::Call(Work work) {
 }
 
 void UiCallQueue::Post(int key, std::function<void()> work) {
+    Work call = [work = std::move(work)](const Done&) { work(); };
     {
         std::lock_guard lock(mutex_);
         if (shutdown_) return;
         if (key != 0) {
             for (Pending& p : queue_) {
                 if (p.key == key) {
-                    p.work = [work = std::move(work)](const Done&) { work(); };
+                    p.work = std::move(call);
                     return;  // already queued, so the loop is already woken
                 }
             }
         }
-        queue_.push_back(Pending{[work = std::move(work)](const Done&) { work(); }, nullptr, key});
+        queue_.push_back(Pending{std::move(call), nullptr, key});
     }
     WakeEventLoop();
 }
