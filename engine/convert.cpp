@@ -45,8 +45,10 @@ BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bo
     p.ExpansionFactor = p.BlockOutBytes / p.BlockInBytes;
     if (out.nChannels == 2 && in.nChannels == 1 && stereoEffects)
         p.StereoOffset = static_cast<std::int32_t>(700u * in.nSamplesPerSec / 11025u);
-    p.FullBlockBytes =
-        static_cast<std::int32_t>((r - 1) * out.nBlockAlign + out.nAvgBytesPerSec);
+    // A full block advances one second of input, and one frame more when the
+    // rate is raised; it writes everything up to the next block's first frame:
+    // one second of output, and r frames more (that frame's in-betweens).
+    p.FullBlockBytes = static_cast<std::int32_t>(out.nAvgBytesPerSec + (r > 1 ? r * out.nBlockAlign : 0));
     return p;
 }
 

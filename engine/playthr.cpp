@@ -282,10 +282,13 @@ PlayThread::Next PlayThread::RunStep() {
 
     // Full blocks: one second each, and one frame more when the rate is
     // raised (that frame is the interpolation target and starts the next).
+    // A block is full only when the data holds all the frames it advances
+    // over; exactly one second left with a raised rate is a last block, so
+    // no frame past the data is ever written.
     const std::int32_t frame = InFormat.nBlockAlign;
     const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
     bool queuedAny = false;
-    while (Remaining >= Params.BlockInBytes) {
+    while (Remaining >= advance) {
         if (auto n = TakeRunCommand(Looks::StopOrStep)) return *n;
         // A silent save has no waits to notice a stop request in; it ends at
         // a block boundary with its file finished.

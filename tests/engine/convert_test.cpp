@@ -104,7 +104,9 @@ TEST(BlockParams, TwentyTwoKilohertzMonoEightBitToCdQuality) {
     EXPECT_EQ(p.BlockOutBytes, 176400);
     EXPECT_EQ(p.ExpansionFactor, 8);
     EXPECT_EQ(p.StereoOffset, 1400);
-    EXPECT_EQ(p.FullBlockBytes, 176404);  // one second and one frame
+    // One second and two frames: the block advances 22051 input frames and
+    // writes all 2 x 22051 output frames up to the next block's first.
+    EXPECT_EQ(p.FullBlockBytes, 176408);
 }
 
 TEST(BlockParams, StereoOffsetIsAlwaysTheSameTime) {
@@ -132,8 +134,10 @@ TEST(BlockParams, PlainCopyAndExpansionForEveryCombination) {
                     EXPECT_EQ(p.RateRatio, r);
                     EXPECT_EQ(p.ExpansionFactor, r * out.nBlockAlign / in.nBlockAlign);
                     EXPECT_EQ(p.PlainCopy, r == 1 && out.nBlockAlign == in.nBlockAlign);
-                    EXPECT_EQ(p.FullBlockBytes, static_cast<std::int32_t>(out.nAvgBytesPerSec) +
-                                                    (r - 1) * out.nBlockAlign);
+                    // r x (n + 1) output frames when the rate is raised, one second otherwise.
+                    const std::int32_t frames = r == 1 ? static_cast<std::int32_t>(rate) : r * (static_cast<std::int32_t>(rate) + 1);
+                    EXPECT_EQ(p.FullBlockBytes, frames * out.nBlockAlign);
+                    EXPECT_LE(p.FullBlockBytes, kSampleBufferBytes);
                 }
 }
 

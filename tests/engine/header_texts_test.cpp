@@ -18,15 +18,16 @@ TEST(OutputHeader, ConstantPartsAndFinishedSizes) {
     EXPECT_EQ(LoadLE16(&h.bytes[20]), 1);
     EXPECT_EQ(std::string(h.bytes.begin() + 36, h.bytes.begin() + 40), "data");
 
-    // 22050 Hz mono 8-bit saved as 44100 Hz stereo 16-bit: one full block.
+    // 22050 Hz mono 8-bit saved as 44100 Hz stereo 16-bit: one full block,
+    // one second and the two frames leading up to the next block.
     const WAVEFORMATEX out = SelectOutputFormat(OutputChoice{true, true, true, true});
-    h.Finish(44 + 176404, out);
+    h.Finish(44 + 176408, out);
     EXPECT_EQ(LoadLE16(&h.bytes[22]), 2);
     EXPECT_EQ(LoadLE32(&h.bytes[24]), 44100u);
     EXPECT_EQ(LoadLE32(&h.bytes[28]), 176400u);
     EXPECT_EQ(LoadLE16(&h.bytes[32]), 4);
     EXPECT_EQ(LoadLE16(&h.bytes[34]), 16);
-    EXPECT_EQ(h.DataSize(), 176404u);
+    EXPECT_EQ(h.DataSize(), 176408u);
     EXPECT_EQ(h.RiffSize(), h.DataSize() + 36);
 }
 

@@ -9,6 +9,7 @@
 
 #include "playthr.h"
 #include "support/engine_fakes.h"
+#include "support/thread_rig.h"
 #include "support/wave_builder.h"
 #include "texts.h"
 #include "waveread.h"
@@ -20,41 +21,9 @@ using test::Bytes;
 using test::Format;
 
 using test::OpenDescriptors;
-
-// A render thread on virtual time. The test queues what happens when the
-// thread goes idle (WhenIdle) or at a virtual time (At), then calls Run on
-// its own thread; Run returns once nothing is left to do.
-struct Rig {
-    test::FakeClock clock;
-    test::FakeDevice device{clock};
-    test::TestHost host;
-    CommandChannel channel;
-    test::TempDir dir;
-    PlayThreadOptions options;
-
-    std::string Wave(const std::string& name, const Format& f, const Bytes& samples) {
-        return dir.Write(name, test::MakeWave(f, samples));
-    }
-    // Queues a command for the next time the thread is idle.
-    void Command(std::int32_t code) {
-        clock.WhenIdle([this, code] { channel.Store(code); });
-    }
-    // Files grow no larger than 200,000 bytes: a disk that fills up.
-    bool limitFileSize = false;
-
-    void Run() {
-        PlayThread thread(host, device, clock, channel, options);
-        struct rlimit saved {};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, SIG_IGN);
-        thread.Run();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        heldDataBytes = thread.HeldDataBytes();
-        EXPECT_TRUE(thread.Ended());
-        EXPECT_FALSE(device.isOpen) << "the device was left open";
-    }
-    std::uint32_t heldDataBytes = 0;
-};
+using test::Rig;
+using test::SaveRig;
+using test::ExpectConsistentHeader;
 
 Format CdFormat() { return {1, 2, 44100, 16}; }
 
@@ -143,8 +112,9 @@ TEST(PlayThread, PlaysInPacedBlocksAndNeverTouchesAPlayingBuffer) {
 
 TEST(PlayThread, RaisedRatesTileBlocksOneFrameApart) {
     // 11025 Hz mono 8-bit quadrupled to 44100 Hz mono 8-bit: each full block
-    // is one second of output and three frames more, and the next block
-    // starts with the frame the last one interpolated towards.
+    // advances 11026 input frames and plays 4 x 11026 output frames, one
+    // second and four more, so the next block's first frame follows the
+    // last in-between towards it and the blocks join without a gap.
     Rig rig;
     const Format f{1, 1, 11025, 8};
     const Bytes samples = test::NoiseSamples(f, 11025 * 2 + 500);
@@ -154,14 +124,17 @@ TEST(PlayThread, RaisedRatesTileBlocksOneFrameApart) {
     rig.Run();
     const auto& q = rig.device.queued;
     ASSERT_EQ(q.size(), 3u);
-    EXPECT_EQ(q[0].bytes.size(), 44100u + 3);
-    EXPECT_EQ(q[1].bytes.size(), 44100u + 3);
-    // Input frame 11026 (the second block's first) is at output frame 0 of
-    // block 2; frame 11025 at output frame 44100 of block 1.
-    EXPECT_EQ(q[1].bytes[0], samples[11026]);
-    EXPECT_EQ(q[0].bytes[44100 - 4], samples[11024]);
+    EXPECT_EQ(q[0].bytes.size(), 44100u + 4);
+    EXPECT_EQ(q[1].bytes.size(), 44100u + 4);
+    const Bytes played = rig.device.AllQueuedBytes();
+    // Input frame k plays at output frame 4k, across both joins.
+    for (std::size_t k : {0ul, 11024ul, 11025ul, 11026ul, 22051ul, 22052ul, 22547ul})
+        EXPECT_EQ(played[4 * k], samples[k]) << k;
+    // The in-betweens before the second block's first frame are played.
+    EXPECT_EQ(played[44102], static_cast<std::uint8_t>(samples[11025] / 2 + samples[11026] / 2));
     // Remaining after two blocks: 22550 - 2 - 2 * 11026 = 496 frames.
     EXPECT_EQ(q[2].bytes.size(), 496u * 4);
+    EXPECT_EQ(played.size(), 4u * (22550 - 2));
 }
 
 TEST(PlayThread, ShortFileIsOneLastBlockQueuedAtOnce) {
@@ -405,22 +378,6 @@ TEST(PlayThread, MissingFileLeavesThePlaylistAndKeepsTheHeldFile) {
 namespace sonivel {
 namespace {
 
-struct SaveRig : Rig {
-    std::string out;
-    SaveRig() { out = dir.File("out.wav"); host.saveTarget = out; }
-    void Save() { Command(kCmdSave); }
-    Bytes Output() const { return test::ReadAll(out); }
-};
-
-// Checks the header of a finished file against its real length.
-void ExpectConsistentHeader(const Bytes& file) {
-    ASSERT_GE(file.size(), 44u);
-    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
-    EXPECT_EQ(LoadLE32(&file[4]), file.size() - 8);
-    EXPECT_EQ(LoadLE32(&file[40]), file.size() - 44);
-    EXPECT_EQ(LoadLE32(&file[4]), LoadLE32(&file[40]) + 36);
-}
-
 TEST(SaveRun, EightBitMonoToCdQualityByteExact) {
     SaveRig rig;
     const Format f{1, 1, 22050, 8};
@@ -438,10 +395,13 @@ TEST(SaveRun, EightBitMonoToCdQualityByteExact) {
     EXPECT_EQ(LoadLE32(&file[28]), 176400u);
     EXPECT_EQ(LoadLE16(&file[32]), 4);
     EXPECT_EQ(LoadLE16(&file[34]), 16);
-    // Two full blocks of one second and one frame, then the rest: of the
-    // n - 2 bytes counted, 2 x 22051 went into the full blocks.
+    // Two full blocks, then the rest: of the n - 2 bytes counted, 2 x 22051
+    // went into the full blocks. A full block writes 2 x 22051 output frames,
+    // 176,408 bytes: one second and the two frames that lead up to the next
+    // block's first, so every input byte became exactly 8 output bytes.
     const std::size_t rest = n - 2 - 2 * 22051;
-    EXPECT_EQ(file.size(), 44 + 2 * 176404 + rest * 8);
+    EXPECT_EQ(file.size(), 44 + 2 * 176408 + rest * 8);
+    EXPECT_EQ(file.size(), 44 + (n - 2) * 8);
     const auto sample = [&](std::size_t outFrame, int channel) {
         const std::size_t at = 44 + outFrame * 4 + static_cast<std::size_t>(channel) * 2;
         return static_cast<std::int16_t>(LoadLE16(&file[at]));
@@ -450,8 +410,10 @@ TEST(SaveRun, EightBitMonoToCdQualityByteExact) {
         EXPECT_EQ(sample(2 * j, 0), (samples[j] - 128) * 256) << j;
         EXPECT_EQ(sample(2 * j, 1), (samples[j] - 128) * 256) << j;
     }
-    // The second block starts with input frame 22051.
-    EXPECT_EQ(sample(176404 / 4, 0), (samples[22051] - 128) * 256);
+    // The second block starts with input frame 22051, right after the
+    // in-between that leads to it.
+    EXPECT_EQ(sample(176408 / 4, 0), (samples[22051] - 128) * 256);
+    EXPECT_EQ(sample(176408 / 4 - 1, 0), ((samples[22050] - 128) * 256) / 2 + ((samples[22051] - 128) * 256) / 2);
     EXPECT_TRUE(rig.device.opened.empty()) << "a silent save plays nothing";
     EXPECT_FALSE(rig.host.Saw("Advance"));
     EXPECT_TRUE(rig.host.Saw("Writing"));
@@ -494,9 +456,9 @@ TEST(SaveRun, PlayingSaveWritesWhatItPlaysAndStopsWithAValidFile) {
     const Bytes played = rig.device.AllQueuedBytes();
     ASSERT_GT(played.size(), 0u);
     ASSERT_LE(played.size(), file.size() - 44);
-    EXPECT_LE(file.size() - 44 - played.size(), 176412u);
+    EXPECT_LE(file.size() - 44 - played.size(), 176416u);
     EXPECT_TRUE(std::equal(played.begin(), played.end(), file.begin() + 44));
-    EXPECT_LT(file.size(), 44 + 5u * 176412);  // stopped early
+    EXPECT_LT(file.size(), 44 + 5u * 176416);  // stopped early
     EXPECT_FALSE(rig.host.Saw("Advance"));
 
     // Played to the end, the file holds exactly what was played.
@@ -557,7 +519,7 @@ TEST(SaveRun, SilentSaveIgnoresRestartAndFinishesOnStopRequest) {
     closing.Run();
     const Bytes file = closing.Output();
     ExpectConsistentHeader(file);
-    EXPECT_EQ(file.size(), 44 + 2 * 176412u);  // 11025 Hz mono 8-bit as CD audio
+    EXPECT_EQ(file.size(), 44 + 2 * 176416u);  // 11025 Hz mono 8-bit as CD audio: 4 x 11026 frames a block
     EXPECT_LT(file.size(), complete);
 }
 

@@ -4,7 +4,9 @@
 // format fields), each with one byte more that varies the fuzzers' choices.
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "support/wave_builder.h"
 #include "support/wave_corpus.h"
 
 using namespace sonivel::test;
@@ -16,7 +18,12 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     int count = 0;
-    for (CorpusFile& file : WaveCorpus()) {
+    std::vector<CorpusFile> files = WaveCorpus();
+    // Longer than one second at 11025 Hz: a full block and a last one, so
+    // raised rates cross a block boundary.
+    files.push_back({"long-11025-8-mono.wav", MakeWave({1, 1, 11025, 8}, NoiseSamples({1, 1, 11025, 8}, 11025 + 700)), 0, 0, {}});
+    files.push_back({"long-11025-8-stereo.wav", MakeWave({1, 2, 11025, 8}, NoiseSamples({1, 2, 11025, 8}, 11025 + 40)), 0, 0, {}});
+    for (CorpusFile& file : files) {
         file.bytes.push_back(static_cast<std::uint8_t>(count * 37));
         const std::string path = dir + "/" + file.name;
         std::FILE* f = std::fopen(path.c_str(), "wb");

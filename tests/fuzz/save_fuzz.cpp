@@ -45,7 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint8_t header[44];
         if (length < 44 || result.ReadAt(0, header, 44) != 44) __builtin_trap();
         if (LoadLE32(header + 4) != length - 8 || LoadLE32(header + 40) != length - 44) __builtin_trap();
-        if (!ReadWaveFile(out).ok()) __builtin_trap();
+        const WaveReadResult saved = ReadWaveFile(out);
+        if (!saved.ok()) __builtin_trap();
+        // Every input frame converted becomes r output frames, whole blocks
+        // and the last alike: the data is a whole number of r-frame groups.
+        const WaveReadResult source = ReadWaveFile(in);
+        if (source.ok() && source.info.InFormat.nSamplesPerSec != 0) {
+            const std::uint32_t r = saved.info.InFormat.nSamplesPerSec / source.info.InFormat.nSamplesPerSec;
+            const std::uint32_t group = (r ? r : 1) * saved.info.InFormat.nBlockAlign;
+            if (group == 0 || (length - 44) % group != 0) __builtin_trap();
+        }
     }
     return 0;
 }
