@@ -32,7 +32,6 @@ void OnTerminate(int) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Sonivel");
-    QApplication::setApplicationDisplayName("Sonivel");
     QApplication::setOrganizationName("Korvath");
     QApplication::setDesktopFileName("sonivel");
     QApplication::setWindowIcon(sonivel::ProgramIcon());

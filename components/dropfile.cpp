@@ -94,6 +94,7 @@ bool TDropFile::eventFilter(QObject* watched, QEvent* event) {
                 const QString name = FileNameOf(file);
                 emit DropFile(file, name, ExtensionOf(name));
             }
+            emit FilesDropped(files);
             return true;
         }
         default:

@@ -30,6 +30,8 @@ public:
 signals:
     // Once per dropped file, in the order the desktop delivered them.
     void DropFile(const QString& fileWithPath, const QString& fileName, const QString& extension);
+    // Once per drop, after the DropFile signals: every file of it, in order.
+    void FilesDropped(const QStringList& filesWithPath);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

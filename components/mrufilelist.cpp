@@ -6,6 +6,7 @@
 #include <QMetaMethod>
 #include <QSettings>
 
+#include "file_names.h"
 #include "registry.h"
 
 namespace sonivel {
@@ -91,7 +92,7 @@ void TMRUFileList::Trim() {
 void TMRUFileList::AddItem(const QString& fileName) {
     int found = -1;
     for (int i = 0; i < items_.size(); ++i)
-        if (QString::compare(items_[i], fileName, Qt::CaseInsensitive) == 0) {
+        if (SameFileName(items_[i], fileName)) {
             found = i;
             break;
         }
@@ -112,12 +113,26 @@ void TMRUFileList::RemoveMenuItems() {
     created_.clear();
 }
 
+QString ElidePath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width) return path;
+    const QChar ellipsis(0x2026);
+    const QChar sep = path.contains('\\') && !path.contains('/') ? QChar('\\') : QChar('/');
+    const QStringList parts = path.split(sep);
+    // The head stays: the root with the first folder ("/home"), or a drive ("C:").
+    const qsizetype headParts = parts.front().isEmpty() ? 2 : 1;
+    // Drop folders after the head from the left until the rest fits.
+    for (qsizetype first = headParts + 1; first < parts.size(); ++first) {
+        const QString candidate = parts.mid(0, headParts).join(sep) + sep + ellipsis + sep + parts.mid(first).join(sep);
+        if (metrics.horizontalAdvance(candidate) <= width) return candidate;
+    }
+    const QString bare = QString(ellipsis) + sep + parts.back();
+    if (parts.size() > 1 && metrics.horizontalAdvance(bare) <= width) return bare;
+    return metrics.elidedText(parts.back(), Qt::ElideMiddle, width);
+}
+
 QString TMRUFileList::Caption(int index, const QFont& font) const {
     QString name = items_[index];
-    if (maxCaptionWidth_ > 0) {
-        // Shortened as a path: the middle (the folders) gives way first.
-        name = QFontMetrics(font).elidedText(name, Qt::ElideMiddle, maxCaptionWidth_);
-    }
+    if (maxCaptionWidth_ > 0) name = ElidePath(name, QFontMetrics(font), maxCaptionWidth_);
     name.replace("&", "&&");  // a file name's & is not an accelerator
     return "&" + QString::number(index + 1) + " " + name;
 }

@@ -10,7 +10,14 @@
 #include <QString>
 #include <QStringList>
 
+class QFontMetrics;
+
 namespace sonivel {
+
+// A file name shortened to `width` pixels as a path: folders give way from
+// the middle ("/home/…/Side B.wav"), the first folder and the file name
+// stay whole; only a file name too wide on its own is cut itself.
+QString ElidePath(const QString& path, const QFontMetrics& metrics, int width);
 
 class TMRUFileList : public QObject {
     Q_OBJECT

@@ -14,6 +14,7 @@
 
 #include "desktop_icon.h"
 #include "dropfile.h"
+#include "file_names.h"
 #include "keyboard.h"
 #include "proglink.h"
 #include "shell.h"
@@ -30,7 +31,7 @@ namespace {
 
 constexpr const char* kWaveFilter = "Wave files (*.WAV *.wav *.Wav)";
 
-std::string ToPath(const QString& s) { return QFile::encodeName(s).toStdString(); }
+std::string ToPath(const QString& s) { return FileNameBytes(s); }
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -136,7 +137,7 @@ public:
         return *yes;
     }
     void StepTrack(bool next, const std::string& from) override {
-        const QString origin = QFile::decodeName(QByteArray::fromStdString(from));
+        const QString origin = DecodeFileName(QByteArray::fromStdString(from));
         form_.calls_.CallSync([this, next, origin] {
             if (form_.playlist_) form_.playlist_->StepTrack(next, origin);
         });
@@ -145,7 +146,7 @@ public:
         return Get<bool>([this] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrack(); });
     }
     void DropUnopenableFile(const std::string& name) override {
-        const QString file = QFile::decodeName(QByteArray::fromStdString(name));
+        const QString file = DecodeFileName(QByteArray::fromStdString(name));
         form_.calls_.CallSync([this, file] {
             if (form_.playlist_) form_.playlist_->DropUnopenableFile(file);
         });
@@ -655,7 +656,7 @@ void TMainForm::OutputFormatClick(QAction* clicked) {
 
 void TMainForm::Open1Click() {
     const QString folder = Registry().ReadString("LastOpenFolder");
-    const QString file = deps_.services->OpenFile(this, QString(), folder, kWaveFilter);
+    const QString file = deps_.services->OpenFile(this, QString(), folder, kWaveFilter, "wav");
     if (file.isEmpty()) return;
     OpenOne(file);
     Registry store;
@@ -680,10 +681,10 @@ void TMainForm::SaveAs1Click() {
     const QString folder = Registry().ReadString("LastSaveFolder");
     const QString target = deps_.services->SaveFile(this, QString(), folder, kWaveFilter, "wav");
     if (target.isEmpty()) return;
-    // The file being read is never the target: the same text in any case,
-    // or the same file under another name.
+    // The file being read is never the target: the same name (as the file
+    // system compares names), or the same file under another name.
     std::error_code ec;
-    const bool same = target.toLower() == currentFile_.toLower() ||
+    const bool same = SameFileName(target, currentFile_) ||
                       (std::filesystem::equivalent(ToPath(target), ToPath(currentFile_), ec) && !ec);
     if (same) {
         deps_.services->Message(this, Q(ErrorCaption(CurrentLanguage().load())), TextOf(kTextOverwriteOpenFile),

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "file_names.h"
 #include "mainform.h"
 #include "waveread.h"
 
@@ -40,7 +41,7 @@ QVariantMap MprisPlayer::Metadata() const {
     m["xesam:title"] = QFileInfo(file).completeBaseName();
     m["xesam:url"] = QUrl::fromLocalFile(file).toString();
     // The length from the file's own format: data bytes over bytes a second.
-    const WaveReadResult wave = ReadWaveFile(QFile::encodeName(file).toStdString());
+    const WaveReadResult wave = ReadWaveFile(FileNameBytes(file));
     if (wave.ok() && wave.info.InFormat.nAvgBytesPerSec)
         m["mpris:length"] = static_cast<qlonglong>(static_cast<double>(wave.info.DataBytes()) /
                                                    wave.info.InFormat.nAvgBytesPerSec * 1e6);

@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QSet>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "dropfile.h"
+#include "file_names.h"
 #include "keyboard.h"
 
 #include "mainform.h"
@@ -105,7 +107,7 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
     DropFile = new TDropFile(this);
     DropFile->setObjectName("DropFile");
     DropFile->SetDropTarget(Playlist);
-    connect(DropFile, &TDropFile::DropFile, this, [this](const QString& path) { DropFileDropFile(path); });
+    connect(DropFile, &TDropFile::FilesDropped, this, [this](const QStringList& paths) { AddNames(paths); });
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, Button3);
@@ -197,21 +199,53 @@ void TPlaylistForm::ListFiles() {
 void TPlaylistForm::AddFiles(bool selectedOnly) {
     // One separator between the folder and the name, also after a root.
     const QString base = folder_.endsWith('/') ? folder_ : folder_ + '/';
+    QStringList names;
     for (int i = 0; i < FileListBox1->count(); ++i) {
         QListWidgetItem* item = FileListBox1->item(i);
         if (selectedOnly && !item->isSelected()) continue;
-        const QString path = QDir::toNativeSeparators(base + item->text());
-        if (NotInPlaylist(path)) Playlist->addItem(path);
+        names << QDir::toNativeSeparators(base + item->text());
     }
-    main_.UpdateTrackButtons();
+    AddNames(names);
 }
 
 void TPlaylistForm::Button1Click() { AddFiles(false); }
 void TPlaylistForm::Button3Click() { AddFiles(true); }
 
-void TPlaylistForm::DropFileDropFile(const QString& fileWithPath) {
-    if (NotInPlaylist(fileWithPath)) Playlist->addItem(fileWithPath);
-    main_.UpdateTrackButtons();
+namespace {
+// Names as the file system compares them, for looking them up in a set.
+QString NameKey(const QString& name) { return FileNameCase() == Qt::CaseSensitive ? name : name.toCaseFolded(); }
+}  // namespace
+
+void TPlaylistForm::AddNames(const QStringList& names) {
+    QSet<QString> present;
+    present.reserve(Playlist->count() + names.size());
+    for (int i = 0; i < Playlist->count(); ++i) present.insert(NameKey(Playlist->item(i)->text()));
+    QStringList added, refused;
+    for (const QString& name : names) {
+        if (!FitsPlaylistLine(name)) {
+            refused << name;
+            continue;
+        }
+        const QString key = NameKey(name);
+        if (present.contains(key)) continue;
+        present.insert(key);
+        added << name;
+    }
+    if (!added.isEmpty()) {
+        Playlist->addItems(added);
+        main_.UpdateTrackButtons();
+    }
+    if (refused.isEmpty()) return;
+    // One line a name; the line break itself shown as \n.
+    QStringList shown;
+    for (QString name : refused) shown << name.replace('\r', "\\r").replace('\n', "\\n").replace(QChar(0), "\\0");
+    const bool french = CurrentLanguage().load() == kFrench;
+    const QString why = french ? QString::fromUtf8("Une liste de lecture garde un nom par ligne : un nom de fichier qui "
+                                                   "contient un saut de ligne ne peut pas y figurer. Non ajouté :")
+                               : QString("A playlist holds one name a line: a file name that contains a line break "
+                                         "cannot be stored in it. Not added:");
+    services_.Message(this, Q(ErrorCaption(CurrentLanguage().load())), why + "\n" + shown.join('\n'),
+                      UiServices::Icon::Error);
 }
 
 void TPlaylistForm::showEvent(QShowEvent* event) {
@@ -229,18 +263,19 @@ QStringList TPlaylistForm::Entries() const {
 }
 
 void TPlaylistForm::Append(const QString& path) {
-    Playlist->addItem(path);
+    // A name that cannot be stored in a playlist file still plays; it is
+    // only not listed.
+    if (FitsPlaylistLine(path)) Playlist->addItem(path);
     main_.UpdateTrackButtons();
 }
 
-int TPlaylistForm::Find(const QString& name, bool ignoreCase) const {
+int TPlaylistForm::Find(const QString& name, Qt::CaseSensitivity cs) const {
     for (int i = 0; i < Playlist->count(); ++i)
-        if (QString::compare(Playlist->item(i)->text(), name, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0)
-            return i;
+        if (QString::compare(Playlist->item(i)->text(), name, cs) == 0) return i;
     return -1;
 }
 
-bool TPlaylistForm::NotInPlaylist(const QString& path) const { return Find(path, true) < 0; }
+bool TPlaylistForm::NotInPlaylist(const QString& path) const { return Find(path) < 0; }
 
 void TPlaylistForm::Button2Click() {
     Playlist->clear();
@@ -262,7 +297,7 @@ void TPlaylistForm::Button4Click() {
 
 bool TPlaylistForm::OpenPlaylist() {
     Registry store;
-    const QString path = services_.OpenFile(this, "Open Playlist", store.ReadString("LastPlayListFolder"), kPlaylistFilter);
+    const QString path = services_.OpenFile(this, "Open Playlist", store.ReadString("LastPlayListFolder"), kPlaylistFilter, "snl");
     if (path.isEmpty()) return true;
     QStringList entries;
     QString error;
@@ -319,8 +354,8 @@ void TPlaylistForm::FormClose() {
 void TPlaylistForm::StepTrack(bool next, const QString& from) {
     const int count = Count();
     if (count == 0) return;
-    int at = from.isEmpty() ? -1 : Find(from, true);
-    if (at < 0) at = Find(main_.CurrentFile(), true);
+    int at = from.isEmpty() ? -1 : Find(from);
+    if (at < 0) at = Find(main_.CurrentFile());
     int chosen;
     if (next) chosen = (at < 0 || at == count - 1) ? 0 : at + 1;
     else chosen = (at <= 0) ? count - 1 : at - 1;
@@ -330,7 +365,8 @@ void TPlaylistForm::StepTrack(bool next, const QString& from) {
 
 bool TPlaylistForm::AdvanceAfterTrack() {
     const int count = Count();
-    const int at = Find(main_.CurrentFile(), false);
+    // The track that ended is found by its exact name on every platform.
+    const int at = Find(main_.CurrentFile(), Qt::CaseSensitive);
     int chosen = -1;
     if (at >= 0 && at == count - 1 && main_.AutoRepeat->isChecked()) chosen = 0;
     else if (at >= 0 && at < count - 1) chosen = at + 1;
@@ -342,7 +378,7 @@ bool TPlaylistForm::AdvanceAfterTrack() {
 
 void TPlaylistForm::DropUnopenableFile(const QString& name) {
     Playlist->clearSelection();
-    const int at = Find(name, true);
+    const int at = Find(name);
     if (at >= 0) Playlist->item(at)->setSelected(true);
     Button4Click();
     CloseAction();

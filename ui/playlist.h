@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "file_names.h"
+
 namespace sonivel {
 
 class TMainForm;
@@ -41,8 +43,13 @@ public:
 
     int Count() const { return Playlist->count(); }
     QStringList Entries() const;
+    // Appends one name (a file opened in the main window).
     void Append(const QString& path);
-    // No entry equal to `path` in any letter case.
+    // Adds names not yet listed, in order (Add, Add all, a drop). Names a
+    // playlist file cannot hold are refused with a message naming them.
+    void AddNames(const QStringList& names);
+    // No entry names the same file as `path` (names compared as the file
+    // system compares them).
     bool NotInPlaylist(const QString& path) const;
 
     void Button1Click();  // Add all
@@ -74,8 +81,9 @@ private:
     void AddFiles(bool selectedOnly);
     void ListFiles();
     void DriveChanged();
-    void DropFileDropFile(const QString& fileWithPath);
-    int Find(const QString& name, bool ignoreCase) const;
+    // The first entry with this name; by default names are compared as the
+    // file system compares them.
+    int Find(const QString& name, Qt::CaseSensitivity cs = FileNameCase()) const;
 
     TMainForm& main_;
     UiServices& services_;

@@ -1,8 +1,17 @@
 #include "playlist_file.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QSaveFile>
+
+#include "file_names.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace sonivel {
 
@@ -15,26 +24,47 @@ QStringList ParsePlaylist(const QByteArray& raw) {
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c != '\r' && c != '\n') continue;
-        entries << QString::fromUtf8(bytes.mid(start, i - start));
+        entries << DecodeFileName(bytes.mid(start, i - start));
         if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
         start = i + 1;
     }
-    if (start < bytes.size()) entries << QString::fromUtf8(bytes.mid(start));
+    if (start < bytes.size()) entries << DecodeFileName(bytes.mid(start));
     return entries;
 }
 
 QByteArray FormatPlaylist(const QStringList& entries) {
     QByteArray out;
-    for (const QString& e : entries) out += e.toUtf8() + "\r\n";
+    for (const QString& e : entries) out += EncodeFileName(e) + "\r\n";
     return out;
 }
 
 bool ReadPlaylistFile(const QString& path, QStringList& entries, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto fail = [&] {
         if (error) *error = QString("Cannot open file %1").arg(QDir::toNativeSeparators(path));
         return false;
+    };
+    QFile file;
+#ifdef _WIN32
+    if (!QFileInfo(path).isFile()) return fail();
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail();
+#else
+    // Only a regular file is a playlist: opening a FIFO would wait for a
+    // writer, and a device such as /dev/zero would read without end. The
+    // check is made on the open file, so nothing can swap it in between.
+    const int fd = ::open(EncodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail();
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail();
     }
+#endif
+    // A playlist of names is small; anything far larger is not one.
+    constexpr qint64 kMaxPlaylistBytes = 64 << 20;
+    if (file.size() > kMaxPlaylistBytes) return fail();
     entries = ParsePlaylist(file.readAll());
     return true;
 }

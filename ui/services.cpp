@@ -1,6 +1,7 @@
 #include "services.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QMessageBox>
 
 namespace sonivel {
@@ -47,24 +48,41 @@ void QtUiServices::QuestionAsync(QWidget* parent, const QString& caption, const 
     box->show();
 }
 
-QString QtUiServices::OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
-    QFileDialog dialog(parent, title, folder, filter);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDefaultSuffix("wav");
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSpec& spec) {
+    if (!spec.title.isEmpty()) dialog.setWindowTitle(spec.title);
+    dialog.setDirectory(spec.folder);
+    dialog.setNameFilter(spec.filter);
+    dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(spec.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.save);
+    // Name, size, type and date side by side need about a hundred average
+    // characters; Qt's own default cuts the columns.
+    const QFontMetrics metrics(dialog.font());
+    dialog.resize(qMax(dialog.width(), metrics.averageCharWidth() * 110),
+                  qMax(dialog.height(), metrics.height() * 30));
+}
+
+namespace {
+
+QString RunFileDialog(QWidget* parent, const FileDialogSpec& spec) {
+    QFileDialog dialog(parent);
+    dialog.setObjectName(spec.save ? "SaveDialog" : "OpenDialog");
+    ConfigureFileDialog(dialog, spec);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
 }
 
+}  // namespace
+
+QString QtUiServices::OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                               const QString& defaultSuffix) {
+    return RunFileDialog(parent, {false, title, folder, filter, defaultSuffix});
+}
+
 QString QtUiServices::SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                                const QString& defaultSuffix) {
-    QFileDialog dialog(parent, title, folder, filter);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(defaultSuffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front();
+    return RunFileDialog(parent, {true, title, folder, filter, defaultSuffix});
 }
 
 }  // namespace sonivel

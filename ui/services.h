@@ -3,6 +3,7 @@
 // current language.
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -24,11 +25,23 @@ public:
     virtual bool Question(QWidget* parent, const QString& caption, const QString& text) = 0;
     virtual void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
                                std::function<void(bool yes)> answered) = 0;
-    // File dialogs; an empty result means cancelled.
-    virtual QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) = 0;
+    // File dialogs; an empty result means cancelled. An empty title leaves
+    // the dialog's own ("Open", "Save As"); the default suffix is added to
+    // a name typed without one.
+    virtual QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                             const QString& defaultSuffix) = 0;
     virtual QString SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                              const QString& defaultSuffix) = 0;
 };
+
+// A file dialog set up as the program's dialogs are: existing files only
+// when opening, a question before overwriting when saving, and a size that
+// shows a whole row of the detail view at the desktop's font.
+struct FileDialogSpec {
+    bool save = false;
+    QString title, folder, filter, defaultSuffix;
+};
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSpec& spec);
 
 // The real boxes and dialogs.
 class QtUiServices final : public UiServices {
@@ -39,7 +52,8 @@ public:
     bool Question(QWidget* parent, const QString& caption, const QString& text) override;
     void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
                        std::function<void(bool yes)> answered) override;
-    QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                     const QString& defaultSuffix) override;
     QString SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                      const QString& defaultSuffix) override;
 };

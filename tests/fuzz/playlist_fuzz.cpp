@@ -1,8 +1,10 @@
-// Arbitrary bytes as a playlist file: reading never fails or loses text, and
-// writing what was read and reading it again gives the same entries.
+// Arbitrary bytes as a playlist file: reading never fails or loses a byte of
+// any name, whatever its encoding, and writing what was read and reading it
+// again gives the same entries.
 #include <QByteArray>
 #include <QStringList>
 
+#include "file_names.h"
 #include "playlist_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -11,5 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const QString& e : entries)
         if (e.contains('\r') || e.contains('\n') || e.contains(QChar(0))) __builtin_trap();
     if (sonivel::ParsePlaylist(sonivel::FormatPlaylist(entries)) != entries) __builtin_trap();
+    // The names hold every byte before the first NUL but the line breaks.
+    QByteArray text = bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
+    text.replace("\r", "").replace("\n", "");
+    QByteArray names;
+    for (const QString& e : entries) names += sonivel::EncodeFileName(e);
+    if (names != text) __builtin_trap();
     return 0;
 }

@@ -201,7 +201,7 @@ private slots:
         m.PlayStopClick();
         QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
 
-        p.services.files << dir_.path() + "/IN.WAV";
+        p.services.files << file;
         m.SaveAs1Click();
         QCOMPARE(p.services.messages.last(), QString("Error|You cannot overwrite the file you opened."));
         QFile::link(file, dir_.path() + "/alias.wav");
@@ -433,7 +433,7 @@ private slots:
                 list.AddItem(name);
             list.AddItem("/a/six.wav");
             QCOMPARE(list.Items(), (QStringList{"/a/six.wav", "/a/five.wav", "/a/four.wav", "/a/three.wav", "/a/two.wav"}));
-            list.AddItem("/A/THREE.WAV");
+            list.AddItem("/a/three.wav");
             QCOMPARE(list.Items().front(), QString("/a/three.wav"));
             QCOMPARE(list.Items().size(), 5);
             // Separator and five numbered items stand before the placeholder.

@@ -67,16 +67,22 @@ public:
                        std::function<void(bool)> answered) override {
         answered(Question(parent, caption, text));
     }
-    QString OpenFile(QWidget*, const QString& title, const QString& folder, const QString&) override {
+    QString OpenFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                     const QString& suffix) override {
         dialogTitles << title;
         dialogFolders << folder;
+        if (realDialogs) return realDialogs->OpenFile(parent, title, folder, filter, suffix);
         return files.isEmpty() ? QString() : files.takeFirst();
     }
-    QString SaveFile(QWidget*, const QString& title, const QString& folder, const QString&, const QString&) override {
+    QString SaveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                     const QString& suffix) override {
         dialogTitles << title;
         dialogFolders << folder;
+        if (realDialogs) return realDialogs->SaveFile(parent, title, folder, filter, suffix);
         return files.isEmpty() ? QString() : files.takeFirst();
     }
+    // When set, the file dialogs are the real ones.
+    UiServices* realDialogs = nullptr;
 };
 
 // The SDL device (dummy driver in the tests), counting what it opens.
