@@ -401,11 +401,23 @@ void TMainForm::SetBarPosition(int position) {
     settingBar_ = true;
     TrackBar2->setValue(position);
     settingBar_ = false;
+    // While a run plays, it reports the time itself, more finely than the
+    // bar can; otherwise the time shown is the bar's.
+    if (!IsPlaying()) ShowBarTime();
+}
+
+void TMainForm::ShowBarTime() {
+    if (Label2->isHidden() || !player_) return;
+    Label2->setText(QString::fromStdString(FormatTime(
+        SecondsAtBar(TrackBar2->value(), TrackBar2->maximum(), player_->HeldDataBytes(), player_->HeldByteRate()))));
 }
 
 void TMainForm::SetPlayingLook(bool playing) {
     PlayStop->setIcon(QIcon(playing ? Image2 : Image1));
     SetButtonCaptions(playing);
+    // A run that ended may have moved the bar (to the start at the end of
+    // a track) without a time of its own.
+    if (!playing) ShowBarTime();
     emit StateChanged();
 }
 
@@ -630,9 +642,7 @@ void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, ToPath(curre
 
 void TMainForm::TrackBar2Change() {
     if (Label2->isHidden() || !player_) return;
-    Label2->setText(QString::fromStdString(
-        FormatTime(SecondsAtBar(TrackBar2->value(), TrackBar2->maximum(), player_->HeldDataBytes(),
-                                player_->HeldByteRate()))));
+    ShowBarTime();
     // While the bar is held, only the time follows it; the restart comes
     // when it is let go, and starts where the bar was left.
     if (TrackBar2->isSliderDown()) return;

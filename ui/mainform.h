@@ -77,7 +77,10 @@ public:
     void FileLoadedUpdate();
     void NoFileState();
     void UpdateTrackButtons();
+    // Moves the bar without restarting playback.
     void SetBarPosition(int position);
+    // The time label, when shown, reads the bar's position.
+    void ShowBarTime();
     void SwitchLanguage(int language);
 
     // Handlers.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QSet>
 #include <QStorageInfo>
 #include <QStyle>
@@ -142,6 +143,12 @@ void TPlaylistForm::SetCaptions() {
     DriveComboBox1->setAccessibleDescription(drive);
     DriveComboBox1->view()->setAccessibleName(drive);
     DirectoryListBox1->setAccessibleName(french ? "Dossiers" : "Folders");
+    // A window of one size, as designed: the least that holds every control
+    // and caption of the current language.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    layout()->activate();
+    setFixedSize(minimumSizeHint());
 }
 
 bool TPlaylistForm::GoToFolder(const QString& folder) {
@@ -254,6 +261,16 @@ void TPlaylistForm::showEvent(QShowEvent* event) {
     const QString remembered = Registry().ReadString("LastPlayListSelectionFolder");
     if (!GoToFolder(remembered) && !QFileInfo(folder_).isDir()) GoToFolder(QDir::homePath());
     QDialog::showEvent(event);
+    // Centred on the screen the main window is on, not on the main window;
+    // a screen too small for it shows its top left corner.
+    if (QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen()) {
+        const QRect available = screen->availableGeometry();
+        QRect frame = frameGeometry();
+        frame.moveCenter(available.center());
+        frame.moveLeft(qMax(frame.left(), available.left()));
+        frame.moveTop(qMax(frame.top(), available.top()));
+        move(frame.topLeft());
+    }
 }
 
 QStringList TPlaylistForm::Entries() const {

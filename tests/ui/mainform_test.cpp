@@ -187,6 +187,33 @@ private slots:
         QCOMPARE(m.Tag().Load(), 0);
     }
 
+    // However the bar moves (the person, Rewind, the end of a track, another
+    // file), the time shown is the bar's; a move by the program never restarts.
+    void timeFollowsTheBarHoweverItMoved() {
+        Program p;
+        TMainForm& m = *p.main;
+        m.OpenOne(Wave("t.wav", 10));
+        m.PlayStopClick();
+        QTRY_VERIFY(m.TrackBar2->value() >= 30);
+        QTRY_VERIFY(m.Label2->text() != QString("0:00:00.0"));
+        m.RewindClick();
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
+        QCOMPARE(m.TrackBar2->value(), 0);
+        QCOMPARE(m.Label2->text(), QString("0:00:00.0"));
+        // Stopped part-way: the time is the bar's.
+        m.SetBarPosition(500);
+        QCOMPARE(m.Label2->text(), QString("0:00:05.0"));
+        QCOMPARE(m.Tag().Load(), 0);
+        // Played to the end: bar and time both back at the start.
+        m.OpenOne(Wave("short.wav", 0.4));
+        m.PlayStopClick();
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
+        QTRY_COMPARE(m.TrackBar2->value(), 0);
+        QVERIFY(m.Label2->isVisible());
+        QCOMPARE(m.Label2->text(), QString("0:00:00.0"));
+    }
+
     void saveAsRefusalsAndASave() {
         Program p;
         TMainForm& m = *p.main;

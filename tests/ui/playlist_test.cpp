@@ -1,5 +1,6 @@
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -192,6 +193,35 @@ private slots:
         QVERIFY(QFileInfo(third.playlist->CurrentFolder()).isDir());
         QCOMPARE(third.playlist->windowTitle(), QString("Playlist"));
         third.playlist->CloseAction();
+    }
+
+    // Both windows are of one size in both languages; the editor opens in
+    // the middle of the screen, wherever the main window is.
+    void windowsAreFixedAndTheEditorCentred() {
+        Program p;
+        p.main->move(0, 0);
+        for (bool french : {false, true}) {
+            if (french) p.main->FrenchClick();
+            p.playlist->show();
+            QVERIFY(QTest::qWaitForWindowExposed(p.playlist.get()));
+            for (QWidget* w : {static_cast<QWidget*>(p.main.get()), static_cast<QWidget*>(p.playlist.get())}) {
+                QCOMPARE(w->minimumSize(), w->maximumSize());
+                QCOMPARE(w->size(), w->minimumSize());
+            }
+            const QRect screen = p.playlist->screen()->availableGeometry();
+            const QRect frame = p.playlist->frameGeometry();
+            // Centred on each axis where it fits, at the screen's edge where not.
+            const auto placed = [](int start, int length, int screenStart, int screenLength) {
+                const int centred = screenStart + (screenLength - length) / 2;
+                return std::abs(start - std::max(centred, screenStart)) <= 1;
+            };
+            QVERIFY2(placed(frame.left(), frame.width(), screen.left(), screen.width()) &&
+                         placed(frame.top(), frame.height(), screen.top(), screen.height()),
+                     qPrintable(QString("%1,%2 %3x%4 on %5x%6").arg(frame.left()).arg(frame.top()).arg(frame.width())
+                                    .arg(frame.height()).arg(screen.width()).arg(screen.height())));
+            p.playlist->CloseAction();
+        }
+        p.main->EnglishClick();
     }
 
     void captionsFollowTheLanguage() {
