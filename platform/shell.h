@@ -22,9 +22,23 @@ bool AssociateWaveFiles(const QString& program, const QString& iconName);
 // keeping every other line as it was.
 QString SetKeyFileValue(const QString& text, const QString& section, const QString& key, const QString& value);
 
-// A desktop entry's Exec value for `program`: quoted, with \ " ` $ escaped,
-// so a path with blanks starts whole.
+// Adds `item` to the ;-separated list of `key` in `section` (first, when
+// it is not there yet), keeping the other items and lines as they were.
+QString AddToKeyFileList(const QString& text, const QString& section, const QString& key, const QString& item);
+
+// A desktop entry's string value: backslash, line break, tab, carriage
+// return and a leading blank written as the Desktop Entry Specification's
+// escapes.
+QString EscapeDesktopString(const QString& value);
+
+// A desktop entry's Exec argument for `program`: % doubled; quoted, with
+// " ` $ \ escaped inside the quotes, only when the path holds a character
+// the Exec syntax reserves; then escaped as every string value is.
 QString QuoteDesktopExec(const QString& program);
+
+// The program a desktop entry starts for `program`: its absolute path, or,
+// where launchers could not start that path (a % in it), a link to it.
+QString DesktopExecProgram(const QString& program);
 
 // The text of Sonivel's desktop entry: `exec` is the whole Exec value and
 // `extra` further lines (each ending in a line break) for the entry's purpose.

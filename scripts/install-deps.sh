@@ -10,7 +10,7 @@ packages=(
   # tests, fuzzing, benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # looking at and listening to what the program does
-  xvfb xauth x11-utils imagemagick sox espeak-ng desktop-file-utils appstream dpkg-dev dbus-daemon dbus-bin
+  xvfb xauth x11-utils imagemagick sox espeak-ng desktop-file-utils libglib2.0-bin appstream dpkg-dev dbus-daemon dbus-bin
   # a screen reader's view of the windows
   at-spi2-core python3-gi gir1.2-atspi-2.0
 )

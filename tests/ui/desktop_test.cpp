@@ -1,3 +1,4 @@
+#include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -78,6 +79,74 @@ private slots:
         QVERIFY(!QFile::exists(TProgLink::ProgramsFolder() + "/Deep"));
     }
 
+    // Entries written for programs in folders with blanks, quotes, %, \, $,
+    // ; and accents pass the validator and start that program, in its
+    // folder, with the file given, when a real launcher (GLib's) runs them.
+    void entriesStartTheProgramsTheyName() {
+        const QString gio = QStandardPaths::findExecutable("gio");
+        const QStringList folders{"plain", "my apps", "100%", "say \"hi\"", "back\\slash", "$HOME", "semi;colon",
+                                  QString::fromUtf8("Été ♫")};
+        int n = 0;
+        for (const QString& name : folders) {
+            const QString folder = home_.path() + "/programs/" + name;
+            QVERIFY(QDir().mkpath(folder));
+            const QString record = home_.path() + QString("/started-%1").arg(++n);
+            const QString program = folder + "/sonivel";
+            QFile script(program);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\nprintf '%s|%s|%s' \"$0\" \"$PWD\" \"$*\" > '" + record.toUtf8() + ".tmp'\nmv '" +
+                         record.toUtf8() + ".tmp' '" + record.toUtf8() + "'\n");
+            script.close();
+            script.setPermissions(script.permissions() | QFile::ExeOwner);
+
+            TProgLink link;
+            link.SourceName = program;
+            link.LinkName = QString("Test%1.lnk").arg(n);
+            QVERIFY(link.CreateLink());
+            const QString launcher = TProgLink::ProgramsFolder() + QString("/Test%1.desktop").arg(n);
+            QVERIFY(AssociateWaveFiles(program, "sonivel"));
+            const QString opener = TProgLink::ProgramsFolder() + "/" + kAssociationEntry;
+            QString output;
+            QVERIFY2(Valid(launcher, &output), qPrintable(name + ": " + output));
+            QVERIFY2(Valid(opener, &output), qPrintable(name + ": " + output));
+            if (name == "plain") {
+                // Nothing to quote: a plain path, which every launcher parses.
+                QCOMPARE(Field(ReadFile(launcher), "Exec"), program);
+                QCOMPARE(Field(ReadFile(opener), "Exec"), program + " %f");
+            }
+            if (gio.isEmpty()) continue;
+            const auto started = [&](const QString& entry, const QStringList& files) {
+                QFile::remove(record);
+                QProcess::execute(gio, QStringList{"launch", entry} + files);
+                for (int i = 0; i < 100 && !QFile::exists(record); ++i) QTest::qWait(50);
+                return ReadFile(record).split('|');
+            };
+            const QStringList fromMenu = started(launcher, {});
+            QCOMPARE(fromMenu.size(), 3);
+            QCOMPARE(QFileInfo(fromMenu[0]).canonicalFilePath(), QFileInfo(program).canonicalFilePath());
+            QCOMPARE(fromMenu[1], folder);
+            const QString wave = home_.path() + "/Side A (live) & more.wav";
+            const QStringList withFile = started(opener, {wave});
+            QCOMPARE(withFile.size(), 3);
+            QCOMPARE(QFileInfo(withFile[0]).canonicalFilePath(), QFileInfo(program).canonicalFilePath());
+            QCOMPARE(withFile[2], wave);
+        }
+        if (gio.isEmpty()) QSKIP("gio is not installed: the entries were validated, not launched");
+    }
+
+    // The person's launcher for this program takes the installed entry's
+    // place (the same desktop-file ID) instead of a second menu item.
+    void launcherForThisProgramUsesItsDesktopId() {
+        QGuiApplication::setDesktopFileName("sonivel");
+        TProgLink link;
+        link.SourceName = QCoreApplication::applicationFilePath();
+        link.LinkName = "Sonivel.lnk";
+        QVERIFY(link.CreateLink());
+        QVERIFY(QFile::exists(TProgLink::ProgramsFolder() + "/sonivel.desktop"));
+        QCOMPARE(QDir(TProgLink::ProgramsFolder()).entryList({"*.desktop"}), QStringList{"sonivel.desktop"});
+        QGuiApplication::setDesktopFileName(QString());
+    }
+
     void keyFileEditing() {
         QCOMPARE(SetKeyFileValue("", "Default Applications", "audio/wav", "a.desktop"),
                  QString("[Default Applications]\naudio/wav=a.desktop\n"));
@@ -105,7 +174,7 @@ private slots:
         const QString entryPath = TProgLink::ProgramsFolder() + "/" + kAssociationEntry;
         const QString entry = ReadFile(entryPath);
         QCOMPARE(Field(entry, "MimeType"), QString("audio/x-wav;audio/wav;audio/vnd.wave;"));
-        QVERIFY(Field(entry, "Exec").startsWith("\"" + QCoreApplication::applicationFilePath() + "\""));
+        QVERIFY(Field(entry, "Exec").startsWith(QCoreApplication::applicationFilePath() + " "));
         QVERIFY(Field(entry, "Exec").endsWith(" %f"));
         QString output;
         QVERIFY2(Valid(entryPath, &output), qPrintable(output));
@@ -113,7 +182,13 @@ private slots:
         for (const char* type : kWaveMimeTypes)
             QVERIFY(defaults.contains(QString(type) + "=" + kAssociationEntry));
         QVERIFY(defaults.contains("text/plain=gedit.desktop"));
-        QVERIFY(defaults.contains("[Added Associations]\nimage/png=eog.desktop;"));
+        // Listed among the programs that open wave files, beside the others.
+        for (const char* type : kWaveMimeTypes)
+            QVERIFY(defaults.contains(QString(type) + "=" + kAssociationEntry + ";"));
+        QVERIFY(defaults.contains("image/png=eog.desktop;"));
+        QCOMPARE(AddToKeyFileList("[Added Associations]\naudio/wav=vlc.desktop;\n", "Added Associations", "audio/wav",
+                                  "sonivel-open.desktop"),
+                 QString("[Added Associations]\naudio/wav=sonivel-open.desktop;vlc.desktop;\n"));
         // Twice: the same files.
         p.main->AssociatewavefileswithSonivel1Click();
         QCOMPARE(ReadFile(config + "/mimeapps.list"), defaults);
