@@ -19,6 +19,7 @@
 #include <cstdlib>
 
 #include "mainform.h"
+#include "mpris.h"
 #include "playlist.h"
 #include "sdl_device.h"
 #include "services.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     if (!main.FormCreate()) return 1;
     TPlaylistForm editor(main, services, &main);
     main.SetWindows(nullptr, &editor);
+    StartMprisService(main);  // with a session bus, its reactions are timed too
     main.show();
 
     QList<QUrl> urls;

@@ -640,7 +640,14 @@ void TMainForm::RewindClick() {
 void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, ToPath(currentFile_), IsPlaying())); }
 void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, ToPath(currentFile_), IsPlaying())); }
 
+void TMainForm::SeekTo(int position) {
+    if (TrackBar2->value() == position) TrackBar2Change();
+    else TrackBar2->setValue(position);
+}
+
 void TMainForm::TrackBar2Change() {
+    // A move is complete when the bar is not held (a drag ends on release).
+    if (!TrackBar2->isSliderDown()) emit Seeked();
     if (Label2->isHidden() || !player_) return;
     ShowBarTime();
     // While the bar is held, only the time follows it; the restart comes

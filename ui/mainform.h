@@ -81,6 +81,8 @@ public:
     void SetBarPosition(int position);
     // The time label, when shown, reads the bar's position.
     void ShowBarTime();
+    // Moves the bar as the person would: playback restarts there.
+    void SeekTo(int position);
     void SwitchLanguage(int language);
 
     // Handlers.
@@ -130,6 +132,8 @@ public:
 signals:
     // Playing, the current file or the track buttons changed.
     void StateChanged();
+    // The person (or the media controls) moved the bar to a new position.
+    void Seeked();
 
 protected:
     void showEvent(QShowEvent* event) override;

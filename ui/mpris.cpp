@@ -28,7 +28,27 @@ void MprisRoot::Quit() { form_.close(); }
 
 MprisPlayer::MprisPlayer(QObject* parent, TMainForm& form) : QDBusAbstractAdaptor(parent), form_(form) {}
 
-QString MprisPlayer::PlaybackStatus() const { return form_.IsPlaying() ? "Playing" : "Stopped"; }
+// Sonivel's Stop keeps the bar where playback was and Play continues from
+// there: that is a pause. A file at its start is stopped.
+QString MprisPlayer::PlaybackStatus() const {
+    if (form_.IsPlaying()) return "Playing";
+    return form_.PlayStop->isEnabled() && form_.TrackBar2->value() > 0 ? "Paused" : "Stopped";
+}
+
+const MprisPlayer::Track& MprisPlayer::Current() const {
+    const QString file = form_.CurrentFile();
+    if (track_.file != file || track_.id.path().isEmpty()) {
+        track_.file = file;
+        track_.id = QDBusObjectPath(QString("/org/sonivel/track/%1").arg(++tracks_));
+        track_.length = -1;
+        // The length from the file's own format: data bytes over bytes a second.
+        const WaveReadResult wave = ReadWaveFile(FileNameBytes(file));
+        if (wave.ok() && wave.info.InFormat.nAvgBytesPerSec)
+            track_.length = static_cast<qlonglong>(static_cast<double>(wave.info.DataBytes()) /
+                                                   wave.info.InFormat.nAvgBytesPerSec * 1e6);
+    }
+    return track_;
+}
 
 QVariantMap MprisPlayer::Metadata() const {
     QVariantMap m;
@@ -36,42 +56,39 @@ QVariantMap MprisPlayer::Metadata() const {
         m["mpris:trackid"] = QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
         return m;
     }
-    const QString file = form_.CurrentFile();
-    m["mpris:trackid"] = QVariant::fromValue(QDBusObjectPath("/org/sonivel/track/current"));
-    m["xesam:title"] = QFileInfo(file).completeBaseName();
-    m["xesam:url"] = QUrl::fromLocalFile(file).toString();
-    // The length from the file's own format: data bytes over bytes a second.
-    const WaveReadResult wave = ReadWaveFile(FileNameBytes(file));
-    if (wave.ok() && wave.info.InFormat.nAvgBytesPerSec)
-        m["mpris:length"] = static_cast<qlonglong>(static_cast<double>(wave.info.DataBytes()) /
-                                                   wave.info.InFormat.nAvgBytesPerSec * 1e6);
+    const Track& t = Current();
+    m["mpris:trackid"] = QVariant::fromValue(t.id);
+    m["xesam:title"] = QFileInfo(t.file).completeBaseName();
+    m["xesam:url"] = QString::fromLatin1(QUrl::fromLocalFile(t.file).toEncoded(QUrl::FullyEncoded));
+    if (t.length >= 0) m["mpris:length"] = t.length;
     return m;
 }
 
 qlonglong MprisPlayer::Position() const {
     const int max = form_.TrackBar2->maximum();
-    const QVariant length = Metadata().value("mpris:length");
-    if (max <= 0 || !length.isValid()) return 0;
-    return static_cast<qlonglong>(static_cast<double>(form_.TrackBar2->value()) / max * length.toLongLong());
+    if (max <= 0 || !form_.PlayStop->isEnabled() || Current().length < 0) return 0;
+    return static_cast<qlonglong>(static_cast<double>(form_.TrackBar2->value()) / max * Current().length);
 }
 
 bool MprisPlayer::CanGoNext() const { return form_.NextTrack->isEnabled(); }
 bool MprisPlayer::CanGoPrevious() const { return form_.PrevTrack->isEnabled(); }
 bool MprisPlayer::CanPlay() const { return form_.PlayStop->isEnabled(); }
+bool MprisPlayer::CanSeek() const { return form_.TrackBar2->isEnabled() && CanPlay() && Current().length > 0; }
 
 void MprisPlayer::Play() {
     if (CanPlay() && !form_.IsPlaying()) form_.PlayStopClick();
 }
-// Sonivel has no pause: stopping keeps the bar where playback was, so the
-// next Play continues from there.
+// Stopping keeps the bar where playback was, so the next Play continues
+// from there.
 void MprisPlayer::Pause() {
     if (form_.IsPlaying()) form_.PlayStopClick();
 }
 void MprisPlayer::PlayPause() {
     if (CanPlay()) form_.PlayStopClick();
 }
+// A stop also goes back to the start, so Play after it begins the track.
 void MprisPlayer::Stop() {
-    if (form_.IsPlaying()) form_.PlayStopClick();
+    if (CanPlay()) form_.RewindClick();
 }
 void MprisPlayer::Next() {
     if (CanGoNext()) form_.NextTrackClick();
@@ -85,6 +102,34 @@ void MprisPlayer::OpenUri(const QString& uri) {
     form_.OpenAndPlay(url.toLocalFile());
 }
 
+void MprisPlayer::MoveTo(qlonglong microseconds) {
+    const qlonglong length = Current().length;
+    const int max = form_.TrackBar2->maximum();
+    const auto bar = static_cast<int>(static_cast<double>(microseconds) / static_cast<double>(length) * max);
+    form_.SeekTo(qBound(0, bar, max));
+}
+
+void MprisPlayer::Seek(qlonglong offset) {
+    if (!CanSeek()) return;
+    const qlonglong target = Position() + offset;
+    if (target > Current().length) {
+        if (CanGoNext()) Next();
+        return;
+    }
+    MoveTo(qMax<qlonglong>(0, target));
+}
+
+void MprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
+    if (!CanSeek() || trackId != Current().id || position < 0 || position > Current().length) return;
+    MoveTo(position);
+}
+
+void MprisPlayer::AnnounceSeek() {
+    QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, "org.mpris.MediaPlayer2.Player", "Seeked");
+    signal << Position();
+    QDBusConnection::sessionBus().send(signal);
+}
+
 void MprisPlayer::Announce() {
     QVariantMap now;
     now["PlaybackStatus"] = PlaybackStatus();
@@ -93,6 +138,7 @@ void MprisPlayer::Announce() {
     now["CanGoPrevious"] = CanGoPrevious();
     now["CanPlay"] = CanPlay();
     now["CanPause"] = CanPlay();
+    now["CanSeek"] = CanSeek();
     QVariantMap changed;
     for (auto it = now.cbegin(); it != now.cend(); ++it)
         if (announced_.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
@@ -115,6 +161,7 @@ bool StartMprisService(TMainForm& form) {
         return false;
     }
     QObject::connect(&form, &TMainForm::StateChanged, player, &MprisPlayer::Announce, Qt::QueuedConnection);
+    QObject::connect(&form, &TMainForm::Seeked, player, &MprisPlayer::AnnounceSeek, Qt::QueuedConnection);
     return true;
 }
 

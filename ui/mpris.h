@@ -67,7 +67,7 @@ public:
     bool CanGoNext() const;
     bool CanGoPrevious() const;
     bool CanPlay() const;
-    bool CanSeek() const { return false; }
+    bool CanSeek() const;
     bool CanControl() const { return true; }
 
     // Tells the desktop what changed since the last call.
@@ -80,13 +80,33 @@ public slots:
     void Stop();
     void Next();
     void Previous();
-    void Seek(qlonglong) {}
-    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    // Moves by `offset` microseconds: before the start means the start,
+    // past the end the next track (where there is one).
+    void Seek(qlonglong offset);
+    // Moves to `position` microseconds into the track `trackId`, if that is
+    // the current one and the position lies within it.
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong position);
     void OpenUri(const QString& uri);
 
+    // Tells the desktop the position jumped (any seek, the window's too).
+    void AnnounceSeek();
+
 private:
+    // The current file's track id and length, kept per file: the wave file
+    // is read once for each file, not at every change of state.
+    struct Track {
+        QString file;
+        QDBusObjectPath id;
+        qlonglong length = -1;  // microseconds; -1 when unknown
+    };
+    const Track& Current() const;
+    // Moves the bar as the person would; playback restarts there.
+    void MoveTo(qlonglong microseconds);
+
     TMainForm& form_;
     QVariantMap announced_;
+    mutable Track track_;
+    mutable quint64 tracks_ = 0;
 };
 
 // Registers the service for `form`; false (silently) without a session bus.

@@ -1,6 +1,8 @@
 // The media controls on a private session bus (the test runs under
 // dbus-run-session), driven by dbus-send as a desktop would.
+#include <QDBusConnection>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -12,6 +14,19 @@
 using namespace sonivel;
 using sonivel::test::Program;
 using sonivel::test::Shown;
+
+// Counts the Seeked signals the service sends, as a desktop would see them.
+class SeekedCounter : public QObject {
+    Q_OBJECT
+public:
+    int count = 0;
+    qlonglong last = -1;
+public slots:
+    void Seeked(qlonglong position) {
+        ++count;
+        last = position;
+    }
+};
 
 class MprisTest : public QObject {
     Q_OBJECT
@@ -32,7 +47,18 @@ class MprisTest : public QObject {
         return Send({"org.freedesktop.DBus.Properties.Get", "string:org.mpris.MediaPlayer2.Player",
                      "string:" + property});
     }
-    static void Call(const QString& method) { Send({"org.mpris.MediaPlayer2.Player." + method}); }
+    static void Call(const QString& method, const QStringList& args = {}) {
+        Send(QStringList{"org.mpris.MediaPlayer2.Player." + method} + args);
+    }
+    // The value of an int64 property ("Position") as dbus-send prints it.
+    static qlonglong Number(const QString& reply) {
+        const QRegularExpressionMatch m = QRegularExpression("int64 (-?\\d+)").match(reply);
+        return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+    }
+    static QString TrackId(const QString& metadata) {
+        const QRegularExpressionMatch m = QRegularExpression("object path \"([^\"]+)\"").match(metadata);
+        return m.captured(1);
+    }
 
 private slots:
     void init() { test::ResetSettings(); }
@@ -79,6 +105,73 @@ private slots:
         const QString root = Send({"org.freedesktop.DBus.Properties.Get", "string:org.mpris.MediaPlayer2",
                                    "string:Identity"});
         QVERIFY(root.contains("\"Sonivel\""));
+    }
+
+    // Pause keeps the place and says so; Stop also rewinds; each file is a
+    // track of its own; addresses are fully encoded; seeks move the bar as
+    // the window does and are announced, the window's own too.
+    void statusPositionAndSeeksTellTheTruth() {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) QSKIP("no session bus");
+        Program p;
+        QVERIFY(StartMprisService(*p.main));
+        SeekedCounter seeked;
+        QVERIFY(QDBusConnection::sessionBus().connect(QString(), "/org/mpris/MediaPlayer2",
+                                                      "org.mpris.MediaPlayer2.Player", "Seeked", &seeked,
+                                                      SLOT(Seeked(qlonglong))));
+        const QString a = Wave(QString::fromUtf8("Side A é#1.wav")), b = Wave("b.wav");
+        p.main->OpenOne(a);
+        p.playlist->Append(b);
+        const QString metadataA = Get("Metadata");
+        QVERIFY2(metadataA.contains(QUrl::fromLocalFile(dir_.path()).toEncoded() + "/Side%20A%20%C3%A9%231.wav"),
+                 qPrintable(metadataA));
+        QVERIFY(Get("CanSeek").contains("true"));
+        QVERIFY(Get("PlaybackStatus").contains("\"Stopped\""));
+
+        // Pause: the place is kept, and the status says Paused.
+        Call("Play");
+        QTRY_VERIFY(p.main->TrackBar2->value() >= 20);
+        Call("Pause");
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Play"));
+        QVERIFY(Get("PlaybackStatus").contains("\"Paused\""));
+        const qlonglong paused = Number(Get("Position"));
+        QVERIFY2(paused >= 400000, qPrintable(QString::number(paused)));
+        QCOMPARE(Number(Get("Position")), paused);
+        // Stop: back to the start; Play then begins the track.
+        Call("Stop");
+        QCOMPARE(p.main->TrackBar2->value(), 0);
+        QVERIFY(Get("PlaybackStatus").contains("\"Stopped\""));
+        QCOMPARE(Number(Get("Position")), 0);
+
+        // Seeks, while stopped: the bar moves and each is announced.
+        const int before = seeked.count;
+        Call("SetPosition", {"objpath:" + TrackId(metadataA), "int64:10000000"});
+        QCOMPARE(p.main->TrackBar2->value(), 500);  // 10 s of 20
+        QTRY_COMPARE(seeked.count, before + 1);
+        QCOMPARE(seeked.last, 10000000);
+        Call("Seek", {"int64:2000000"});
+        QCOMPARE(p.main->TrackBar2->value(), 600);
+        Call("Seek", {"int64:-100000000"});
+        QCOMPARE(p.main->TrackBar2->value(), 0);
+        Call("SetPosition", {"objpath:/org/sonivel/track/other", "int64:5000000"});  // another track: ignored
+        QCOMPARE(p.main->TrackBar2->value(), 0);
+        p.main->TrackBar2->setValue(250);  // the window's own seek
+        QTRY_COMPARE(seeked.count, before + 4);
+        QCOMPARE(seeked.last, 5000000);
+        // While playing, a seek restarts playback there.
+        Call("Play");
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Stop"));
+        const int opens = p.device.opens;
+        Call("SetPosition", {"objpath:" + TrackId(metadataA), "int64:15000000"});
+        QTRY_COMPARE(p.device.opens.load(), opens + 1);
+        QTRY_VERIFY(p.main->TrackBar2->value() >= 750);
+        QVERIFY(Get("PlaybackStatus").contains("\"Playing\""));
+        // Past the end: the next track.
+        Call("Seek", {"int64:60000000"});
+        QTRY_COMPARE(p.main->CurrentFile(), b);
+        const QString metadataB = Get("Metadata");
+        QVERIFY(TrackId(metadataB) != TrackId(metadataA));
+        Call("Stop");
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Play"));
     }
 };
 
