@@ -1,7 +1,12 @@
 #include "services.h"
 
 #include <QFileDialog>
+#include <QDateTime>
+#include <QFileSystemModel>
 #include <QFontMetrics>
+#include <QHeaderView>
+#include <QLocale>
+#include <QTreeView>
 #include <QMessageBox>
 
 namespace sonivel {
@@ -56,11 +61,41 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSpec& spec) {
     dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(spec.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.save);
-    // Name, size, type and date side by side need about a hundred average
-    // characters; Qt's own default cuts the columns.
+    // The detail view's columns as wide as what they show (Qt's defaults
+    // cut the size and the date), and the dialog as wide as its columns.
     const QFontMetrics metrics(dialog.font());
-    dialog.resize(qMax(dialog.width(), metrics.averageCharWidth() * 110),
-                  qMax(dialog.height(), metrics.height() * 30));
+    int width = metrics.averageCharWidth() * 110;
+    if (auto* tree = dialog.findChild<QTreeView*>("treeView")) {
+        QHeaderView* header = tree->header();
+        const QFontMetrics cells(tree->font());
+        const int pad = cells.averageCharWidth() * 4;
+        const QDateTime late(QDate(2000, 12, 28), QTime(23, 59, 59));
+        const int columns[] = {
+            cells.averageCharWidth() * 40,
+            cells.horizontalAdvance(QStringLiteral("1,023.9 MiB")) + pad,
+            cells.horizontalAdvance(QStringLiteral("Wave audio file")) + pad,
+            cells.horizontalAdvance(QLocale::system().toString(late, QLocale::ShortFormat)) + pad,
+        };
+        int total = 0;
+        for (int i = 0; i < 4 && i < header->count(); ++i) {
+            header->resizeSection(i, columns[i]);
+            total += columns[i];
+        }
+        // The side bar, the frames and the dialog's margins.
+        width = qMax(width, total + metrics.averageCharWidth() * 30);
+        // Once a folder is read, the size, type and date columns also fit
+        // what it shows (a type can be a long description).
+        if (auto* model = dialog.findChild<QFileSystemModel*>()) {
+            QObject::connect(model, &QFileSystemModel::directoryLoaded, tree, [tree] {
+                for (int column = 1; column < tree->header()->count(); ++column) {
+                    const int before = tree->header()->sectionSize(column);
+                    tree->resizeColumnToContents(column);
+                    if (tree->header()->sectionSize(column) < before) tree->header()->resizeSection(column, before);
+                }
+            });
+        }
+    }
+    dialog.resize(qMax(dialog.width(), width), qMax(dialog.height(), metrics.height() * 30));
 }
 
 namespace {

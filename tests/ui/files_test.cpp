@@ -2,6 +2,8 @@
 // with line breaks or in an older 8-bit encoding, special files offered as
 // playlists, saves that fail part-way, and the real file dialogs.
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -54,6 +56,7 @@ struct DialogSeen {
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
     bool confirmsOverwrite = false;
     QSize size;
+    QStringList cutCells;  // cells of the detail view too wide for their column
 };
 
 // Answers the next file dialog: records it, types `name` into its name box
@@ -63,7 +66,20 @@ void AnswerNextDialog(DialogSeen& seen, const QString& name) {
     QObject::connect(timer, &QTimer::timeout, timer, [timer, &seen, name] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) return;
+        // The folder is read in the background: wait (a while) for its rows.
+        auto* tree = dialog->findChild<QTreeView*>("treeView");
+        static int waited = 0;
+        if (tree && tree->model()->rowCount(tree->rootIndex()) == 0 && ++waited < 100) return;
+        waited = 0;
         timer->stop();
+        if (tree) {
+            const QFontMetrics cells(tree->font());
+            for (int row = 0; row < tree->model()->rowCount(tree->rootIndex()); ++row)
+                for (int column = 1; column < tree->header()->count(); ++column) {
+                    const QString text = tree->model()->index(row, column, tree->rootIndex()).data().toString();
+                    if (cells.horizontalAdvance(text) > tree->header()->sectionSize(column)) seen.cutCells << text;
+                }
+        }
         timer->deleteLater();
         seen.shown = true;
         seen.title = dialog->windowTitle();
@@ -293,6 +309,7 @@ private slots:
         QCOMPARE(open.accept, QFileDialog::AcceptOpen);
         QCOMPARE(open.mode, QFileDialog::ExistingFile);
         QVERIFY(open.size.width() >= minWidth);
+        QVERIFY2(open.cutCells.isEmpty(), qPrintable(open.cutCells.join(" / ")));
         QCOMPARE(e.Entries(), QStringList{"/m/x.wav"});
 
         // Save playlist: "newlist" typed is saved as newlist.snl.
@@ -318,6 +335,7 @@ private slots:
         QCOMPARE(wave.mode, QFileDialog::ExistingFile);
         QVERIFY(wave.filters.front().startsWith("Wave files ("));
         QVERIFY(wave.size.width() >= minWidth);
+        QVERIFY2(wave.cutCells.isEmpty(), qPrintable(wave.cutCells.join(" / ")));
         QCOMPARE(p.main->CurrentFile(), folder + "/song.wav");
 
         // Save As: asks before overwriting, "wav" added.
