@@ -64,9 +64,11 @@ private slots:
             QVERIFY(failed);
             QCOMPARE(error, "Cannot create file " + path);
         }
+        // A folder without write permission stops everyone but root; the
+        // file-size limit test in files_test stops root too.
         QStringList entries;
         QVERIFY(ReadPlaylistFile(path, entries, &error));
-        QVERIFY(entries == QStringList{"new"} || entries == QStringList{"broken"});
+        QCOMPARE(entries, failed ? QStringList{"new"} : QStringList{"broken"});
         QVERIFY(!ReadPlaylistFile(dir_.path() + "/missing.snl", entries, &error));
         QCOMPARE(error, "Cannot open file " + dir_.path() + "/missing.snl");
     }
