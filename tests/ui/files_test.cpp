@@ -62,7 +62,7 @@ struct DialogSeen {
 // Answers the next file dialog: records it, types `name` into its name box
 // and accepts it as a person pressing Enter would.
 void AnswerNextDialog(DialogSeen& seen, const QString& name) {
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(qApp);  // freed with the application at the latest
     QObject::connect(timer, &QTimer::timeout, timer, [timer, &seen, name] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) return;
@@ -92,7 +92,7 @@ void AnswerNextDialog(DialogSeen& seen, const QString& name) {
         if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) edit->setText(name);
         // A refusal ("File not found") would be a box of its own, shown inside accept(): close it
         // and the dialog, so the test fails instead of waiting.
-        auto* rescue = new QTimer;
+        auto* rescue = new QTimer(qApp);
         QObject::connect(rescue, &QTimer::timeout, rescue, [rescue, d = QPointer<QFileDialog>(dialog)] {
             if (!d || !d->isVisible()) {
                 rescue->deleteLater();
