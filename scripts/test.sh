@@ -18,7 +18,7 @@ run_suite() {
   local log
   log=$(mktemp)
   local status=0
-  ctest --preset "$preset" 2>&1 | tee "$log" || status=1
+  ctest --preset "$preset" -j "$(nproc)" 2>&1 | tee "$log" || status=1
   local line
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
   rm -f "$log"

@@ -200,15 +200,18 @@ private slots:
     }
 
     void helpCommands() {
-        Program p;
+        // One window, with the desktop replaced by a recorder (deps are taken
+        // at construction); a second window in this process would wait for
+        // the first one's instance lock.
+        test::CountingDevice device;
+        SystemClock clock;
         QList<QUrl> opened;
         bool succeed = true;
-        // Replace the desktop with a recorder (deps are taken at construction).
         MainFormDeps deps;
         test::TestServices services;
         deps.services = &services;
-        deps.device = &p.device;
-        deps.clock = &p.clock;
+        deps.device = &device;
+        deps.clock = &clock;
         deps.programFolder = "/opt/sonivel";
         deps.handoffWaitMs = 1;
         deps.openUrl = [&](const QUrl& url) {
