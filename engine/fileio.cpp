@@ -108,11 +108,6 @@ bool File::Seek(std::int64_t offset) {
     return SONIVEL_FSEEK(f_, offset, SEEK_SET) == 0;
 }
 
-std::int64_t File::Tell() const {
-    if (!f_) return -1;
-    return SONIVEL_FTELL(f_);
-}
-
 bool File::Flush() {
     return f_ && std::fflush(f_) == 0;
 }

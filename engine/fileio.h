@@ -55,7 +55,6 @@ public:
     std::int64_t Read(void* dst, std::size_t n);
     bool Write(const void* src, std::size_t n);
     bool Seek(std::int64_t offset);
-    std::int64_t Tell() const;
     // Pushes buffered data to the operating system.
     bool Flush();
     // Closes the handle; false when buffered data could not be written.

@@ -18,11 +18,6 @@ bool HeadlessHost::Failed() const {
     return failed_;
 }
 
-OutputChoice HeadlessHost::Choice() const {
-    std::lock_guard lock(mutex_);
-    return settings_.choice;
-}
-
 OutputChoice HeadlessHost::ReadOutputChoice() {
     std::lock_guard lock(mutex_);
     return settings_.choice;

@@ -30,7 +30,6 @@ public:
     void WaitForRunEnd();
     // True when any message was shown (the run failed or was refused).
     bool Failed() const;
-    OutputChoice Choice() const;
 
     std::string CurrentFileName() override { return settings_.input; }
     std::string SaveTargetName() override { return settings_.output; }

@@ -299,7 +299,7 @@ PlayThread::Next PlayThread::RunStep() {
         SwitchBuffers();
         if (!ReadBlock(Params.BlockInBytes)) return Fail(kTextErrorOpeningFile);
         ReadPosition += advance;
-        ProduceBlock(Params.BlockInBytes);
+        if (!ProduceBlock(Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
         if (save) {
             if (!AppendToOutput(Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
             if (!Playing) host_.SetSeekBarPosition(BarPositionForOffset(ReadPosition, DataBytes, BarMax));
@@ -329,7 +329,7 @@ PlayThread::Next PlayThread::RunStep() {
         SwitchBuffers();
         const std::int32_t outBytes = Remaining * Params.ExpansionFactor;
         if (!ReadBlock(Remaining)) return Fail(kTextErrorOpeningFile);
-        ProduceBlock(Remaining);
+        if (!ProduceBlock(Remaining)) return Fail(kTextUnsupportedFormat);
         if (save && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
         if (Playing) {
             CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
@@ -445,11 +445,13 @@ bool PlayThread::ReadBlock(std::int32_t blockBytes) {
     return InputFile.ReadAt(from, dst, static_cast<std::size_t>(to - from)) >= 0;
 }
 
-void PlayThread::ProduceBlock(std::int32_t blockBytes) {
-    if (PlainCopy)
+bool PlayThread::ProduceBlock(std::int32_t blockBytes) {
+    if (PlainCopy) {
         std::memcpy(OutBuffer, InBuffer.get(), static_cast<std::size_t>(blockBytes));
-    else
-        ConvertBlock(InFormat, OutFormat, Params, InBuffer.get(), blockBytes, OutBuffer);
+        return true;
+    }
+    // Nothing converted means a format the reader should have refused.
+    return ConvertBlock(InFormat, OutFormat, Params, InBuffer.get(), blockBytes, OutBuffer) > 0;
 }
 
 // Appends a block and makes the header describe the file as it now stands,

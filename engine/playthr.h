@@ -89,7 +89,7 @@ private:
     Next Fail(int textId);
     void SwitchBuffers();
     bool ReadBlock(std::int32_t blockBytes);
-    void ProduceBlock(std::int32_t blockBytes);
+    bool ProduceBlock(std::int32_t blockBytes);
     bool AppendToOutput(std::int32_t bytes);
     void ReportPosition(std::uint32_t playedBytes);
     void FinishOutput();

@@ -23,14 +23,14 @@ bool Registry::ValueExists(const QString& name) { return settings_.contains(name
 
 std::optional<int> Registry::ReadInteger(const QString& name, QString* error) {
     if (!settings_.contains(name)) {
-        if (error) *error = QString("Failed to get data for '%1'").arg(name);
+        if (error) *error = GetDataFailed(name);
         return std::nullopt;
     }
     bool ok = false;
     const QVariant v = settings_.value(name);
     const int value = v.toString().trimmed().toInt(&ok);
     if (!ok || v.metaType().id() == QMetaType::QStringList) {
-        if (error) *error = QString("Invalid data type for '%1'").arg(name);
+        if (error) *error = InvalidDataType(name);
         return std::nullopt;
     }
     return value;

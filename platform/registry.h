@@ -36,6 +36,12 @@ public:
 
     QSettings& Settings() { return settings_; }
 
+    // The registry layer's messages, as the framework words them (English
+    // only, like every message of the framework's own).
+    static QString GetDataFailed(const QString& name) { return QString("Failed to get data for '%1'").arg(name); }
+    static QString InvalidDataType(const QString& name) { return QString("Invalid data type for '%1'").arg(name); }
+    static QString SetDataFailed(const QString& name) { return QString("Failed to set data for '%1'").arg(name); }
+
 private:
     QSettings settings_;
 };

@@ -32,7 +32,10 @@ QStringList PendingKeys(Registry& store) {
 bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
     lock_ = std::make_unique<QLockFile>(LockPath());
     lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
-    lock_->tryLock(15000);
+    // Instances starting together take turns. A lock not had in 15 s (an
+    // owner that hangs) is no reason to give up: the hand-off below still
+    // works, only instances started at the same moment could both run.
+    [[maybe_unused]] const bool turn = lock_->tryLock(15000);
     {
         Registry store;
         store.WriteString("Open", "");

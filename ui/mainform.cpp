@@ -114,7 +114,7 @@ public:
     }
     void ShowError(int textId) override {
         form_.calls_.Call([this, textId](UiCallQueue::Done done) {
-            const QString caption = Q(ErrorCaption(CurrentLanguage().load()));
+            const QString caption = ErrorBoxCaption(ErrorSource::Program);
             const QString text = Q(Text(textId));
             if (startupPhase) {
                 form_.deps_.services->Message(&form_, caption, text, UiServices::Icon::Error);
@@ -127,7 +127,7 @@ public:
     bool AskRaiseQuality() override {
         auto yes = std::make_shared<bool>(false);
         form_.calls_.Call([this, yes](UiCallQueue::Done done) {
-            const QString caption = Q(ErrorCaption(CurrentLanguage().load()));
+            const QString caption = ErrorBoxCaption(ErrorSource::Program);
             form_.deps_.services->QuestionAsync(&form_, caption, Q(Text(kTextQualityTooLow)),
                                                 [yes, done](bool answer) {
                                                     *yes = answer;
@@ -467,7 +467,7 @@ void TMainForm::LoadSettings() {
         if (!v) {
             // What could not be read keeps its default, as do the values
             // after it; start-up goes on.
-            deps_.services->Message(this, "Sonivel", error, UiServices::Icon::Error);
+            deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
             return;
         }
         it.on->setChecked(*v != 0);
@@ -692,7 +692,7 @@ void TMainForm::Openplaylist1Click() {
 
 void TMainForm::SaveAs1Click() {
     if (IsPlaying()) {
-        deps_.services->Message(this, Q(ErrorCaption(CurrentLanguage().load())), TextOf(30), UiServices::Icon::None);
+        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(30), UiServices::Icon::None);
         return;
     }
     const QString folder = Registry().ReadString("LastSaveFolder");
@@ -704,7 +704,7 @@ void TMainForm::SaveAs1Click() {
     const bool same = SameFileName(target, currentFile_) ||
                       (std::filesystem::equivalent(ToPath(target), ToPath(currentFile_), ec) && !ec);
     if (same) {
-        deps_.services->Message(this, Q(ErrorCaption(CurrentLanguage().load())), TextOf(kTextOverwriteOpenFile),
+        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextOverwriteOpenFile),
                                 UiServices::Icon::Error);
         return;
     }
@@ -725,12 +725,15 @@ void TMainForm::About1Click() {
 
 void TMainForm::AssociatewavefileswithSonivel1Click() {
     if (!AssociateWaveFiles(deps_.programPath, InstallDesktopIcon()))
-        deps_.services->Message(this, "Sonivel", "Failed to set data for ''", UiServices::Icon::Error);
+        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Framework), Registry::SetDataFailed(QString()),
+                                UiServices::Icon::Error);
 }
 
 void TMainForm::CreateshortcutinStartMenu1Click() {
     ProgLink1->SourceName = deps_.programPath;
-    ProgLink1->CreateLink();  // reports nothing, as ever
+    // A link that cannot be written has no visible effect: the command
+    // reports nothing, as it always did.
+    [[maybe_unused]] const bool written = ProgLink1->CreateLink();
 }
 
 QString TMainForm::HelpPath(const QString& name) const {
@@ -751,7 +754,7 @@ void TMainForm::OpenHelp(const QString& name, int failureText) {
         }
     }
     if (!deps_.openUrl(QUrl::fromLocalFile(HelpPath(name))))
-        deps_.services->Message(this, Q(ErrorCaption(CurrentLanguage().load())), TextOf(failureText),
+        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(failureText),
                                 UiServices::Icon::Error);
 }
 

@@ -251,7 +251,7 @@ void TPlaylistForm::AddNames(const QStringList& names) {
                                                    "contient un saut de ligne ne peut pas y figurer. Non ajouté :")
                                : QString("A playlist holds one name a line: a file name that contains a line break "
                                          "cannot be stored in it. Not added:");
-    services_.Message(this, Q(ErrorCaption(CurrentLanguage().load())), why + "\n" + shown.join('\n'),
+    services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + shown.join('\n'),
                       UiServices::Icon::Error);
 }
 
@@ -319,7 +319,7 @@ bool TPlaylistForm::OpenPlaylist() {
     QStringList entries;
     QString error;
     if (!ReadPlaylistFile(path, entries, &error)) {
-        services_.Message(this, "Sonivel", error, UiServices::Icon::Error);
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
         return false;
     }
     Playlist->clear();
@@ -332,7 +332,7 @@ bool TPlaylistForm::OpenPlaylist() {
 
 void TPlaylistForm::Button6Click() {
     if (Count() == 0) {
-        services_.Message(this, Q(Text(31)), Q(Text(58)), UiServices::Icon::Error);
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), Q(Text(58)), UiServices::Icon::Error);
         return;
     }
     Registry store;
@@ -340,7 +340,7 @@ void TPlaylistForm::Button6Click() {
     if (path.isEmpty()) return;
     QString error;
     if (!WritePlaylistFile(path, Entries(), &error)) {
-        services_.Message(this, "Sonivel", error, UiServices::Icon::Error);
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
         return;
     }
     store.WriteString("LastPlayListFolder", FolderOf(path));

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QTreeView>
+
+#include "texts.h"
 #include <QMessageBox>
 
 namespace sonivel {
@@ -51,6 +53,12 @@ void QtUiServices::QuestionAsync(QWidget* parent, const QString& caption, const 
     QObject::connect(box, &QMessageBox::finished, box,
                      [answered](int result) { answered(result == QMessageBox::Yes); });
     box->show();
+}
+
+QString ErrorBoxCaption(ErrorSource source) {
+    if (source == ErrorSource::Framework) return QStringLiteral("Sonivel");
+    const std::string_view caption = ErrorCaption(CurrentLanguage().load());
+    return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSpec& spec) {

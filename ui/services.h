@@ -34,6 +34,13 @@ public:
                              const QString& defaultSuffix) = 0;
 };
 
+// The one caption rule of error boxes: an error the program reports itself
+// is captioned "Error" ("Erreur") in the current language; an error of the
+// file or settings layer is shown as the framework shows its exceptions,
+// captioned with the program's title, "Sonivel".
+enum class ErrorSource { Program, Framework };
+QString ErrorBoxCaption(ErrorSource source);
+
 // A file dialog set up as the program's dialogs are: existing files only
 // when opening, a question before overwriting when saving, and a size that
 // shows a whole row of the detail view at the desktop's font.

@@ -110,7 +110,6 @@ void UiCallQueue::WaitForWork(int ms) {
     arrived_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !queue_.empty() || shutdown_; });
 }
 
-void UiCallQueue::Wake() { arrived_.notify_all(); }
 
 void UiCallQueue::Shutdown() {
     std::vector<std::weak_ptr<CallState>> waiting;

@@ -46,7 +46,6 @@ public:
     void Pump();
     // Windows' thread: waits up to `ms` for a queued call or a wake-up.
     void WaitForWork(int ms);
-    void Wake();
     void Shutdown();
 
 private:
