@@ -1,8 +1,5 @@
 #include "uicall.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QMetaObject>
 #include <chrono>
 
@@ -22,29 +19,16 @@ struct CallState {
 };
 
 UiCallQueue::UiCallQueue(QObject* parent) : QObject(parent) {
-    int fds[2];
-    if (pipe(fds) == 0) {
-        fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
-        fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
-        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-        wakeRead_ = fds[0];
-        wakeWrite_ = fds[1];
-        auto* notifier = new QSocketNotifier(wakeRead_, QSocketNotifier::Read, this);
+    if (wake_.IsOpen()) {
+        auto* notifier = new QSocketNotifier(wake_.ReadEnd(), QSocketNotifier::Read, this);
         connect(notifier, &QSocketNotifier::activated, this, [this] {
-            char drain[64];
-            while (read(wakeRead_, drain, sizeof drain) > 0) {
-            }
+            wake_.Drain();
             Pump();
         });
     }
 }
 
-UiCallQueue::~UiCallQueue() {
-    Shutdown();
-    if (wakeRead_ >= 0) close(wakeRead_);
-    if (wakeWrite_ >= 0) close(wakeWrite_);
-}
+UiCallQueue::~UiCallQueue() { Shutdown(); }
 
 bool UiCallQueue::Call(Work work) {
     auto state = std::make_shared<CallState>();
@@ -81,9 +65,8 @@ void UiCallQueue::Post(int key, std::function<void()> work) {
 
 void UiCallQueue::WakeEventLoop() {
     arrived_.notify_all();
-    if (wakeWrite_ >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t n = write(wakeWrite_, &byte, 1);  // a full pipe already wakes
+    if (wake_.IsOpen()) {
+        wake_.Poke();
     } else {
         QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
     }

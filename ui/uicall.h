@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 
+#include "os.h"
+
 namespace sonivel {
 
 class UiCallQueue : public QObject {
@@ -62,8 +64,7 @@ private:
     bool shutdown_ = false;
     // The render thread wakes the event loop through a pipe rather than by
     // posting a Qt event: the calls themselves cross under mutex_ only.
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    WakeChannel wake_;
 };
 
 }  // namespace sonivel

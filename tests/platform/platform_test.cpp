@@ -1,0 +1,103 @@
+// The platform layer on its own: the SDL device's position between the
+// driver's callbacks, the settings store's error messages, the wake-up
+// channel and the forwarding of termination requests.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <poll.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "convert.h"
+#include "os.h"
+#include "registry.h"
+#include "sdl_device.h"
+
+namespace sonivel {
+namespace {
+
+bool Readable(const WakeChannel& channel, int ms) {
+    pollfd p{channel.ReadEnd(), POLLIN, 0};
+    return poll(&p, 1, ms) == 1;
+}
+
+TEST(WakeChannel, PokesWakeAndDrainEmpties) {
+    WakeChannel channel;
+    ASSERT_TRUE(channel.IsOpen());
+    EXPECT_FALSE(Readable(channel, 0));
+    for (int i = 0; i < 100000; ++i) channel.Poke();  // more than a pipe holds: never blocks
+    EXPECT_TRUE(Readable(channel, 0));
+    channel.Drain();
+    EXPECT_FALSE(Readable(channel, 0));
+}
+
+TEST(WakeChannel, TerminationRequestsArriveAsPokes) {
+    WakeChannel channel;
+    ASSERT_TRUE(ForwardTerminationTo(channel));
+    std::raise(SIGTERM);  // the process goes on
+    EXPECT_TRUE(Readable(channel, 1000));
+    channel.Drain();
+    std::raise(SIGINT);
+    EXPECT_TRUE(Readable(channel, 1000));
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+TEST(Registry, ErrorsNameTheValue) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    Registry store("\\Software\\Korvath\\PlatformTest\\");
+    QString error;
+    EXPECT_FALSE(store.ReadInteger("Missing", &error));
+    EXPECT_EQ(error, QString("Failed to get data for 'Missing'"));
+    store.WriteString("Word", "twelve");
+    EXPECT_FALSE(store.ReadInteger("Word", &error));
+    EXPECT_EQ(error, QString("Invalid data type for 'Word'"));
+    store.WriteInteger("Number", 12);
+    EXPECT_EQ(store.ReadInteger("Number", &error), 12);
+    EXPECT_EQ(store.ReadString("Nothing"), QString());
+}
+
+// Between the driver's callbacks the position moves on with the clock, one
+// whole frame at a time, and never back.
+TEST(SdlDevice, PositionAdvancesFrameByFrameBetweenCallbacks) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    SdlDevice device;
+    WAVEFORMATEX format = SelectOutputFormat(OutputChoice{true, true, true, false});
+    ASSERT_TRUE(device.Open(format));
+    std::vector<std::uint8_t> sound(format.nAvgBytesPerSec, 0);
+    WaveHeader header;
+    header.data = sound.data();
+    header.length = static_cast<std::uint32_t>(sound.size());
+    ASSERT_TRUE(device.Prepare(header));
+    ASSERT_TRUE(device.Write(header));
+    std::set<std::uint32_t> seen;
+    std::uint32_t last = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < end) {
+        std::uint32_t bytes = 0;
+        ASSERT_TRUE(device.GetPosition(bytes));
+        ASSERT_EQ(bytes % format.nBlockAlign, 0u);
+        ASSERT_GE(bytes, last);
+        last = bytes;
+        seen.insert(bytes);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GT(last, 0u);
+    EXPECT_LE(last, format.nAvgBytesPerSec);
+    // Far more distinct positions than the driver's callbacks (a few dozen
+    // in 0.4 s): the clock fills the gaps.
+    EXPECT_GT(seen.size(), 100u);
+    device.Reset();
+    device.Unprepare(header);
+    device.Close();
+}
+
+}  // namespace
+}  // namespace sonivel
