@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "fileio.h"
 #include "headless_host.h"
 #include "playthr.h"
 #include "system_clock.h"
@@ -155,8 +156,7 @@ int main(int argc, char** argv) {
     settings.output = positional[1];
 
     const int language = CurrentLanguage().load();
-    std::error_code ec;
-    if (std::filesystem::equivalent(settings.input, settings.output, ec) && !ec) {
+    if (SameFile(settings.input, settings.output)) {
         std::cerr << ErrorCaption(language) << ": " << Text(kTextOverwriteOpenFile, language) << "\n";
         return 1;
     }

@@ -1,5 +1,7 @@
 #include "fileio.h"
 
+#include <filesystem>
+
 #include <cstring>
 #include <utility>
 
@@ -15,6 +17,11 @@
 #endif
 
 namespace sonivel {
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
 
 std::int64_t MemorySource::ReadAt(std::int64_t offset, void* dst, std::size_t n) {
     if (offset < 0) return -1;

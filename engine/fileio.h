@@ -9,6 +9,10 @@
 
 namespace sonivel {
 
+// Whether two names lead to the same file (the same file under another
+// name, a link, another spelling of the path); false when either is missing.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Random access to a run of bytes: a file on disk, or memory in tests.
 class ByteSource {
 public:

@@ -29,7 +29,7 @@ void HeadlessHost::RaiseOutputChoice(const QualityShortfall& shortfall) {
 }
 
 void HeadlessHost::SetSeekBarPosition(int position) {
-    if (progress_) progress_(position, 1000);
+    if (progress_) progress_(position, kSeekBarMax);
 }
 
 void HeadlessHost::SetPlaying(bool playing) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "host.h"
+#include "position.h"
 
 namespace sonivel {
 
@@ -38,7 +39,7 @@ public:
     void RaiseOutputChoice(const QualityShortfall& shortfall) override;
     void ApplyDeviceLimits(const DeviceLimits&) override {}
     int SeekBarPosition() override { return settings_.seekPosition; }
-    int SeekBarMax() override { return 1000; }
+    int SeekBarMax() override { return kSeekBarMax; }
     void SetSeekBarPosition(int position) override;
     void ShowTime(double) override {}
     void ShowTimeLabels() override {}

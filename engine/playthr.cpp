@@ -47,11 +47,13 @@ namespace {
 
 // The largest file the 32-bit sizes of a wave header can describe.
 constexpr std::int64_t kMaxOutputLength = 0xFFFFFFFFll;
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
+// Pacing of a play run: the next block is queued this long after the
+// previous one started playing (about 150 ms before it runs out)...
+constexpr std::uint32_t kNextBlockAfterMs = 850;
+// ...and read and converted from this long after a block started.
+constexpr std::uint32_t kReadAheadAfterMs = 300;
+// How many times the output-quality question is asked before giving up.
+constexpr int kQualityQuestions = 3;
 
 }  // namespace
 
@@ -233,7 +235,7 @@ PlayThread::Next PlayThread::RunStep() {
         position = RestartPosition >= 0 ? RestartPosition : host_.SeekBarPosition();
         const QualityShortfall shortfall = CheckQuality(InFormat, OutFormat);
         if (!shortfall.Any()) break;
-        if (attempt >= 3 || !host_.AskRaiseQuality()) {
+        if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) {
             StopPlayback();
             return Next::Idle;
         }
@@ -307,7 +309,7 @@ PlayThread::Next PlayThread::RunStep() {
         if (Playing) {
             if (!FirstBlock) {
                 const std::uint32_t last = LastWrite;
-                if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= 850; })) return *n;
+                if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; })) return *n;
             }
             CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
             if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
@@ -319,7 +321,7 @@ PlayThread::Next PlayThread::RunStep() {
             LastWrite = clock_.TickCount();
             FirstBlock = false;
             const std::uint32_t started = LastWrite;
-            if (auto n = WaitUntil([&] { return clock_.TickCount() - started >= 300; })) return *n;
+            if (auto n = WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; })) return *n;
         }
         Remaining -= advance;
     }

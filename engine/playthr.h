@@ -17,6 +17,7 @@
 #include "device.h"
 #include "fileio.h"
 #include "host.h"
+#include "position.h"
 #include "wavefmt.h"
 
 namespace sonivel {
@@ -125,7 +126,7 @@ private:
     std::int32_t StartOffset = 0;
     std::int32_t DataBytes = 0;
     std::int32_t Remaining = 0;
-    int BarMax = 1000;
+    int BarMax = kSeekBarMax;
 
     File InputFile;
     std::int64_t ReadPosition = 0;  // file offset of the next block

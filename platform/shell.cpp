@@ -146,6 +146,15 @@ QString SonivelDesktopEntry(const QString& exec, const QString& icon, const QStr
            "Categories=AudioVideo;Audio;Player;\n" + extra;
 }
 
+namespace {
+// The wave types as a desktop entry lists them: "a;b;c;".
+QString MimeTypeList() {
+    QString list;
+    for (const char* type : kWaveMimeTypes) list += QString(type) + ';';
+    return list;
+}
+}  // namespace
+
 bool AssociateWaveFiles(const QString& program, const QString& iconName) {
 #ifdef _WIN32
     QSettings root("HKEY_CLASSES_ROOT", QSettings::NativeFormat);
@@ -163,7 +172,7 @@ bool AssociateWaveFiles(const QString& program, const QString& iconName) {
     // Hidden from menus: the launcher is the menu entry; this one only opens files.
     const QString entry = SonivelDesktopEntry(QuoteDesktopExec(DesktopExecProgram(program)) + " %f",
                                               iconName,
-                                              "NoDisplay=true\nMimeType=audio/x-wav;audio/wav;audio/vnd.wave;\n");
+                                              "NoDisplay=true\nMimeType=" + MimeTypeList() + "\n");
     if (!WriteText(applications + "/" + kAssociationEntry, entry)) return false;
     const QString list = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/mimeapps.list";
     QString text = ReadText(list);

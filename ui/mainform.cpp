@@ -33,7 +33,6 @@ constexpr const char* kWaveFilter = "Wave files (*.WAV *.wav *.Wav)";
 
 std::string ToPath(const QString& s) { return FileNameBytes(s); }
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 
@@ -229,7 +228,7 @@ void TMainForm::BuildControls() {
 
     TrackBar2 = new QSlider(Qt::Horizontal, central);
     TrackBar2->setObjectName("TrackBar2");
-    TrackBar2->setRange(0, 1000);
+    TrackBar2->setRange(0, kSeekBarMax);
     TrackBar2->setPageStep(100);
     TrackBar2->setTickInterval(100);
     TrackBar2->setTickPosition(QSlider::TicksBelow);
@@ -700,9 +699,7 @@ void TMainForm::SaveAs1Click() {
     if (target.isEmpty()) return;
     // The file being read is never the target: the same name (as the file
     // system compares names), or the same file under another name.
-    std::error_code ec;
-    const bool same = SameFileName(target, currentFile_) ||
-                      (std::filesystem::equivalent(ToPath(target), ToPath(currentFile_), ec) && !ec);
+    const bool same = SameFileName(target, currentFile_) || SameFile(ToPath(target), ToPath(currentFile_));
     if (same) {
         deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextOverwriteOpenFile),
                                 UiServices::Icon::Error);

@@ -7,6 +7,7 @@
 
 #include "file_names.h"
 #include "mainform.h"
+#include "shell.h"
 #include "waveread.h"
 
 namespace sonivel {
@@ -25,6 +26,12 @@ void MprisRoot::Raise() {
 }
 
 void MprisRoot::Quit() { form_.close(); }
+
+QStringList MprisRoot::SupportedMimeTypes() const {
+    QStringList types;
+    for (const char* type : kWaveMimeTypes) types << type;
+    return types;
+}
 
 MprisPlayer::MprisPlayer(QObject* parent, TMainForm& form) : QDBusAbstractAdaptor(parent), form_(form) {}
 

@@ -32,7 +32,7 @@ public:
     QString Identity() const { return "Sonivel"; }
     QString DesktopEntry() const { return "sonivel"; }
     QStringList SupportedUriSchemes() const { return {"file"}; }
-    QStringList SupportedMimeTypes() const { return {"audio/x-wav", "audio/wav", "audio/vnd.wave"}; }
+    QStringList SupportedMimeTypes() const;
 
 public slots:
     void Raise();

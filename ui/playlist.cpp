@@ -22,7 +22,6 @@
 
 namespace sonivel {
 namespace {
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 constexpr const char* kPlaylistFilter = "Sonivel Playlist (*.snl)";
 }  // namespace
 

@@ -7,8 +7,12 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <string_view>
 
 namespace sonivel {
+
+// A text of the program's tables (UTF-8) as the windows show it.
+inline QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 class UiServices {
 public:

@@ -14,12 +14,6 @@ using namespace sonivel;
 using sonivel::test::Program;
 using sonivel::test::Shown;
 
-namespace {
-
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
-
 class MainFormTest : public QObject {
     Q_OBJECT
 
