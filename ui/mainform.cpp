@@ -387,7 +387,8 @@ void TMainForm::SetButtonCaptions(bool playing) {
     // Play and Stop both keep their keys, so the other buttons' keys do not
     // move when playback starts or stops.
     QStringList texts;
-    for (const int id : {int{kTextPlay}, int{kTextStop}, 24, 25, 26, 27}) texts << TextOf(id);
+    for (const int id : {kTextPlay, kTextStop, kTextRewind, kTextPreviousTrack, kTextNextTrack, kTextPlaylistButton})
+        texts << TextOf(id);
     const QStringList marked = AddMnemonics(texts, MenuBarMnemonics(menuBar()));
     PlayStop->setText(marked[playing ? 1 : 0]);
     Rewind->setText(marked[2]);
@@ -495,7 +496,7 @@ void TMainForm::MigrateLegacySettings() {
     }
     Registry store;
     if (!store.ValueExists("AskedIfDeleteConfigFile")) {
-        if (deps_.services->Question(this, TextOf(34), TextOf(33))) QFile::remove(workPath);
+        if (deps_.services->Question(this, TextOf(kTextThankYou), TextOf(kTextDeleteLegacyConfig))) QFile::remove(workPath);
         store.WriteString("AskedIfDeleteConfigFile", "Hi! Thanks for using Sonivel!");
         store.Sync();
     }
@@ -691,7 +692,7 @@ void TMainForm::Openplaylist1Click() {
 
 void TMainForm::SaveAs1Click() {
     if (IsPlaying()) {
-        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(30), UiServices::Icon::None);
+        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextStopBeforeSaving), UiServices::Icon::None);
         return;
     }
     const QString folder = Registry().ReadString("LastSaveFolder");
@@ -745,7 +746,7 @@ void TMainForm::OpenHelp(const QString& name, int failureText) {
     if (CurrentLanguage().load() == kFrench) {
         Registry store;
         if (!store.ValueExists("NoFrenchManual")) {
-            deps_.services->Message(this, QString(), TextOf(59), UiServices::Icon::None);
+            deps_.services->Message(this, QString(), TextOf(kTextNoFrenchManual), UiServices::Icon::None);
             store.WriteString("NoFrenchManual", "");
             store.Sync();
         }
@@ -760,10 +761,14 @@ void TMainForm::SwitchLanguage(int language) {
     English->setChecked(language == kEnglish);
     French->setChecked(language == kFrench);
     const std::pair<QObject*, int> captions[] = {
-        {File1, 0}, {Open1, 1}, {SaveAs1, 2}, {Openplaylist1, 3}, {Editplaylist1, 4}, {E1, 5}, {Options1, 6},
-        {N8bitspersample1, 7}, {N16bitspersample1, 8}, {Mono1, 9}, {Stereo1, 10}, {StereoEffects, 11},
-        {Options2, 12}, {PlayonSave, 13}, {AutoRepeat, 14}, {Language1, 15}, {CreateshortcutinStartMenu1, 16},
-        {AssociatewavefileswithSonivel1, 17}, {Help1, 18}, {UsingSonivel1, 19}, {Intextformat1, 20}, {About1, 21}};
+        {File1, kTextMenuFile}, {Open1, kTextMenuOpen}, {SaveAs1, kTextMenuSaveAs},
+        {Openplaylist1, kTextMenuOpenPlaylist}, {Editplaylist1, kTextMenuEditPlaylist}, {E1, kTextMenuExit},
+        {Options1, kTextMenuOutputFormat}, {N8bitspersample1, kTextMenu8Bits}, {N16bitspersample1, kTextMenu16Bits},
+        {Mono1, kTextMenuMono}, {Stereo1, kTextMenuStereo}, {StereoEffects, kTextMenuStereoEffects},
+        {Options2, kTextMenuOptions}, {PlayonSave, kTextMenuPlayWhileSaving}, {AutoRepeat, kTextMenuAutoRepeat},
+        {Language1, kTextMenuLanguage}, {CreateshortcutinStartMenu1, kTextMenuCreateShortcut},
+        {AssociatewavefileswithSonivel1, kTextMenuAssociate}, {Help1, kTextMenuHelp},
+        {UsingSonivel1, kTextMenuHelpHtml}, {Intextformat1, kTextMenuHelpText}, {About1, kTextMenuAbout}};
     for (const auto& [object, id] : captions) {
         const QString text = Q(Text(id, language));
         if (auto* menu = qobject_cast<QMenu*>(object)) menu->setTitle(text);
@@ -771,8 +776,8 @@ void TMainForm::SwitchLanguage(int language) {
     }
     CurrentLanguage().store(language);
     SetButtonCaptions(playing);
-    Label1->setText(TextOf(28));
-    Label3->setText(TextOf(29));
+    Label1->setText(TextOf(kTextTimeLabel));
+    Label3->setText(TextOf(kTextWritingLabel));
     // Qt's own buttons (Yes, No, Cancel) follow the language too.
     if (language == kFrench && !qtFrenchInstalled_) {
         if (qtFrench_.load("qtbase_fr", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -20,6 +20,7 @@
 #include "command.h"
 #include "handoff.h"
 #include "playthr.h"
+#include "texts.h"
 #include "uicall.h"
 
 namespace sonivel {
@@ -101,8 +102,8 @@ public:
     void About1Click();
     void AssociatewavefileswithSonivel1Click();
     void CreateshortcutinStartMenu1Click();
-    void UsingSonivel1Click() { OpenHelp("help.htm", 35); }
-    void Intextformat1Click() { OpenHelp("help.txt", 36); }
+    void UsingSonivel1Click() { OpenHelp("help.htm", kTextNoBrowser); }
+    void Intextformat1Click() { OpenHelp("help.txt", kTextNoHelpText); }
     // Where a help document is: beside the program, or where it is installed.
     QString HelpPath(const QString& name) const;
     void E1Click() { close(); }

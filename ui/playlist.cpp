@@ -125,15 +125,16 @@ TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* par
 }
 
 void TPlaylistForm::SetCaptions() {
-    setWindowTitle(Q(Text(50)));
+    setWindowTitle(Q(Text(kTextPlaylistCaption)));
     QStringList texts;
-    for (int id = 51; id <= 57; ++id) texts << Q(Text(id));
+    for (const int id : {kTextAddAll, kTextRemoveAll, kTextAdd, kTextRemove, kTextOpenPlaylist, kTextSavePlaylist, kTextClose})
+        texts << Q(Text(id));
     const QStringList marked = AddMnemonics(texts);
     QPushButton* const buttons[] = {Button1, Button2, Button3, Button4, Button5, Button6, Button7};
     for (int i = 0; i < 7; ++i) buttons[i]->setText(marked[i]);
     // What a screen reader calls the lists that have no caption of their own.
     const bool french = CurrentLanguage().load() == kFrench;
-    Playlist->setAccessibleName(Q(Text(50)));
+    Playlist->setAccessibleName(Q(Text(kTextPlaylistCaption)));
     FileListBox1->setAccessibleName(french ? "Fichiers wave" : "Wave files");
     // Qt names a combo box after its current item (the drive shown), so what
     // the box is for goes into its description and its drop-down list's name.
@@ -331,7 +332,7 @@ bool TPlaylistForm::OpenPlaylist() {
 
 void TPlaylistForm::Button6Click() {
     if (Count() == 0) {
-        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), Q(Text(58)), UiServices::Icon::Error);
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), Q(Text(kTextEmptyPlaylist)), UiServices::Icon::Error);
         return;
     }
     Registry store;
