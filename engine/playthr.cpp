@@ -217,12 +217,25 @@ PlayThread::Next PlayThread::Fail(int textId) {
     return Next::Idle;
 }
 
+// One run, in its phases: the output format (with the quality question),
+// the set-up of input, output file and device, the paced full blocks, and
+// the last block with the end of the track.
 PlayThread::Next PlayThread::RunStep() {
-    // Run set-up; a Yes to the quality question starts it again with the
-    // raised menus. The reader only accepts formats that raising can reach,
-    // so this ends after one raise; the bound is only a guard.
     OutputChoice choice;
     int position = 0;
+    if (!ChooseOutput(choice, position)) {
+        StopPlayback();
+        return Next::Idle;
+    }
+    if (auto n = SetUpRun(choice, position)) return *n;
+    if (auto n = PlayFullBlocks()) return *n;
+    return FinishRun();
+}
+
+// Reads the output menus; a Yes to the quality question reads them again
+// raised. The reader only accepts formats that raising can reach, so this
+// ends after one raise; the bound is only a guard. False: no run.
+bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
     for (int attempt = 0;; ++attempt) {
         FirstBlock = true;
         LastWrite = 0;
@@ -235,20 +248,22 @@ PlayThread::Next PlayThread::RunStep() {
         position = RestartPosition >= 0 ? RestartPosition : host_.SeekBarPosition();
         const QualityShortfall shortfall = CheckQuality(InFormat, OutFormat);
         if (!shortfall.Any()) break;
-        if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) {
-            StopPlayback();
-            return Next::Idle;
-        }
+        if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) return false;
         host_.RaiseOutputChoice(shortfall);
     }
     RestartPosition = -1;
+    return true;
+}
 
+// The run's parameters, the input from `position`, the output file's
+// header placeholder and the device.
+std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice, int position) {
     Params = ComputeBlockParams(InFormat, OutFormat, choice.effects);
     PlainCopy = Params.PlainCopy;
-    const bool save = OutputFile.IsOpen();
-    Playing = !save || host_.PlayOnSaveChecked();
-    silentSave_.store(save && !Playing);
-    if (save) host_.SetWritingLabelVisible(true);
+    Saving = OutputFile.IsOpen();
+    Playing = !Saving || host_.PlayOnSaveChecked();
+    silentSave_.store(Saving && !Playing);
+    if (Saving) host_.SetWritingLabelVisible(true);
 
     DataBytes = static_cast<std::int32_t>(DataChunk.cksize);
     InputFile = File::OpenRead(CurrentFile);
@@ -263,8 +278,9 @@ PlayThread::Next PlayThread::RunStep() {
     StartOffset = seek.StartOffset;
     Remaining = seek.Remaining;
     ReadPosition = StartOffset;
+    QueuedAny = false;
 
-    if (save) {
+    if (Saving) {
         if (!OutputFile.Write(Header.bytes.data(), OutputHeader::kSize) || !OutputFile.Flush()) {
             OutputFailed = true;
             return Fail(kTextCannotWriteWave);
@@ -272,26 +288,33 @@ PlayThread::Next PlayThread::RunStep() {
         HeaderWritten = true;
     }
     if (Playing) {
-        if (!device_.Open(OutFormat)) return Fail(kTextCannotOpenDevice);
-        DeviceOpen = true;
-        Header1.length = Header2.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
-        if (!device_.Prepare(Header1)) return Fail(kTextCannotPrepareHeader);
-        Header1.prepared = true;
-        if (!device_.Prepare(Header2)) return Fail(kTextCannotPrepareHeader);
-        Header2.prepared = true;
+        if (auto n = PrepareDevice()) return n;
     }
     host_.ShowTimeLabels();
+    return std::nullopt;
+}
 
-    // Full blocks: one second each, and one frame more when the rate is
-    // raised (that frame is the interpolation target and starts the next).
-    // A block is full only when the data holds all the frames it advances
-    // over; exactly one second left with a raised rate is a last block, so
-    // no frame past the data is ever written.
+std::optional<PlayThread::Next> PlayThread::PrepareDevice() {
+    if (!device_.Open(OutFormat)) return Fail(kTextCannotOpenDevice);
+    DeviceOpen = true;
+    Header1.length = Header2.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
+    if (!device_.Prepare(Header1)) return Fail(kTextCannotPrepareHeader);
+    Header1.prepared = true;
+    if (!device_.Prepare(Header2)) return Fail(kTextCannotPrepareHeader);
+    Header2.prepared = true;
+    return std::nullopt;
+}
+
+// Full blocks: one second each, and one frame more when the rate is raised
+// (that frame is the interpolation target and starts the next). A block is
+// full only when the data holds all the frames it advances over; exactly
+// one second left with a raised rate is a last block, so no frame past the
+// data is ever written.
+std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
     const std::int32_t frame = InFormat.nBlockAlign;
     const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
-    bool queuedAny = false;
     while (Remaining >= advance) {
-        if (auto n = TakeRunCommand(Looks::StopOrStep)) return *n;
+        if (auto n = TakeRunCommand(Looks::StopOrStep)) return n;
         // A silent save has no waits to notice a stop request in; it ends at
         // a block boundary with its file finished.
         if (!Playing && channel_.StopRequested()) {
@@ -302,49 +325,59 @@ PlayThread::Next PlayThread::RunStep() {
         if (!ReadBlock(Params.BlockInBytes)) return Fail(kTextErrorOpeningFile);
         ReadPosition += advance;
         if (!ProduceBlock(Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
-        if (save) {
+        if (Saving) {
             if (!AppendToOutput(Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
             if (!Playing) host_.SetSeekBarPosition(BarPositionForOffset(ReadPosition, DataBytes, BarMax));
         }
         if (Playing) {
-            if (!FirstBlock) {
-                const std::uint32_t last = LastWrite;
-                if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; })) return *n;
-            }
-            CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
-            if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
-            queuedAny = true;
-            if (!FirstBlock) {
-                const WaveHeader& other = CurrentHeader == &Header1 ? Header2 : Header1;
-                if (auto n = WaitForDone(other)) return *n;
-            }
-            LastWrite = clock_.TickCount();
-            FirstBlock = false;
-            const std::uint32_t started = LastWrite;
-            if (auto n = WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; })) return *n;
+            if (auto n = QueuePaced()) return n;
         }
         Remaining -= advance;
     }
+    return std::nullopt;
+}
 
-    // The last, shorter block, queued at once.
+// The pacing rule: the block is queued 850 ms after the previous one
+// started (at once for the first), then waits for the other buffer to be
+// done, and the next block is made from 300 ms after this one started.
+std::optional<PlayThread::Next> PlayThread::QueuePaced() {
+    if (!FirstBlock) {
+        const std::uint32_t last = LastWrite;
+        if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; })) return n;
+    }
+    CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
+    if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
+    QueuedAny = true;
+    if (!FirstBlock) {
+        const WaveHeader& other = CurrentHeader == &Header1 ? Header2 : Header1;
+        if (auto n = WaitForDone(other)) return n;
+    }
+    LastWrite = clock_.TickCount();
+    FirstBlock = false;
+    const std::uint32_t started = LastWrite;
+    return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; });
+}
+
+// The last, shorter block, queued at once; then the end of the track.
+PlayThread::Next PlayThread::FinishRun() {
     if (Remaining > 0) {
         SwitchBuffers();
         const std::int32_t outBytes = Remaining * Params.ExpansionFactor;
         if (!ReadBlock(Remaining)) return Fail(kTextErrorOpeningFile);
         if (!ProduceBlock(Remaining)) return Fail(kTextUnsupportedFormat);
-        if (save && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
+        if (Saving && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
         if (Playing) {
             CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
             if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
-            queuedAny = true;
+            QueuedAny = true;
         }
     }
-    if (Playing && queuedAny) {
+    if (Playing && QueuedAny) {
         if (auto n = WaitForDone(*CurrentHeader)) return *n;
     }
     host_.SetSeekBarPosition(0);
     StopPlayback();
-    if (save) return Next::Idle;
+    if (Saving) return Next::Idle;
     if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
     return host_.AdvanceAfterTrack() ? Next::Load : Next::Idle;
 }

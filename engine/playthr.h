@@ -79,6 +79,12 @@ private:
     Next IdleStep();
     Next LoadStep();
     Next RunStep();
+    bool ChooseOutput(OutputChoice& choice, int& position);
+    std::optional<Next> SetUpRun(const OutputChoice& choice, int position);
+    std::optional<Next> PrepareDevice();
+    std::optional<Next> PlayFullBlocks();
+    std::optional<Next> QueuePaced();
+    Next FinishRun();
     std::optional<Next> Poll();
     // Which codes a place in a run looks at.
     enum class Looks { StopOrStep, AlsoRestart, TrackEnded };
@@ -123,6 +129,8 @@ private:
     BlockParams Params;
     bool PlainCopy = false;
     bool Playing = false;
+    bool Saving = false;     // this run writes the output file
+    bool QueuedAny = false;  // this run has queued a block on the device
     std::int32_t StartOffset = 0;
     std::int32_t DataBytes = 0;
     std::int32_t Remaining = 0;
