@@ -5,20 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QStyle>
 #include <QThread>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "desktop_icon.h"
 #include "dropfile.h"
 #include "file_names.h"
 #include "keyboard.h"
+#include "mainform_host.h"
+#include "mrufilelist.h"
 #include "proglink.h"
 #include "shell.h"
-#include "mrufilelist.h"
 #include "playlist.h"
 #include "position.h"
 #include "registry.h"
@@ -31,151 +30,7 @@ namespace {
 
 constexpr const char* kWaveFilter = "Wave files (*.WAV *.wav *.Wav)";
 
-std::string ToPath(const QString& s) { return FileNameBytes(s); }
-
-
 }  // namespace
-
-// The render thread's way into the window: every call runs on the windows'
-// thread, in the order the thread makes them. The thread waits for the calls
-// whose answer it needs; what only shows something is posted, so a busy
-// window never holds up the sound. Results travel in shared state so a call
-// released by shutdown never writes into a stack the render thread has left.
-class TMainForm::Host final : public sonivel::Host {
-public:
-    explicit Host(TMainForm& form) : form_(form) {}
-
-    bool startupPhase = false;  // the window waits for the thread's start-up
-    bool quitRequested = false;
-
-    std::string CurrentFileName() override {
-        return Get<std::string>([this] { return ToPath(form_.currentFile_); });
-    }
-    std::string SaveTargetName() override {
-        return Get<std::string>([this] { return ToPath(form_.saveTarget_); });
-    }
-    OutputChoice ReadOutputChoice() override {
-        return Get<OutputChoice>([this] {
-            return OutputChoice{form_.N44100Hz1->isChecked(), form_.N16bitspersample1->isChecked(),
-                                form_.Stereo1->isChecked(), form_.StereoEffects->isChecked()};
-        });
-    }
-    bool PlayOnSaveChecked() override {
-        return Get<bool>([this] { return form_.PlayonSave->isChecked(); });
-    }
-    void RaiseOutputChoice(const QualityShortfall& s) override {
-        form_.calls_.CallSync([this, s] {
-            if (s.rate) Pair(form_.N44100Hz1, form_.N1);
-            if (s.channels) Pair(form_.Stereo1, form_.Mono1);
-            if (s.bits) Pair(form_.N16bitspersample1, form_.N8bitspersample1);
-        });
-    }
-    void ApplyDeviceLimits(const DeviceLimits& limits) override {
-        form_.calls_.CallSync([this, limits] {
-            if (limits.monoOnly) Disable(form_.Stereo1, form_.Mono1);
-            if (limits.no16Bits) Disable(form_.N16bitspersample1, form_.N8bitspersample1);
-            if (limits.no44100Hz) Disable(form_.N44100Hz1, form_.N1);
-        });
-    }
-    int SeekBarPosition() override {
-        return Get<int>([this] { return form_.TrackBar2->value(); });
-    }
-    int SeekBarMax() override {
-        return Get<int>([this] { return form_.TrackBar2->maximum(); });
-    }
-    // A report carries the serial of the last command the thread had taken
-    // when it made the report; one made before the thread saw the window's
-    // latest command is stale and not shown.
-    void SetSeekBarPosition(int position) override {
-        const std::uint32_t seen = form_.tag_.TakenSerial();
-        form_.calls_.Post(kBarReport, [this, position, seen] {
-            // The user's hand on the bar wins over the progress display.
-            if (form_.ReportIsCurrent(seen) && !form_.TrackBar2->isSliderDown()) form_.SetBarPosition(position);
-        });
-    }
-    void ShowTime(double seconds) override {
-        const std::uint32_t seen = form_.tag_.TakenSerial();
-        form_.calls_.Post(kTimeReport, [this, seconds, seen] {
-            if (form_.ReportIsCurrent(seen)) form_.Label2->setText(QString::fromStdString(FormatTime(seconds)));
-        });
-    }
-    void ShowTimeLabels() override {
-        form_.calls_.Post(0, [this] {
-            form_.Label2->setVisible(true);
-            form_.Label1->setVisible(true);
-        });
-    }
-    void SetWritingLabelVisible(bool visible) override {
-        form_.calls_.Post(0, [this, visible] { form_.Label3->setVisible(visible); });
-    }
-    void SetPlaying(bool playing) override {
-        form_.calls_.Post(0, [this, playing] { form_.SetPlayingLook(playing); });
-    }
-    void ShowError(int textId) override {
-        form_.calls_.Call([this, textId](UiCallQueue::Done done) {
-            const QString caption = ErrorBoxCaption(ErrorSource::Program);
-            const QString text = Q(Text(textId));
-            if (startupPhase) {
-                form_.deps_.services->Message(&form_, caption, text, UiServices::Icon::Error);
-                done();
-            } else {
-                form_.deps_.services->MessageAsync(&form_, caption, text, UiServices::Icon::Error, done);
-            }
-        });
-    }
-    bool AskRaiseQuality() override {
-        auto yes = std::make_shared<bool>(false);
-        form_.calls_.Call([this, yes](UiCallQueue::Done done) {
-            const QString caption = ErrorBoxCaption(ErrorSource::Program);
-            form_.deps_.services->QuestionAsync(&form_, caption, Q(Text(kTextQualityTooLow)),
-                                                [yes, done](bool answer) {
-                                                    *yes = answer;
-                                                    done();
-                                                });
-        });
-        return *yes;
-    }
-    void StepTrack(bool next, const std::string& from) override {
-        const QString origin = DecodeFileName(QByteArray::fromStdString(from));
-        form_.calls_.CallSync([this, next, origin] {
-            if (form_.playlist_) form_.playlist_->StepTrack(next, origin);
-        });
-    }
-    bool AdvanceAfterTrack() override {
-        return Get<bool>([this] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrack(); });
-    }
-    void DropUnopenableFile(const std::string& name) override {
-        const QString file = DecodeFileName(QByteArray::fromStdString(name));
-        form_.calls_.CallSync([this, file] {
-            if (form_.playlist_) form_.playlist_->DropUnopenableFile(file);
-        });
-    }
-    void QuitProgram() override {
-        form_.calls_.CallSync([this] {
-            quitRequested = true;
-            QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
-        });
-    }
-
-private:
-    enum PostKey { kBarReport = 1, kTimeReport = 2 };
-    template <class T, class F>
-    T Get(F read) {
-        auto result = std::make_shared<T>();
-        form_.calls_.CallSync([result, read] { *result = read(); });
-        return *result;
-    }
-    static void Pair(QAction* on, QAction* off) {
-        off->setChecked(false);
-        on->setChecked(true);
-    }
-    static void Disable(QAction* item, QAction* partner) {
-        item->setEnabled(false);
-        item->setChecked(false);
-        partner->setChecked(true);
-    }
-    TMainForm& form_;
-};
 
 TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     : QMainWindow(parent), deps_(std::move(deps)), arguments_(std::move(arguments)) {
@@ -379,24 +234,6 @@ void TMainForm::FitSize() {
     setFixedSize(hint);
 }
 
-QString TMainForm::TextOf(int id) const { return Q(Text(id)); }
-
-bool TMainForm::IsPlaying() const { return StripMnemonics(PlayStop->text()) == TextOf(kTextStop); }
-
-void TMainForm::SetButtonCaptions(bool playing) {
-    // Play and Stop both keep their keys, so the other buttons' keys do not
-    // move when playback starts or stops.
-    QStringList texts;
-    for (const int id : {kTextPlay, kTextStop, kTextRewind, kTextPreviousTrack, kTextNextTrack, kTextPlaylistButton})
-        texts << TextOf(id);
-    const QStringList marked = AddMnemonics(texts, MenuBarMnemonics(menuBar()));
-    PlayStop->setText(marked[playing ? 1 : 0]);
-    Rewind->setText(marked[2]);
-    PrevTrack->setText(marked[3]);
-    NextTrack->setText(marked[4]);
-    PlaylistShow->setText(marked[5]);
-}
-
 void TMainForm::SetBarPosition(int position) {
     settingBar_ = true;
     TrackBar2->setValue(position);
@@ -448,60 +285,6 @@ bool TMainForm::FormCreate() {
     return created_;
 }
 
-void TMainForm::LoadSettings() {
-    Registry store;
-    QString error;
-    struct Item {
-        const char* name;
-        QAction* on;
-        QAction* off;
-    };
-    const Item items[] = {{"44100Hz", N44100Hz1, N1},
-                          {"16Bits", N16bitspersample1, N8bitspersample1},
-                          {"Stereo", Stereo1, Mono1},
-                          {"PlayOnSave", PlayonSave, nullptr},
-                          {"StereoEffects", StereoEffects, nullptr},
-                          {"AutoRepeat", AutoRepeat, nullptr}};
-    for (const Item& it : items) {
-        const std::optional<int> v = store.ReadInteger(it.name, &error);
-        if (!v) {
-            // What could not be read keeps its default, as do the values
-            // after it; start-up goes on.
-            deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
-            return;
-        }
-        it.on->setChecked(*v != 0);
-        if (it.off) it.off->setChecked(*v == 0);
-    }
-    if (store.ReadString("Language") == "French") SwitchLanguage(kFrench);
-}
-
-void TMainForm::MigrateLegacySettings() {
-    const QString workPath = programFolder_ + "sonivl.cfg";
-    QFile legacy(workPath);
-    if (!legacy.open(QIODevice::ReadOnly)) return;
-    const QByteArray bytes = legacy.read(4);
-    legacy.close();
-    // A short file: each missing byte counts as the one before it; an empty
-    // file changes nothing.
-    if (!bytes.isEmpty()) {
-        auto byte = [&](int i) { return bytes[std::min<qsizetype>(i, bytes.size() - 1)] != 0; };
-        N44100Hz1->setChecked(byte(0));
-        N1->setChecked(!byte(0));
-        N16bitspersample1->setChecked(byte(1));
-        N8bitspersample1->setChecked(!byte(1));
-        Stereo1->setChecked(byte(2));
-        Mono1->setChecked(!byte(2));
-        PlayonSave->setChecked(byte(3));
-    }
-    Registry store;
-    if (!store.ValueExists("AskedIfDeleteConfigFile")) {
-        if (deps_.services->Question(this, TextOf(kTextThankYou), TextOf(kTextDeleteLegacyConfig))) QFile::remove(workPath);
-        store.WriteString("AskedIfDeleteConfigFile", "Hi! Thanks for using Sonivel!");
-        store.Sync();
-    }
-}
-
 void TMainForm::StartRenderThread() {
     tag_.Store(kCmdPlayStop);
     host_->startupPhase = true;
@@ -537,25 +320,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     for (QDialog* box : findChildren<QDialog*>())
         if (box->isVisible() && box != aboutBox_) box->close();
     QMainWindow::closeEvent(event);
-}
-
-void TMainForm::SaveSettings() {
-    Registry store;
-    store.WriteInteger("44100Hz", N44100Hz1->isChecked() ? 1 : 0);
-    store.WriteInteger("16Bits", N16bitspersample1->isChecked() ? 1 : 0);
-    store.WriteInteger("Stereo", Stereo1->isChecked() ? 1 : 0);
-    store.WriteInteger("PlayOnSave", PlayonSave->isChecked() ? 1 : 0);
-    store.WriteInteger("StereoEffects", StereoEffects->isChecked() ? 1 : 0);
-    store.WriteInteger("AutoRepeat", AutoRepeat->isChecked() ? 1 : 0);
-    store.WriteString("Language", French->isChecked() ? "French" : "English");
-    store.Sync();
-    mru_->Save();
-}
-
-void TMainForm::Timer1Timer() {
-    // Until start-up is complete (its boxes answered, the playlist and the
-    // recent files there) the timer only answers; names wait in the store.
-    for (const QString& name : handoff_.Heartbeat(ready_)) OpenAndPlay(name);
 }
 
 void TMainForm::OpenAndPlay(const QString& file) {
@@ -637,8 +401,8 @@ void TMainForm::RewindClick() {
 // A step counts from the file the person sees as current, even when the
 // playlist moves on by itself before the thread takes the step, and plays
 // when they saw it playing, even when the track ended as they clicked.
-void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, ToPath(currentFile_), IsPlaying())); }
-void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, ToPath(currentFile_), IsPlaying())); }
+void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, FileNameBytes(currentFile_), IsPlaying())); }
+void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, FileNameBytes(currentFile_), IsPlaying())); }
 
 void TMainForm::SeekTo(int position) {
     if (TrackBar2->value() == position) TrackBar2Change();
@@ -700,7 +464,7 @@ void TMainForm::SaveAs1Click() {
     if (target.isEmpty()) return;
     // The file being read is never the target: the same name (as the file
     // system compares names), or the same file under another name.
-    const bool same = SameFileName(target, currentFile_) || SameFile(ToPath(target), ToPath(currentFile_));
+    const bool same = SameFileName(target, currentFile_) || SameFile(FileNameBytes(target), FileNameBytes(currentFile_));
     if (same) {
         deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextOverwriteOpenFile),
                                 UiServices::Icon::Error);
@@ -719,74 +483,6 @@ void TMainForm::PlaylistShowClick() {
 
 void TMainForm::About1Click() {
     if (auto* dialog = qobject_cast<QDialog*>(aboutBox_)) dialog->exec();
-}
-
-void TMainForm::AssociatewavefileswithSonivel1Click() {
-    if (!AssociateWaveFiles(deps_.programPath, InstallDesktopIcon()))
-        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Framework), Registry::SetDataFailed(QString()),
-                                UiServices::Icon::Error);
-}
-
-void TMainForm::CreateshortcutinStartMenu1Click() {
-    ProgLink1->SourceName = deps_.programPath;
-    // A link that cannot be written has no visible effect: the command
-    // reports nothing, as it always did.
-    [[maybe_unused]] const bool written = ProgLink1->CreateLink();
-}
-
-QString TMainForm::HelpPath(const QString& name) const {
-    const QString beside = programFolder_ + name;
-    if (QFileInfo::exists(beside)) return beside;
-    const QString installed = programFolder_ + "../share/sonivel/" + name;
-    if (QFileInfo::exists(installed)) return QFileInfo(installed).absoluteFilePath();
-    return beside;
-}
-
-void TMainForm::OpenHelp(const QString& name, int failureText) {
-    if (CurrentLanguage().load() == kFrench) {
-        Registry store;
-        if (!store.ValueExists("NoFrenchManual")) {
-            deps_.services->Message(this, QString(), TextOf(kTextNoFrenchManual), UiServices::Icon::None);
-            store.WriteString("NoFrenchManual", "");
-            store.Sync();
-        }
-    }
-    if (!deps_.openUrl(QUrl::fromLocalFile(HelpPath(name))))
-        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(failureText),
-                                UiServices::Icon::Error);
-}
-
-void TMainForm::SwitchLanguage(int language) {
-    const bool playing = IsPlaying();
-    English->setChecked(language == kEnglish);
-    French->setChecked(language == kFrench);
-    const std::pair<QObject*, int> captions[] = {
-        {File1, kTextMenuFile}, {Open1, kTextMenuOpen}, {SaveAs1, kTextMenuSaveAs},
-        {Openplaylist1, kTextMenuOpenPlaylist}, {Editplaylist1, kTextMenuEditPlaylist}, {E1, kTextMenuExit},
-        {Options1, kTextMenuOutputFormat}, {N8bitspersample1, kTextMenu8Bits}, {N16bitspersample1, kTextMenu16Bits},
-        {Mono1, kTextMenuMono}, {Stereo1, kTextMenuStereo}, {StereoEffects, kTextMenuStereoEffects},
-        {Options2, kTextMenuOptions}, {PlayonSave, kTextMenuPlayWhileSaving}, {AutoRepeat, kTextMenuAutoRepeat},
-        {Language1, kTextMenuLanguage}, {CreateshortcutinStartMenu1, kTextMenuCreateShortcut},
-        {AssociatewavefileswithSonivel1, kTextMenuAssociate}, {Help1, kTextMenuHelp},
-        {UsingSonivel1, kTextMenuHelpHtml}, {Intextformat1, kTextMenuHelpText}, {About1, kTextMenuAbout}};
-    for (const auto& [object, id] : captions) {
-        const QString text = Q(Text(id, language));
-        if (auto* menu = qobject_cast<QMenu*>(object)) menu->setTitle(text);
-        else if (auto* action = qobject_cast<QAction*>(object)) action->setText(text);
-    }
-    CurrentLanguage().store(language);
-    SetButtonCaptions(playing);
-    Label1->setText(TextOf(kTextTimeLabel));
-    Label3->setText(TextOf(kTextWritingLabel));
-    // Qt's own buttons (Yes, No, Cancel) follow the language too.
-    if (language == kFrench && !qtFrenchInstalled_) {
-        if (qtFrench_.load("qtbase_fr", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            qtFrenchInstalled_ = QApplication::installTranslator(&qtFrench_);
-    } else if (language == kEnglish && qtFrenchInstalled_) {
-        QApplication::removeTranslator(&qtFrench_);
-        qtFrenchInstalled_ = false;
-    }
-    FitSize();
 }
 
 }  // namespace sonivel

@@ -1,0 +1,159 @@
+// TMainForm::Host: the render thread's way into the window. Private to the
+// main window's files.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+#include "file_names.h"
+#include "host.h"
+#include "mainform.h"
+#include "playlist.h"
+#include "position.h"
+#include "services.h"
+#include "texts.h"
+
+namespace sonivel {
+
+// The render thread's way into the window: every call runs on the windows'
+// thread, in the order the thread makes them. The thread waits for the calls
+// whose answer it needs; what only shows something is posted, so a busy
+// window never holds up the sound. Results travel in shared state so a call
+// released by shutdown never writes into a stack the render thread has left.
+class TMainForm::Host final : public sonivel::Host {
+public:
+    explicit Host(TMainForm& form) : form_(form) {}
+
+    bool startupPhase = false;  // the window waits for the thread's start-up
+    bool quitRequested = false;
+
+    std::string CurrentFileName() override {
+        return Get<std::string>([this] { return FileNameBytes(form_.currentFile_); });
+    }
+    std::string SaveTargetName() override {
+        return Get<std::string>([this] { return FileNameBytes(form_.saveTarget_); });
+    }
+    OutputChoice ReadOutputChoice() override {
+        return Get<OutputChoice>([this] {
+            return OutputChoice{form_.N44100Hz1->isChecked(), form_.N16bitspersample1->isChecked(),
+                                form_.Stereo1->isChecked(), form_.StereoEffects->isChecked()};
+        });
+    }
+    bool PlayOnSaveChecked() override {
+        return Get<bool>([this] { return form_.PlayonSave->isChecked(); });
+    }
+    void RaiseOutputChoice(const QualityShortfall& s) override {
+        form_.calls_.CallSync([this, s] {
+            if (s.rate) Pair(form_.N44100Hz1, form_.N1);
+            if (s.channels) Pair(form_.Stereo1, form_.Mono1);
+            if (s.bits) Pair(form_.N16bitspersample1, form_.N8bitspersample1);
+        });
+    }
+    void ApplyDeviceLimits(const DeviceLimits& limits) override {
+        form_.calls_.CallSync([this, limits] {
+            if (limits.monoOnly) Disable(form_.Stereo1, form_.Mono1);
+            if (limits.no16Bits) Disable(form_.N16bitspersample1, form_.N8bitspersample1);
+            if (limits.no44100Hz) Disable(form_.N44100Hz1, form_.N1);
+        });
+    }
+    int SeekBarPosition() override {
+        return Get<int>([this] { return form_.TrackBar2->value(); });
+    }
+    int SeekBarMax() override {
+        return Get<int>([this] { return form_.TrackBar2->maximum(); });
+    }
+    // A report carries the serial of the last command the thread had taken
+    // when it made the report; one made before the thread saw the window's
+    // latest command is stale and not shown.
+    void SetSeekBarPosition(int position) override {
+        const std::uint32_t seen = form_.tag_.TakenSerial();
+        form_.calls_.Post(kBarReport, [this, position, seen] {
+            // The user's hand on the bar wins over the progress display.
+            if (form_.ReportIsCurrent(seen) && !form_.TrackBar2->isSliderDown()) form_.SetBarPosition(position);
+        });
+    }
+    void ShowTime(double seconds) override {
+        const std::uint32_t seen = form_.tag_.TakenSerial();
+        form_.calls_.Post(kTimeReport, [this, seconds, seen] {
+            if (form_.ReportIsCurrent(seen)) form_.Label2->setText(QString::fromStdString(FormatTime(seconds)));
+        });
+    }
+    void ShowTimeLabels() override {
+        form_.calls_.Post(0, [this] {
+            form_.Label2->setVisible(true);
+            form_.Label1->setVisible(true);
+        });
+    }
+    void SetWritingLabelVisible(bool visible) override {
+        form_.calls_.Post(0, [this, visible] { form_.Label3->setVisible(visible); });
+    }
+    void SetPlaying(bool playing) override {
+        form_.calls_.Post(0, [this, playing] { form_.SetPlayingLook(playing); });
+    }
+    void ShowError(int textId) override {
+        form_.calls_.Call([this, textId](UiCallQueue::Done done) {
+            const QString caption = ErrorBoxCaption(ErrorSource::Program);
+            const QString text = Q(Text(textId));
+            if (startupPhase) {
+                form_.deps_.services->Message(&form_, caption, text, UiServices::Icon::Error);
+                done();
+            } else {
+                form_.deps_.services->MessageAsync(&form_, caption, text, UiServices::Icon::Error, done);
+            }
+        });
+    }
+    bool AskRaiseQuality() override {
+        auto yes = std::make_shared<bool>(false);
+        form_.calls_.Call([this, yes](UiCallQueue::Done done) {
+            const QString caption = ErrorBoxCaption(ErrorSource::Program);
+            form_.deps_.services->QuestionAsync(&form_, caption, Q(Text(kTextQualityTooLow)),
+                                                [yes, done](bool answer) {
+                                                    *yes = answer;
+                                                    done();
+                                                });
+        });
+        return *yes;
+    }
+    void StepTrack(bool next, const std::string& from) override {
+        const QString origin = DecodeFileName(QByteArray::fromStdString(from));
+        form_.calls_.CallSync([this, next, origin] {
+            if (form_.playlist_) form_.playlist_->StepTrack(next, origin);
+        });
+    }
+    bool AdvanceAfterTrack() override {
+        return Get<bool>([this] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrack(); });
+    }
+    void DropUnopenableFile(const std::string& name) override {
+        const QString file = DecodeFileName(QByteArray::fromStdString(name));
+        form_.calls_.CallSync([this, file] {
+            if (form_.playlist_) form_.playlist_->DropUnopenableFile(file);
+        });
+    }
+    void QuitProgram() override {
+        form_.calls_.CallSync([this] {
+            quitRequested = true;
+            QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
+        });
+    }
+
+private:
+    enum PostKey { kBarReport = 1, kTimeReport = 2 };
+    template <class T, class F>
+    T Get(F read) {
+        auto result = std::make_shared<T>();
+        form_.calls_.CallSync([result, read] { *result = read(); });
+        return *result;
+    }
+    static void Pair(QAction* on, QAction* off) {
+        off->setChecked(false);
+        on->setChecked(true);
+    }
+    static void Disable(QAction* item, QAction* partner) {
+        item->setEnabled(false);
+        item->setChecked(false);
+        partner->setChecked(true);
+    }
+    TMainForm& form_;
+};
+
+}  // namespace sonivel
