@@ -349,6 +349,17 @@ void TMainForm::OpenOne(const QString& file) {
     FileLoadedUpdate();
 }
 
+void TMainForm::LoadTrack(const QString& file) {
+    currentFile_ = file;
+    FileLoadedUpdate();
+}
+
+void TMainForm::LoadFirstTrack(const QString& file) {
+    currentFile_ = file;
+    RewindClick();
+    FileLoadedUpdate();
+}
+
 void TMainForm::UpdateTrackButtons() {
     const bool several = playlist_ && playlist_->Count() > 1;
     NextTrack->setEnabled(several);

@@ -19,6 +19,7 @@
 
 #include "command.h"
 #include "handoff.h"
+#include "playlist.h"
 #include "playthr.h"
 #include "texts.h"
 #include "uicall.h"
@@ -48,7 +49,7 @@ struct MainFormDeps {
     std::function<bool(const QUrl&)> openUrl;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public PlaylistOwner {
     Q_OBJECT
 public:
     TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent = nullptr);
@@ -61,7 +62,13 @@ public:
     void SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm);
 
     // The current file and the save target (the dialogs' FileName).
-    QString CurrentFile() const { return currentFile_; }
+    QString CurrentFile() const override { return currentFile_; }
+    // What the playlist editor asks of this window.
+    bool AutoRepeatOn() const override { return AutoRepeat->isChecked(); }
+    void LoadTrack(const QString& file) override;
+    void LoadFirstTrack(const QString& file) override;
+    void PlaylistChanged() override { UpdateTrackButtons(); }
+    void PlaylistEmptied() override { NoFileState(); }
     void SetCurrentFile(const QString& file) { currentFile_ = file; }
     QString SaveTarget() const { return saveTarget_; }
 

@@ -14,7 +14,7 @@
 #include "file_names.h"
 #include "keyboard.h"
 
-#include "mainform.h"
+#include "playlist_rules.h"
 #include "playlist_file.h"
 #include "registry.h"
 #include "services.h"
@@ -25,8 +25,8 @@ namespace {
 constexpr const char* kPlaylistFilter = "Sonivel Playlist (*.snl)";
 }  // namespace
 
-TPlaylistForm::TPlaylistForm(TMainForm& main, UiServices& services, QWidget* parent)
-    : QDialog(parent), main_(main), services_(services) {
+TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget* parent)
+    : QDialog(parent), owner_(owner), services_(services) {
     setObjectName("PlaylistForm");
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -240,7 +240,7 @@ void TPlaylistForm::AddNames(const QStringList& names) {
     }
     if (!added.isEmpty()) {
         Playlist->addItems(added);
-        main_.UpdateTrackButtons();
+        owner_.PlaylistChanged();
     }
     if (refused.isEmpty()) return;
     // One line a name; the line break itself shown as \n.
@@ -283,20 +283,16 @@ void TPlaylistForm::Append(const QString& path) {
     // A name that cannot be stored in a playlist file still plays; it is
     // only not listed.
     if (FitsPlaylistLine(path)) Playlist->addItem(path);
-    main_.UpdateTrackButtons();
+    owner_.PlaylistChanged();
 }
 
-int TPlaylistForm::Find(const QString& name, Qt::CaseSensitivity cs) const {
-    for (int i = 0; i < Playlist->count(); ++i)
-        if (QString::compare(Playlist->item(i)->text(), name, cs) == 0) return i;
-    return -1;
-}
+int TPlaylistForm::Find(const QString& name) const { return FindEntry(Entries(), name, FileNameCase()); }
 
 bool TPlaylistForm::NotInPlaylist(const QString& path) const { return Find(path) < 0; }
 
 void TPlaylistForm::Button2Click() {
     Playlist->clear();
-    main_.NoFileState();
+    owner_.PlaylistEmptied();
 }
 
 void TPlaylistForm::Button4Click() {
@@ -309,7 +305,7 @@ void TPlaylistForm::Button4Click() {
         if (Playlist->item(i)->isSelected()) delete Playlist->takeItem(i);
         else ++i;
     }
-    main_.UpdateTrackButtons();
+    owner_.PlaylistChanged();
 }
 
 bool TPlaylistForm::OpenPlaylist() {
@@ -324,7 +320,7 @@ bool TPlaylistForm::OpenPlaylist() {
     }
     Playlist->clear();
     Playlist->addItems(entries);
-    main_.UpdateTrackButtons();
+    owner_.PlaylistChanged();
     store.WriteString("LastPlayListFolder", FolderOf(path));
     store.Sync();
     return true;
@@ -359,9 +355,7 @@ void TPlaylistForm::done(int result) {
 
 void TPlaylistForm::FormClose() {
     if (Count() > 0) {
-        main_.SetCurrentFile(Playlist->item(0)->text());
-        main_.RewindClick();
-        main_.FileLoadedUpdate();
+        owner_.LoadFirstTrack(Playlist->item(0)->text());
     }
     Registry store;
     store.WriteString("LastPlayListSelectionFolder", QDir::toNativeSeparators(folder_));
@@ -369,27 +363,14 @@ void TPlaylistForm::FormClose() {
 }
 
 void TPlaylistForm::StepTrack(bool next, const QString& from) {
-    const int count = Count();
-    if (count == 0) return;
-    int at = from.isEmpty() ? -1 : Find(from);
-    if (at < 0) at = Find(main_.CurrentFile());
-    int chosen;
-    if (next) chosen = (at < 0 || at == count - 1) ? 0 : at + 1;
-    else chosen = (at <= 0) ? count - 1 : at - 1;
-    main_.SetCurrentFile(Playlist->item(chosen)->text());
-    main_.FileLoadedUpdate();
+    const int chosen = StepIndex(Entries(), from, owner_.CurrentFile(), next);
+    if (chosen >= 0) owner_.LoadTrack(Playlist->item(chosen)->text());
 }
 
 bool TPlaylistForm::AdvanceAfterTrack() {
-    const int count = Count();
-    // The track that ended is found by its exact name on every platform.
-    const int at = Find(main_.CurrentFile(), Qt::CaseSensitive);
-    int chosen = -1;
-    if (at >= 0 && at == count - 1 && main_.AutoRepeat->isChecked()) chosen = 0;
-    else if (at >= 0 && at < count - 1) chosen = at + 1;
+    const int chosen = AdvanceIndex(Entries(), owner_.CurrentFile(), owner_.AutoRepeatOn());
     if (chosen < 0) return false;
-    main_.SetCurrentFile(Playlist->item(chosen)->text());
-    main_.FileLoadedUpdate();
+    owner_.LoadTrack(Playlist->item(chosen)->text());
     return true;
 }
 

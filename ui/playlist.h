@@ -12,14 +12,32 @@
 
 namespace sonivel {
 
-class TMainForm;
 class TDropFile;
 class UiServices;
+
+// What the editor needs of the window that plays the list, and all it tells
+// that window.
+class PlaylistOwner {
+public:
+    virtual QString CurrentFile() const = 0;
+    virtual bool AutoRepeatOn() const = 0;
+    // `file` becomes the current file, shown loaded (a track step).
+    virtual void LoadTrack(const QString& file) = 0;
+    // `file` becomes the current file from its start (the editor closing).
+    virtual void LoadFirstTrack(const QString& file) = 0;
+    // Entries were added or removed.
+    virtual void PlaylistChanged() = 0;
+    // The list was emptied: no file is loaded any more.
+    virtual void PlaylistEmptied() = 0;
+
+protected:
+    ~PlaylistOwner() = default;
+};
 
 class TPlaylistForm : public QDialog {
     Q_OBJECT
 public:
-    TPlaylistForm(TMainForm& main, UiServices& services, QWidget* parent = nullptr);
+    TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget* parent = nullptr);
 
     QListWidget* Playlist = nullptr;
     QPushButton* Button1 = nullptr;  // Add all
@@ -81,11 +99,10 @@ private:
     void AddFiles(bool selectedOnly);
     void ListFiles();
     void DriveChanged();
-    // The first entry with this name; by default names are compared as the
-    // file system compares them.
-    int Find(const QString& name, Qt::CaseSensitivity cs = FileNameCase()) const;
+    // The first entry with this name, as the file system compares names.
+    int Find(const QString& name) const;
 
-    TMainForm& main_;
+    PlaylistOwner& owner_;
     UiServices& services_;
     QString folder_;
     void ListFolders();

@@ -8,6 +8,7 @@
 #include "dropfile.h"
 #include "mrufilelist.h"
 #include "playlist_file.h"
+#include "playlist_rules.h"
 #include "registry.h"
 #include "texts.h"
 #include "ui/ui_support.h"
@@ -118,6 +119,26 @@ private slots:
         p.playlist->FileListBox1->addItem("x.wav");  // as if the root held one
         p.playlist->Button1Click();
         QCOMPARE(p.playlist->Entries().last(), QString("/x.wav"));
+    }
+
+    // The rules themselves, on plain lists.
+    void sequencingRules() {
+        const QStringList list{"/m/A.wav", "/m/B.wav", "/m/C.wav"};
+        QCOMPARE(StepIndex(list, {}, "/m/B.wav", true), 2);
+        QCOMPARE(StepIndex(list, {}, "/m/C.wav", true), 0);   // wraps
+        QCOMPARE(StepIndex(list, {}, "/m/A.wav", false), 2);  // wraps back
+        QCOMPARE(StepIndex(list, "/m/A.wav", "/m/C.wav", true), 1);  // counted from the file shown
+        QCOMPARE(StepIndex(list, "/gone.wav", "/m/B.wav", false), 0);  // not listed: from the current one
+        QCOMPARE(StepIndex(list, {}, "/elsewhere.wav", true), 0);
+        QCOMPARE(StepIndex(list, {}, "/elsewhere.wav", false), 2);
+        QCOMPARE(StepIndex(list, {}, "/m/a.wav", true), 0);  // another file on Linux
+        QCOMPARE(StepIndex({}, {}, "/m/A.wav", true), -1);
+        QCOMPARE(AdvanceIndex(list, "/m/A.wav", false), 1);
+        QCOMPARE(AdvanceIndex(list, "/m/C.wav", false), -1);
+        QCOMPARE(AdvanceIndex(list, "/m/C.wav", true), 0);
+        QCOMPARE(AdvanceIndex(list, "/elsewhere.wav", true), -1);
+        // Duplicates: the first of them counts.
+        QCOMPARE(AdvanceIndex({"/m/A.wav", "/m/B.wav", "/m/A.wav"}, "/m/A.wav", false), 1);
     }
 
     void trackSequencing() {
