@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QMenu>
 #include <QtTest>
 
 #include "mrufilelist.h"
@@ -206,6 +207,80 @@ private slots:
         QTRY_COMPARE(m.TrackBar2->value(), 0);
         QVERIFY(m.Label2->isVisible());
         QCOMPARE(m.Label2->text(), QString("0:00:00.0"));
+    }
+
+    // Every menu caption follows the language, in both directions.
+    void everyMenuCaptionFollowsTheLanguage() {
+        Program p;
+        TMainForm& m = *p.main;
+        const std::pair<QObject*, int> captions[] = {
+            {m.File1, kTextMenuFile}, {m.Open1, kTextMenuOpen}, {m.SaveAs1, kTextMenuSaveAs},
+            {m.Openplaylist1, kTextMenuOpenPlaylist}, {m.Editplaylist1, kTextMenuEditPlaylist}, {m.E1, kTextMenuExit},
+            {m.Options1, kTextMenuOutputFormat}, {m.N8bitspersample1, kTextMenu8Bits},
+            {m.N16bitspersample1, kTextMenu16Bits}, {m.Mono1, kTextMenuMono}, {m.Stereo1, kTextMenuStereo},
+            {m.StereoEffects, kTextMenuStereoEffects}, {m.Options2, kTextMenuOptions},
+            {m.PlayonSave, kTextMenuPlayWhileSaving}, {m.AutoRepeat, kTextMenuAutoRepeat},
+            {m.Language1, kTextMenuLanguage}, {m.CreateshortcutinStartMenu1, kTextMenuCreateShortcut},
+            {m.AssociatewavefileswithSonivel1, kTextMenuAssociate}, {m.Help1, kTextMenuHelp},
+            {m.UsingSonivel1, kTextMenuHelpHtml}, {m.Intextformat1, kTextMenuHelpText}, {m.About1, kTextMenuAbout}};
+        const auto shown = [](QObject* o) {
+            if (auto* menu = qobject_cast<QMenu*>(o)) return menu->title();
+            return qobject_cast<QAction*>(o)->text();
+        };
+        for (int language : {int{kFrench}, int{kEnglish}, int{kFrench}}) {
+            if (language == kFrench) m.FrenchClick();
+            else m.EnglishClick();
+            for (const auto& [object, id] : captions)
+                QCOMPARE(shown(object), Q(Text(id, language)));
+            QCOMPARE(m.Label1->text(), Q(Text(kTextTimeLabel, language)));
+            QCOMPARE(m.Label3->text(), Q(Text(kTextWritingLabel, language)));
+        }
+        m.EnglishClick();
+    }
+
+    // Open playlist and closing the editor stop playback; the editor's
+    // closing loads its first entry from the start.
+    void openPlaylistAndClosingTheEditorStopPlayback() {
+        Program p;
+        TMainForm& m = *p.main;
+        const QString a = Wave("a.wav", 20), b = Wave("b.wav", 20);
+        m.OpenOne(a);
+        p.playlist->Append(b);
+        m.PlayStopClick();
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
+        p.playlist->show();
+        p.playlist->CloseAction();
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
+        QCOMPARE(m.CurrentFile(), a);
+        QCOMPARE(m.TrackBar2->value(), 0);
+
+        const QString list = dir_.path() + "/list.snl";
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write((b + "\r\n" + a + "\r\n").toUtf8());
+        f.close();
+        m.PlayStopClick();
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
+        p.services.files << list;
+        m.Openplaylist1Click();
+        QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
+        QCOMPARE(m.CurrentFile(), b);
+    }
+
+    // The file named on the command line is opened at the first showing
+    // only; showing the window again does not restart it.
+    void commandLineFileOpensOnce() {
+        const QString a = Wave("cli.wav", 20);
+        Program p({a});
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Stop"));
+        QTRY_COMPARE(p.device.opens.load(), 1);
+        p.main->PlayStopClick();
+        QTRY_COMPARE(Shown(p.main->PlayStop), QString("Play"));
+        p.main->hide();
+        p.main->show();
+        QTest::qWait(300);
+        QCOMPARE(Shown(p.main->PlayStop), QString("Play"));
+        QCOMPARE(p.device.opens.load(), 1);
     }
 
     void saveAsRefusalsAndASave() {

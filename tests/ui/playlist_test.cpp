@@ -113,6 +113,49 @@ private slots:
         QVERIFY(!p.main->PlayStop->isEnabled());
     }
 
+    // Double-clicks remove from the playlist and add from the file list;
+    // a folder opens when clicked, a drive when chosen.
+    void doubleClicksFoldersAndDrives() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        const QString folder = dir_.path() + "/browse";
+        QDir().mkpath(folder + "/inner");
+        QFile(folder + "/one.wav").open(QIODevice::WriteOnly);
+        QVERIFY(e.GoToFolder(folder));
+        e.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&e));
+        const auto doubleClick = [](QListWidget* list, int row) {
+            // As the mouse does it: a click, then the second press that
+            // makes it a double-click.
+            const QRect r = list->visualItemRect(list->item(row));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+        };
+        QCOMPARE(e.FileListBox1->count(), 1);
+        doubleClick(e.FileListBox1, 0);
+        QCOMPARE(e.Entries(), QStringList{folder + "/one.wav"});
+        e.Playlist->addItem("/m/two.wav");
+        doubleClick(e.Playlist, 1);
+        QCOMPARE(e.Entries(), QStringList{folder + "/one.wav"});
+
+        // The folder list: the path down to here, then the folders inside.
+        QListWidgetItem* inner = nullptr;
+        for (int i = 0; i < e.DirectoryListBox1->count(); ++i)
+            if (e.DirectoryListBox1->item(i)->text().trimmed() == "inner") inner = e.DirectoryListBox1->item(i);
+        QVERIFY(inner);
+        QTest::mouseClick(e.DirectoryListBox1->viewport(), Qt::LeftButton, {},
+                          e.DirectoryListBox1->visualItemRect(inner).center());
+        QTRY_COMPARE(e.CurrentFolder(), folder + "/inner");
+        QCOMPARE(e.FileListBox1->count(), 0);
+        // A drive: the browser goes to its root.
+        const int root = e.DriveComboBox1->findData(QDir::rootPath());
+        QVERIFY(root >= 0);
+        e.DriveComboBox1->setCurrentIndex(root);
+        emit e.DriveComboBox1->activated(root);
+        QCOMPARE(e.CurrentFolder(), QDir::rootPath());
+        e.CloseAction();
+    }
+
     void rootFolderGetsOneSeparator() {
         Program p;
         QVERIFY(p.playlist->GoToFolder("/"));
