@@ -137,77 +137,75 @@ QString TMRUFileList::Caption(int index, const QFont& font) const {
     return "&" + QString::number(index + 1) + " " + name;
 }
 
+QAction* TMRUFileList::MakeItem(int k, QObject* owner) {
+    auto* a = new QAction(Caption(k, QApplication::font("QMenu")), owner);
+    a->setObjectName(QString("MRUItem%1").arg(k + 1));
+    a->setData(k + 1);
+    connect(a, &QAction::triggered, this, [this, k] { ItemClicked(k + 1); });
+    created_.append(a);
+    return a;
+}
+
+namespace {
+void InsertBefore(QMenu* into, QAction* a, QAction* at) {
+    if (at) into->insertAction(at, a);
+    else into->addAction(a);
+}
+}  // namespace
+
+QAction* TMRUFileList::MakeSeparator(QMenu* container) {
+    auto* sep = new QAction(container);
+    sep->setSeparator(true);
+    created_.append(sep);
+    return sep;
+}
+
 void TMRUFileList::PopulateMenu() {
     if (!fileMenu_ && !popupMenu_) return;
     RemoveMenuItems();
     if (items_.isEmpty()) return;
-    const QFont menuFont = QApplication::font("QMenu");
-    auto makeItem = [this, &menuFont](int k, QObject* owner) {
-        auto* a = new QAction(Caption(k, menuFont), owner);
-        a->setObjectName(QString("MRUItem%1").arg(k + 1));
-        a->setData(k + 1);
-        connect(a, &QAction::triggered, this, [this, k] { ItemClicked(k + 1); });
-        created_.append(a);
-        return a;
-    };
-    if (fileMenu_) {
-        QMenu* container = fileMenu_->menu();
-        QAction* before = nullptr;
-        if (!container) {
-            const auto widgets = fileMenu_->associatedObjects();
-            for (QObject* o : widgets)
-                if (auto* m = qobject_cast<QMenu*>(o)) container = m;
-            before = fileMenu_;
-        }
-        if (container) {
-            auto insert = [&](QMenu* into, QAction* a, QAction* at) {
-                if (at) into->insertAction(at, a);
-                else into->addAction(a);
-            };
-            if (insertSeparator_) {
-                auto* sep = new QAction(container);
-                sep->setSeparator(true);
-                created_.append(sep);
-                insert(container, sep, before);
-            }
-            QMenu* target = container;
-            QAction* at = before;
-            if (useSubmenu_) {
-                auto* sub = new QMenu(submenuName_, container);
-                created_.append(sub->menuAction());
-                insert(container, sub->menuAction(), before);
-                target = sub;
-                at = nullptr;
-            }
-            for (int k = 0; k < items_.size(); ++k) insert(target, makeItem(k, target), at);
-            if (ShowClearItem || ShowRemoveObsolete) {
-                auto* sep = new QAction(container);
-                sep->setSeparator(true);
-                created_.append(sep);
-                insert(container, sep, before);
-            }
-            if (ShowClearItem) {
-                auto* clear = new QAction(ClearItemName.isEmpty() ? "&Clear MRU List" : ClearItemName, container);
-                connect(clear, &QAction::triggered, this, [this] { ClearAllItems(); });
-                created_.append(clear);
-                insert(container, clear, before);
-            }
-            if (ShowRemoveObsolete) {
-                auto* obsolete = new QAction(RemoveObsoleteName.isEmpty() ? "&Remove Obsolete" : RemoveObsoleteName, container);
-                connect(obsolete, &QAction::triggered, this, [this] { RemoveObsoleteItems(); });
-                created_.append(obsolete);
-                insert(container, obsolete, before);
-            }
-        }
-    }
+    if (fileMenu_) PopulateFileMenu();
     if (popupMenu_) {
         const QList<QAction*> existing = popupMenu_->actions();
         QAction* first = existing.isEmpty() ? nullptr : existing.front();
-        for (int k = 0; k < items_.size(); ++k) {
-            QAction* a = makeItem(k, popupMenu_);
-            if (first) popupMenu_->insertAction(first, a);
-            else popupMenu_->addAction(a);
-        }
+        for (int k = 0; k < items_.size(); ++k) InsertBefore(popupMenu_, MakeItem(k, popupMenu_), first);
+    }
+}
+
+// The items go before the placeholder action in its menu (or into the
+// placeholder's own submenu), with their separators, submenu and commands.
+void TMRUFileList::PopulateFileMenu() {
+    QMenu* container = fileMenu_->menu();
+    QAction* before = nullptr;
+    if (!container) {
+        for (QObject* o : fileMenu_->associatedObjects())
+            if (auto* m = qobject_cast<QMenu*>(o)) container = m;
+        before = fileMenu_;
+    }
+    if (!container) return;
+    if (insertSeparator_) InsertBefore(container, MakeSeparator(container), before);
+    QMenu* target = container;
+    QAction* at = before;
+    if (useSubmenu_) {
+        auto* sub = new QMenu(submenuName_, container);
+        created_.append(sub->menuAction());
+        InsertBefore(container, sub->menuAction(), before);
+        target = sub;
+        at = nullptr;
+    }
+    for (int k = 0; k < items_.size(); ++k) InsertBefore(target, MakeItem(k, target), at);
+    if (ShowClearItem || ShowRemoveObsolete) InsertBefore(container, MakeSeparator(container), before);
+    if (ShowClearItem) {
+        auto* clear = new QAction(ClearItemName.isEmpty() ? "&Clear MRU List" : ClearItemName, container);
+        connect(clear, &QAction::triggered, this, [this] { ClearAllItems(); });
+        created_.append(clear);
+        InsertBefore(container, clear, before);
+    }
+    if (ShowRemoveObsolete) {
+        auto* obsolete = new QAction(RemoveObsoleteName.isEmpty() ? "&Remove Obsolete" : RemoveObsoleteName, container);
+        connect(obsolete, &QAction::triggered, this, [this] { RemoveObsoleteItems(); });
+        created_.append(obsolete);
+        InsertBefore(container, obsolete, before);
     }
 }
 

@@ -79,6 +79,9 @@ private:
     void Trim();
     void ItemClicked(int number);
     QString Caption(int index, const QFont& font) const;
+    QAction* MakeItem(int index, QObject* owner);
+    QAction* MakeSeparator(QMenu* container);
+    void PopulateFileMenu();
 
     QStringList items_;
     int maximum_ = 5;

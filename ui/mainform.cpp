@@ -94,10 +94,15 @@ void TMainForm::BuildControls() {
         if (!settingBar_) TrackBar2Change();
     });
     connect(TrackBar2, &QSlider::sliderReleased, this, &TMainForm::TrackBar2Change);
+    column->addLayout(BuildButtons(central));
+    column->addLayout(BuildLabels(central));
+    setCentralWidget(central);
+}
 
+// The transport buttons, in the order of the row and of the Tab key.
+QHBoxLayout* TMainForm::BuildButtons(QWidget* central) {
     Image1 = PlayGlyph().pixmap(16, 16);
     Image2 = StopGlyph().pixmap(16, 16);
-
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
     auto button = [&](QPushButton*& b, const char* name, const QString& caption, const QIcon& icon) {
@@ -115,7 +120,6 @@ void TMainForm::BuildControls() {
     Rewind->setEnabled(false);
     PrevTrack->setEnabled(false);
     NextTrack->setEnabled(false);
-    column->addLayout(buttons);
     connect(PlayStop, &QPushButton::clicked, this, &TMainForm::PlayStopClick);
     connect(Rewind, &QPushButton::clicked, this, &TMainForm::RewindClick);
     connect(PrevTrack, &QPushButton::clicked, this, &TMainForm::PrevTrackClick);
@@ -126,7 +130,11 @@ void TMainForm::BuildControls() {
     setTabOrder(PrevTrack, NextTrack);
     setTabOrder(NextTrack, PlaylistShow);
     setTabOrder(PlaylistShow, TrackBar2);
+    return buttons;
+}
 
+// The time and the writing notice under the buttons.
+QHBoxLayout* TMainForm::BuildLabels(QWidget* central) {
     auto* labels = new QHBoxLayout;
     labels->setContentsMargins(8, 0, 8, 0);
     Label1 = new QLabel("Time:", central);
@@ -150,19 +158,27 @@ void TMainForm::BuildControls() {
     labels->addSpacing(24);
     labels->addWidget(Label3);
     labels->addStretch(1);
-    column->addLayout(labels);
-    setCentralWidget(central);
+    return labels;
 }
 
+namespace {
+QAction* item(QMenu* menu, QAction*& a, const char* name, const QString& caption, bool checkable = false,
+              bool checked = false) {
+    a = menu->addAction(caption);
+    a->setObjectName(name);
+    a->setCheckable(checkable);
+    a->setChecked(checked);
+    return a;
+}
+}  // namespace
+
 void TMainForm::BuildMenus() {
-    auto item = [this](QMenu* menu, QAction*& a, const char* name, const QString& caption, bool checkable = false,
-                       bool checked = false) {
-        a = menu->addAction(caption);
-        a->setObjectName(name);
-        a->setCheckable(checkable);
-        a->setChecked(checked);
-        return a;
-    };
+    BuildFileAndFormatMenus();
+    BuildOptionsAndHelpMenus();
+    ConnectMenus();
+}
+
+void TMainForm::BuildFileAndFormatMenus() {
     File1 = menuBar()->addMenu("&File");
     File1->setObjectName("File1");
     item(File1, Open1, "Open1", "&Open...");
@@ -187,7 +203,9 @@ void TMainForm::BuildMenus() {
     item(Options1, Mono1, "Mono1", "&Mono", true, false);
     item(Options1, Stereo1, "Stereo1", "&Stereo", true, true);
     item(Options1, StereoEffects, "StereoEffects", "Stereo &effects", true, true);
+}
 
+void TMainForm::BuildOptionsAndHelpMenus() {
     Options2 = menuBar()->addMenu("O&ptions");
     Options2->setObjectName("Options2");
     item(Options2, PlayonSave, "PlayonSave", "&Play while saving to disk", true, false);
@@ -208,7 +226,9 @@ void TMainForm::BuildMenus() {
     Help1->addSeparator()->setObjectName("N5");
     item(Help1, About1, "About1", "&About...");
     UsingSonivel1->setShortcut(QKeySequence::HelpContents);
+}
 
+void TMainForm::ConnectMenus() {
     connect(Open1, &QAction::triggered, this, &TMainForm::Open1Click);
     connect(SaveAs1, &QAction::triggered, this, &TMainForm::SaveAs1Click);
     connect(Openplaylist1, &QAction::triggered, this, &TMainForm::Openplaylist1Click);

@@ -24,6 +24,8 @@
 #include "texts.h"
 #include "uicall.h"
 
+class QHBoxLayout;
+
 namespace sonivel {
 
 class TMRUFileList;
@@ -151,6 +153,11 @@ private:
     class Host;
     void BuildControls();
     void BuildMenus();
+    void BuildFileAndFormatMenus();
+    void BuildOptionsAndHelpMenus();
+    void ConnectMenus();
+    QHBoxLayout* BuildButtons(QWidget* central);
+    QHBoxLayout* BuildLabels(QWidget* central);
     void LoadSettings();
     void MigrateLegacySettings();
     void SaveSettings();

@@ -38,7 +38,16 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
     Playlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Playlist->setMinimumSize(260, 240);
     row->addWidget(Playlist, 2);
+    row->addLayout(BuildButtons());
+    row->addLayout(BuildBrowser(), 1);
+    row->addWidget(DirectoryListBox1, 1);
+    ConnectControls();
+    GoToFolder(QDir::homePath());
+    SetCaptions();
+}
 
+// The column of buttons between the playlist and the browser.
+QVBoxLayout* TPlaylistForm::BuildButtons() {
     auto* buttons = new QVBoxLayout;
     auto button = [&](QPushButton*& b, const char* name, void (TPlaylistForm::*handler)()) {
         b = new QPushButton(this);
@@ -64,8 +73,12 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
     line(Panel2, "Panel2");
     button(Button7, "Button7", &TPlaylistForm::CloseAction);
     buttons->addStretch(1);
-    row->addLayout(buttons);
+    return buttons;
+}
 
+// The browser: the current folder's wave files over the drives, and the
+// folder list that stands beside them.
+QVBoxLayout* TPlaylistForm::BuildBrowser() {
     auto* files = new QVBoxLayout;
     FileListBox1 = new QListWidget(this);
     FileListBox1->setObjectName("FileListBox1");
@@ -82,13 +95,14 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
     if (DriveComboBox1->findData(QDir::rootPath()) < 0)
         DriveComboBox1->insertItem(0, QDir::toNativeSeparators(QDir::rootPath()), QDir::rootPath());
     files->addWidget(DriveComboBox1);
-    row->addLayout(files, 1);
 
     DirectoryListBox1 = new QListWidget(this);
     DirectoryListBox1->setObjectName("DirectoryListBox1");
     DirectoryListBox1->setMinimumWidth(170);
-    row->addWidget(DirectoryListBox1, 1);
+    return files;
+}
 
+void TPlaylistForm::ConnectControls() {
     connect(Playlist, &QListWidget::itemDoubleClicked, this, [this] { Button4Click(); });
     connect(FileListBox1, &QListWidget::itemDoubleClicked, this, [this] { Button3Click(); });
     connect(DriveComboBox1, &QComboBox::activated, this, [this] { DriveChanged(); });
@@ -119,9 +133,6 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
     setTabOrder(Playlist, DirectoryListBox1);
     setTabOrder(DirectoryListBox1, DriveComboBox1);
     setTabOrder(DriveComboBox1, FileListBox1);
-
-    GoToFolder(QDir::homePath());
-    SetCaptions();
 }
 
 void TPlaylistForm::SetCaptions() {

@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "file_names.h"
 
@@ -95,6 +96,9 @@ protected:
     void done(int result) override;
 
 private:
+    QVBoxLayout* BuildButtons();
+    QVBoxLayout* BuildBrowser();
+    void ConnectControls();
     void FormClose();
     void AddFiles(bool selectedOnly);
     void ListFiles();
