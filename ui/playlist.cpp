@@ -14,6 +14,7 @@
 #include "file_names.h"
 #include "keyboard.h"
 
+#include "playlist_model.h"
 #include "playlist_rules.h"
 #include "playlist_file.h"
 #include "registry.h"
@@ -33,8 +34,13 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     auto* row = new QHBoxLayout(this);
 
-    Playlist = new QListWidget(this);
+    Model = new PlaylistModel(this);
+    Model->setObjectName("PlaylistModel");
+    Playlist = new QListView(this);
     Playlist->setObjectName("Playlist");
+    Playlist->setModel(Model);
+    Playlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Playlist->setUniformItemSizes(true);  // one line a name: long lists lay out at once
     Playlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Playlist->setMinimumSize(260, 240);
     row->addWidget(Playlist, 2);
@@ -103,7 +109,7 @@ QVBoxLayout* TPlaylistForm::BuildBrowser() {
 }
 
 void TPlaylistForm::ConnectControls() {
-    connect(Playlist, &QListWidget::itemDoubleClicked, this, [this] { Button4Click(); });
+    connect(Playlist, &QListView::doubleClicked, this, [this] { Button4Click(); });
     connect(FileListBox1, &QListWidget::itemDoubleClicked, this, [this] { Button3Click(); });
     connect(DriveComboBox1, &QComboBox::activated, this, [this] { DriveChanged(); });
     // The browser's folder is folder_; the tree follows it (the model loads
@@ -236,8 +242,8 @@ QString NameKey(const QString& name) { return FileNameCase() == Qt::CaseSensitiv
 
 void TPlaylistForm::AddNames(const QStringList& names) {
     QSet<QString> present;
-    present.reserve(Playlist->count() + names.size());
-    for (int i = 0; i < Playlist->count(); ++i) present.insert(NameKey(Playlist->item(i)->text()));
+    present.reserve(Model->Count() + names.size());
+    for (const QString& entry : Model->Entries()) present.insert(NameKey(entry));
     QStringList added, refused;
     for (const QString& name : names) {
         if (!FitsPlaylistLine(name)) {
@@ -250,7 +256,7 @@ void TPlaylistForm::AddNames(const QStringList& names) {
         added << name;
     }
     if (!added.isEmpty()) {
-        Playlist->addItems(added);
+        Model->Append(added);
         owner_.PlaylistChanged();
     }
     if (refused.isEmpty()) return;
@@ -284,16 +290,13 @@ void TPlaylistForm::showEvent(QShowEvent* event) {
     }
 }
 
-QStringList TPlaylistForm::Entries() const {
-    QStringList entries;
-    for (int i = 0; i < Playlist->count(); ++i) entries << Playlist->item(i)->text();
-    return entries;
-}
+QStringList TPlaylistForm::Entries() const { return Model->Entries(); }
+int TPlaylistForm::Count() const { return Model->Count(); }
 
 void TPlaylistForm::Append(const QString& path) {
     // A name that cannot be stored in a playlist file still plays; it is
     // only not listed.
-    if (FitsPlaylistLine(path)) Playlist->addItem(path);
+    if (FitsPlaylistLine(path)) Model->Append({path});
     owner_.PlaylistChanged();
 }
 
@@ -302,20 +305,19 @@ int TPlaylistForm::Find(const QString& name) const { return FindEntry(Entries(),
 bool TPlaylistForm::NotInPlaylist(const QString& path) const { return Find(path) < 0; }
 
 void TPlaylistForm::Button2Click() {
-    Playlist->clear();
+    Model->Clear();
     owner_.PlaylistEmptied();
 }
 
 void TPlaylistForm::Button4Click() {
-    const int selected = static_cast<int>(Playlist->selectedItems().size());
-    if (selected == Playlist->count()) {
+    QList<int> rows;
+    for (const QModelIndex& index : Playlist->selectionModel()->selectedRows()) rows << index.row();
+    // Everything selected (an empty list too) is Remove all.
+    if (rows.size() == Model->Count()) {
         Button2Click();
         return;
     }
-    for (int i = 0; i < Playlist->count();) {
-        if (Playlist->item(i)->isSelected()) delete Playlist->takeItem(i);
-        else ++i;
-    }
+    Model->Remove(rows);
     owner_.PlaylistChanged();
 }
 
@@ -329,8 +331,7 @@ bool TPlaylistForm::OpenPlaylist() {
         services_.Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
         return false;
     }
-    Playlist->clear();
-    Playlist->addItems(entries);
+    Model->Set(entries);
     owner_.PlaylistChanged();
     store.WriteString("LastPlayListFolder", FolderOf(path));
     store.Sync();
@@ -366,7 +367,7 @@ void TPlaylistForm::done(int result) {
 
 void TPlaylistForm::FormClose() {
     if (Count() > 0) {
-        owner_.LoadFirstTrack(Playlist->item(0)->text());
+        owner_.LoadFirstTrack(Model->Entries().front());
     }
     Registry store;
     store.WriteString("LastPlayListSelectionFolder", QDir::toNativeSeparators(folder_));
@@ -375,20 +376,20 @@ void TPlaylistForm::FormClose() {
 
 void TPlaylistForm::StepTrack(bool next, const QString& from) {
     const int chosen = StepIndex(Entries(), from, owner_.CurrentFile(), next);
-    if (chosen >= 0) owner_.LoadTrack(Playlist->item(chosen)->text());
+    if (chosen >= 0) owner_.LoadTrack(Model->Entries()[chosen]);
 }
 
 bool TPlaylistForm::AdvanceAfterTrack() {
     const int chosen = AdvanceIndex(Entries(), owner_.CurrentFile(), owner_.AutoRepeatOn());
     if (chosen < 0) return false;
-    owner_.LoadTrack(Playlist->item(chosen)->text());
+    owner_.LoadTrack(Model->Entries()[chosen]);
     return true;
 }
 
 void TPlaylistForm::DropUnopenableFile(const QString& name) {
     Playlist->clearSelection();
     const int at = Find(name);
-    if (at >= 0) Playlist->item(at)->setSelected(true);
+    if (at >= 0) Playlist->selectionModel()->select(Model->index(at), QItemSelectionModel::Select);
     Button4Click();
     CloseAction();
 }

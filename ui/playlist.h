@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFrame>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -14,6 +15,7 @@
 namespace sonivel {
 
 class TDropFile;
+class PlaylistModel;
 class UiServices;
 
 // What the editor needs of the window that plays the list, and all it tells
@@ -40,7 +42,8 @@ class TPlaylistForm : public QDialog {
 public:
     TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget* parent = nullptr);
 
-    QListWidget* Playlist = nullptr;
+    QListView* Playlist = nullptr;     // shows Model
+    PlaylistModel* Model = nullptr;    // the program's one playlist
     QPushButton* Button1 = nullptr;  // Add all
     QPushButton* Button2 = nullptr;  // Remove all
     QPushButton* Button3 = nullptr;  // Add
@@ -60,7 +63,7 @@ public:
     // Shows `folder` (and its drive); false when it does not exist.
     bool GoToFolder(const QString& folder);
 
-    int Count() const { return Playlist->count(); }
+    int Count() const;
     QStringList Entries() const;
     // Appends one name (a file opened in the main window).
     void Append(const QString& path);

@@ -19,6 +19,7 @@
 #include "file_names.h"
 #include "mrufilelist.h"
 #include "playlist_file.h"
+#include "playlist_model.h"
 #include "ui/ui_support.h"
 #include "waveread.h"
 
@@ -186,7 +187,7 @@ private slots:
         QDir().mkpath(folder);
         WriteRaw(QFile::encodeName(folder + "/ok.wav"), WaveBytes(0.1));
         WriteRaw(QFile::encodeName(folder + "/two\nlines.wav"), WaveBytes(0.1));
-        e.Playlist->addItem("/m/kept.wav");
+        e.Model->Append({"/m/kept.wav"});
         QVERIFY(e.GoToFolder(folder));
         QCOMPARE(e.FileListBox1->count(), 2);
         e.Button1Click();
@@ -214,11 +215,11 @@ private slots:
         p.main->OpenOne(folder + "/two\nlines.wav");
         QCOMPARE(p.main->CurrentFile(), folder + "/two\nlines.wav");
         QCOMPARE(e.Count(), 0);
-        e.Playlist->addItems({"/m/a.wav", "/m/b.wav"});
+        e.Model->Append({"/m/a.wav", "/m/b.wav"});
         const QString saved = dir_.path() + "/breaks.snl";
         p.services.files << saved << saved;
         e.Button6Click();
-        e.Playlist->clear();
+        e.Model->Clear();
         QVERIFY(e.OpenPlaylist());
         QCOMPARE(e.Entries(), (QStringList{"/m/a.wav", "/m/b.wav"}));
     }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "playlist_model.h"
 #include "ui/ui_support.h"
 
 using namespace sonivel;
@@ -100,7 +101,7 @@ private slots:
         const QString first = Wave("a.wav"), second = Wave("b.wav");
         p.services.files << first;
         m.Open1Click();
-        p.playlist->Playlist->addItem(second);
+        p.playlist->Model->Append({second});
         m.UpdateTrackButtons();
         m.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&m));

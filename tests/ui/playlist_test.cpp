@@ -11,6 +11,7 @@
 #include "playlist_rules.h"
 #include "registry.h"
 #include "texts.h"
+#include "playlist_model.h"
 #include "ui/ui_support.h"
 
 using namespace sonivel;
@@ -27,9 +28,9 @@ class PlaylistTest : public QObject {
         f.write(bytes);
         return f.fileName();
     }
-    static void Select(QListWidget* list, std::initializer_list<int> rows) {
+    static void Select(QAbstractItemView* list, std::initializer_list<int> rows) {
         list->clearSelection();
-        for (int r : rows) list->item(r)->setSelected(true);
+        for (int r : rows) list->selectionModel()->select(list->model()->index(r, 0), QItemSelectionModel::Select);
     }
 
 private slots:
@@ -84,7 +85,7 @@ private slots:
         e.Button1Click();
         e.Button1Click();  // twice: nothing added again
         QCOMPARE(e.Count(), 3);
-        QCOMPARE(e.Playlist->item(0)->text(), dir_.path() + "/A.WAV");
+        QCOMPARE(e.Entries().front(), dir_.path() + "/A.WAV");
         QVERIFY(p.main->NextTrack->isEnabled());
         // Remove: nothing selected removes nothing; some selected go.
         e.Playlist->clearSelection();
@@ -102,7 +103,7 @@ private slots:
         QCOMPARE(e.Count(), 2);
         // Everything selected acts as Remove all, with the main window's no-file state.
         p.main->OpenOne(dir_.path() + "/b.wav");
-        e.Playlist->addItem(dir_.path() + "/c.Wav");
+        e.Model->Append({dir_.path() + "/c.Wav"});
         e.Playlist->selectAll();
         e.Button4Click();
         QCOMPARE(e.Count(), 0);
@@ -124,17 +125,17 @@ private slots:
         QVERIFY(e.GoToFolder(folder));
         e.show();
         QVERIFY(QTest::qWaitForWindowExposed(&e));
-        const auto doubleClick = [](QListWidget* list, int row) {
+        const auto doubleClick = [](QAbstractItemView* list, int row) {
             // As the mouse does it: a click, then the second press that
             // makes it a double-click.
-            const QRect r = list->visualItemRect(list->item(row));
+            const QRect r = list->visualRect(list->model()->index(row, 0));
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
         };
         QCOMPARE(e.FileListBox1->count(), 1);
         doubleClick(e.FileListBox1, 0);
         QCOMPARE(e.Entries(), QStringList{folder + "/one.wav"});
-        e.Playlist->addItem("/m/two.wav");
+        e.Model->Append({"/m/two.wav"});
         doubleClick(e.Playlist, 1);
         QCOMPARE(e.Entries(), QStringList{folder + "/one.wav"});
 
@@ -187,7 +188,7 @@ private slots:
     void trackSequencing() {
         Program p;
         TPlaylistForm& e = *p.playlist;
-        e.Playlist->addItems({"/m/A.wav", "/m/B.wav", "/m/C.wav"});
+        e.Model->Append({"/m/A.wav", "/m/B.wav", "/m/C.wav"});
         const auto step = [&](const QString& from, bool next) {
             p.main->SetCurrentFile(from);
             e.StepTrack(next);
@@ -210,8 +211,8 @@ private slots:
         QCOMPARE(advance("/m/C.wav", false), QString("none"));
         QCOMPARE(advance("/m/C.wav", true), QString("/m/A.wav"));
         QCOMPARE(advance("/M/B.WAV", true), QString("none"));  // exact comparison
-        e.Playlist->clear();
-        e.Playlist->addItems({"/m/A.wav", "/m/B.wav", "/m/A.wav"});
+        e.Model->Clear();
+        e.Model->Append({"/m/A.wav", "/m/B.wav", "/m/A.wav"});
         QCOMPARE(advance("/m/A.wav", false), QString("/m/B.wav"));
         QCOMPARE(advance("/m/B.wav", false), QString("/m/A.wav"));
         QCOMPARE(advance("/m/A.wav", false), QString("/m/B.wav"));
@@ -221,7 +222,7 @@ private slots:
         Program p;
         TPlaylistForm& e = *p.playlist;
         // A.wav and a.wav are two files; only the one that failed goes.
-        e.Playlist->addItems({"/m/A.wav", "/m/a.wav", "/m/next.wav"});
+        e.Model->Append({"/m/A.wav", "/m/a.wav", "/m/next.wav"});
         p.main->SetCurrentFile("/m/a.wav");
         e.DropUnopenableFile("/m/a.wav");
         QCOMPARE(e.Entries(), (QStringList{"/m/A.wav", "/m/next.wav"}));
@@ -234,12 +235,12 @@ private slots:
         TPlaylistForm& e = *p.playlist;
         // Empty: the main window stays as it was.
         p.main->OpenOne("/m/one.wav");
-        e.Playlist->clear();
+        e.Model->Clear();
         e.CloseAction();
         QCOMPARE(p.main->CurrentFile(), QString("/m/one.wav"));
         QCOMPARE(p.main->windowTitle(), QString("Sonivel - /m/one.wav"));
         // Otherwise the first entry is loaded, and the folder remembered.
-        e.Playlist->addItems({"/m/first.wav", "/m/second.wav"});
+        e.Model->Append({"/m/first.wav", "/m/second.wav"});
         QVERIFY(e.GoToFolder(dir_.path()));
         e.CloseAction();
         QCOMPARE(p.main->CurrentFile(), QString("/m/first.wav"));
@@ -309,7 +310,7 @@ private slots:
         QCOMPARE(p.services.messages, QStringList{Q(31) + "|" + Q(58)});
         QVERIFY(p.services.dialogFolders.isEmpty());
 
-        e.Playlist->addItems({"/m/a.wav", "/m/b.wav", "/m/a.wav"});
+        e.Model->Append({"/m/a.wav", "/m/b.wav", "/m/a.wav"});
         const QString saved = dir_.path() + "/list.snl";
         p.services.files << saved;
         e.Button6Click();
@@ -320,7 +321,7 @@ private slots:
         QCOMPARE(p.services.dialogTitles.last(), QString("Save Playlist"));
 
         // From the main menu: loaded (duplicates too), first entry current.
-        e.Playlist->clear();
+        e.Model->Clear();
         p.services.files << saved;
         p.main->Openplaylist1Click();
         QCOMPARE(e.Count(), 3);
@@ -329,8 +330,8 @@ private slots:
         QCOMPARE(p.main->MRUFileList1()->Items(), QStringList{});
         QCOMPARE(p.services.dialogFolders.last(), dir_.path() + "/");
         // Cancelled: the close handler still runs.
-        e.Playlist->clear();
-        e.Playlist->addItem("/m/kept.wav");
+        e.Model->Clear();
+        e.Model->Append({"/m/kept.wav"});
         p.main->Openplaylist1Click();
         QCOMPARE(p.main->CurrentFile(), QString("/m/kept.wav"));
         // Unreadable: everything stays, the folder is not written.

@@ -1,0 +1,33 @@
+// The program's one playlist: the names in their order, as a model the
+// editor's list shows. The sequencing rules (ui/playlist_rules) are applied
+// to its entries by both windows.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QStringList>
+
+namespace sonivel {
+
+class PlaylistModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    const QStringList& Entries() const { return entries_; }
+    int Count() const { return static_cast<int>(entries_.size()); }
+    // Appends `names` in order (duplicates and all: the callers decide).
+    void Append(const QStringList& names);
+    // Removes the entries at `rows` (any order, each once).
+    void Remove(QList<int> rows);
+    void Clear();
+    // Replaces the whole list (a playlist file opened).
+    void Set(const QStringList& names);
+
+private:
+    QStringList entries_;
+};
+
+}  // namespace sonivel
