@@ -3,6 +3,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -37,6 +38,18 @@ void WakeChannel::Drain() const {
     }
 }
 
+int OpenRegularFileForReading(const char* path) {
+    // The check is made on the open file, so nothing can swap it in between.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 namespace {
 const WakeChannel* terminationChannel = nullptr;
 void OnTerminate(int) {
@@ -61,6 +74,7 @@ WakeChannel::~WakeChannel() = default;
 void WakeChannel::Poke() const {}
 void WakeChannel::Drain() const {}
 bool ForwardTerminationTo(const WakeChannel&) { return false; }
+int OpenRegularFileForReading(const char*) { return -1; }
 
 #endif
 

@@ -28,6 +28,11 @@ private:
     int write_ = -1;
 };
 
+// Opens the file `path` (bytes, as the file system names it) for reading
+// only when it is a regular file: a FIFO is not waited on, a device not
+// read. The descriptor (blocking again) or -1; the caller closes it.
+int OpenRegularFileForReading(const char* path);
+
 // From now on a termination request (SIGTERM, SIGINT) pokes `channel`
 // instead of ending the process. False where it cannot be arranged.
 bool ForwardTerminationTo(const WakeChannel& channel);

@@ -8,10 +8,10 @@
 #include "file_names.h"
 
 #ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "os.h"
 
 namespace sonivel {
 
@@ -50,14 +50,10 @@ bool ReadPlaylistFile(const QString& path, QStringList& entries, QString* error)
     if (!file.open(QIODevice::ReadOnly)) return fail();
 #else
     // Only a regular file is a playlist: opening a FIFO would wait for a
-    // writer, and a device such as /dev/zero would read without end. The
-    // check is made on the open file, so nothing can swap it in between.
-    const int fd = ::open(EncodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // writer, and a device such as /dev/zero would read without end.
+    const int fd = OpenRegularFileForReading(EncodeFileName(path).constData());
     if (fd < 0) return fail();
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return fail();
     }

@@ -5,7 +5,10 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QFile>
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -47,6 +50,25 @@ TEST(WakeChannel, TerminationRequestsArriveAsPokes) {
     EXPECT_TRUE(Readable(channel, 1000));
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+}
+
+TEST(OpenRegularFile, OnlyRegularFilesAndNeverWaits) {
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.path() + "/pipe");
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    EXPECT_EQ(OpenRegularFileForReading(fifo.constData()), -1);  // no writer: returns at once
+    EXPECT_EQ(OpenRegularFileForReading("/dev/zero"), -1);
+    EXPECT_EQ(OpenRegularFileForReading(QFile::encodeName(dir.path()).constData()), -1);
+    EXPECT_EQ(OpenRegularFileForReading(QFile::encodeName(dir.path() + "/missing").constData()), -1);
+    QFile plain(dir.path() + "/list.snl");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.write("x\r\n");
+    plain.close();
+    const int fd = OpenRegularFileForReading(QFile::encodeName(plain.fileName()).constData());
+    ASSERT_GE(fd, 0);
+    char buffer[8] = {};
+    EXPECT_EQ(read(fd, buffer, sizeof buffer), 3);  // blocking again, reads the whole file
+    close(fd);
 }
 
 TEST(Registry, ErrorsNameTheValue) {
