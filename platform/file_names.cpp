@@ -75,6 +75,10 @@ Qt::CaseSensitivity FileNameCase() {
 #endif
 }
 
+QString FileNameKey(const QString& name) {
+    return FileNameCase() == Qt::CaseSensitive ? name : name.toCaseFolded();
+}
+
 bool SameFileName(const QString& a, const QString& b) { return QString::compare(a, b, FileNameCase()) == 0; }
 
 bool FitsPlaylistLine(const QString& name) {

@@ -22,6 +22,9 @@ inline std::string FileNameBytes(const QString& name) { return EncodeFileName(na
 // where it does not (Windows).
 bool SameFileName(const QString& a, const QString& b);
 Qt::CaseSensitivity FileNameCase();
+// A name as a set or map key: names that SameFileName finds equal get
+// equal keys.
+QString FileNameKey(const QString& name);
 
 // A playlist file holds one name a line: a name with a line break (or a NUL)
 // cannot be stored in one.

@@ -27,8 +27,8 @@ QString SetKeyFileValue(const QString& text, const QString& section, const QStri
 QString AddToKeyFileList(const QString& text, const QString& section, const QString& key, const QString& item);
 
 // A desktop entry's string value: backslash, line break, tab, carriage
-// return and a leading blank written as the Desktop Entry Specification's
-// escapes.
+// return and a leading blank written as the escapes desktop entry files
+// use.
 QString EscapeDesktopString(const QString& value);
 
 // A desktop entry's Exec argument for `program`: % doubled; quoted, with

@@ -235,22 +235,17 @@ void TPlaylistForm::AddFiles(bool selectedOnly) {
 void TPlaylistForm::Button1Click() { AddFiles(false); }
 void TPlaylistForm::Button3Click() { AddFiles(true); }
 
-namespace {
-// Names as the file system compares them, for looking them up in a set.
-QString NameKey(const QString& name) { return FileNameCase() == Qt::CaseSensitive ? name : name.toCaseFolded(); }
-}  // namespace
-
 void TPlaylistForm::AddNames(const QStringList& names) {
     QSet<QString> present;
     present.reserve(Model->Count() + names.size());
-    for (const QString& entry : Model->Entries()) present.insert(NameKey(entry));
+    for (const QString& entry : Model->Entries()) present.insert(FileNameKey(entry));
     QStringList added, refused;
     for (const QString& name : names) {
         if (!FitsPlaylistLine(name)) {
             refused << name;
             continue;
         }
-        const QString key = NameKey(name);
+        const QString key = FileNameKey(name);
         if (present.contains(key)) continue;
         present.insert(key);
         added << name;

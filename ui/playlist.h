@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "file_names.h"
-
 namespace sonivel {
 
 class TDropFile;

@@ -1,16 +1,15 @@
 #include "playlist_file.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
-
-#include "file_names.h"
 
 #ifndef _WIN32
 #include <unistd.h>
 #endif
 
+#include "file_names.h"
 #include "os.h"
 
 namespace sonivel {
