@@ -56,6 +56,7 @@ public:
     bool Unprepare(WaveHeader&) override { return true; }
     bool Write(WaveHeader&) override { return false; }
     bool IsDone(const WaveHeader&) override { return true; }
+    void SetDoneSignal(std::function<void()>) override {}
     bool GetPosition(std::uint32_t&) override { return false; }
     bool Reset() override { return true; }
     bool Close() override { return true; }

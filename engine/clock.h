@@ -13,8 +13,12 @@ public:
     virtual ~Clock() = default;
     // Milliseconds from an arbitrary origin; wraps like a 32-bit counter.
     virtual std::uint32_t TickCount() = 0;
-    // The pause between two polls of a run.
+    // A plain pause.
     virtual void Sleep(std::uint32_t ms) = 0;
+    // Between two polls of a run: returns when the channel's wake count is
+    // no longer `seen` (a command, a stop request, a block done), or after
+    // maxMs.
+    virtual void WaitForWake(CommandChannel& channel, std::uint32_t seen, std::uint32_t maxMs) = 0;
     // Idle: returns when a command or a stop request arrives, or after maxMs.
     virtual void WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) = 0;
 };

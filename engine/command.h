@@ -12,6 +12,10 @@
 // thread publishes the serial of the last one it took: the window uses it to
 // tell a position report made before the thread saw its latest command (a
 // stale one) from a current one.
+//
+// The channel is also the render thread's alarm: every command, a stop
+// request and every Wake (the sound device's "a block is done") count one
+// wake, and the thread sleeps until the count moves or a deadline passes.
 #pragma once
 
 #include <atomic>
@@ -92,6 +96,7 @@ public:
             request.serial = serial;
             pending_ = std::move(request);
             code_.store(pending_.code);
+            wakes_.fetch_add(1);
         }
         wake_.notify_all();
         return serial;
@@ -121,8 +126,26 @@ public:
         {
             std::lock_guard lock(mutex_);
             stop_.store(true);
+            wakes_.fetch_add(1);
         }
         wake_.notify_all();
+    }
+    // Something the render thread waits for happened (a block finished
+    // playing). Any thread; cheap enough for a sound callback.
+    void Wake() {
+        {
+            std::lock_guard lock(mutex_);
+            wakes_.fetch_add(1);
+        }
+        wake_.notify_all();
+    }
+    // How many wakes there were: read before looking at what the thread
+    // waits for, then passed to WaitForWake, so none is missed in between.
+    std::uint32_t WakeCount() const { return wakes_.load(); }
+    // Blocks until the wake count differs from `seen` or maxMs passed.
+    void WaitForWake(std::uint32_t seen, std::uint32_t maxMs) {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, std::chrono::milliseconds(maxMs), [this, seen] { return wakes_.load() != seen; });
     }
     bool StopRequested() const { return stop_.load(); }
 
@@ -137,6 +160,7 @@ private:
     std::atomic<std::int32_t> code_{0};
     std::atomic<bool> stop_{false};
     std::atomic<std::uint32_t> takenSerial_{0};
+    std::atomic<std::uint32_t> wakes_{0};
     std::mutex mutex_;
     std::condition_variable wake_;
     CommandRequest pending_;        // guarded by mutex_

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "wavefmt.h"
 
@@ -46,6 +47,9 @@ public:
     // True once every byte of a queued header has been played (and for a
     // header that was never queued since the device was opened or reset).
     virtual bool IsDone(const WaveHeader& header) = 0;
+    // `signal` is called, on any thread, whenever a queued header becomes
+    // done, so the render thread need not keep asking. Set before Open.
+    virtual void SetDoneSignal(std::function<void()> signal) = 0;
     // Output bytes played since the device was opened, moving smoothly.
     virtual bool GetPosition(std::uint32_t& bytes) = 0;
     // Stops at once and marks every queued header done.

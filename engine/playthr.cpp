@@ -60,6 +60,8 @@ constexpr int kQualityQuestions = 3;
 PlayThread::PlayThread(Host& host, SoundDevice& device, Clock& clock, CommandChannel& channel,
                        PlayThreadOptions options)
     : host_(host), device_(device), clock_(clock), channel_(channel), options_(std::move(options)) {
+    // A block done wakes the thread's waits.
+    device_.SetDoneSignal([&channel] { channel.Wake(); });
     if (!options_.allocate) {
         options_.allocate = [](std::size_t n) {
             return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[n]);
@@ -72,6 +74,7 @@ PlayThread::~PlayThread() {
         channel_.RequestStop();
         thread_.join();
     }
+    device_.SetDoneSignal(nullptr);
 }
 
 void PlayThread::Start() { thread_ = std::thread([this] { Run(); }); }
@@ -343,7 +346,9 @@ std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
 std::optional<PlayThread::Next> PlayThread::QueuePaced() {
     if (!FirstBlock) {
         const std::uint32_t last = LastWrite;
-        if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; })) return n;
+        if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; },
+                               last + kNextBlockAfterMs))
+            return n;
     }
     CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
     if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
@@ -355,7 +360,8 @@ std::optional<PlayThread::Next> PlayThread::QueuePaced() {
     LastWrite = clock_.TickCount();
     FirstBlock = false;
     const std::uint32_t started = LastWrite;
-    return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; });
+    return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; },
+                     started + kReadAheadAfterMs);
 }
 
 // The last, shorter block, queued at once; then the end of the track.
@@ -382,15 +388,24 @@ PlayThread::Next PlayThread::FinishRun() {
     return host_.AdvanceAfterTrack() ? Next::Load : Next::Idle;
 }
 
+// Each wait tests its condition, runs the polling step while it does not
+// hold, and tests again. In between it sleeps until something can have
+// changed: a command or stop request, a block done on the device, the
+// tick `deadline` by which the condition holds at the latest, or the next
+// display update. The wake count is read before the test, so a wake that
+// comes while the thread looks is not slept through.
 template <class Condition>
-std::optional<PlayThread::Next> PlayThread::WaitUntil(Condition done) {
-    const std::uint32_t pause =
-        OutFormat.nBlockAlign == 1 ? options_.pollIntervalSingleByteMs : options_.pollIntervalMs;
-    while (!done()) {
+std::optional<PlayThread::Next> PlayThread::WaitUntil(Condition done, std::uint32_t deadline) {
+    for (;;) {
+        const std::uint32_t seen = channel_.WakeCount();
+        if (done()) return std::nullopt;
         if (auto n = Poll()) return n;
-        clock_.Sleep(pause);
+        const auto left = static_cast<std::int32_t>(deadline - clock_.TickCount());
+        std::uint32_t pause = options_.displayIntervalMs;
+        if (left <= 0) pause = 0;
+        else if (static_cast<std::uint32_t>(left) < pause) pause = static_cast<std::uint32_t>(left);
+        clock_.WaitForWake(channel_, seen, pause);
     }
-    return std::nullopt;
 }
 
 std::optional<PlayThread::Next> PlayThread::WaitForDone(const WaveHeader& header) {
@@ -399,11 +414,13 @@ std::optional<PlayThread::Next> PlayThread::WaitForDone(const WaveHeader& header
     const std::uint32_t limit = static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(header.length) * 1000 / bytesPerSecond + options_.deviceTimeoutMs);
     bool stalled = false;
-    auto n = WaitUntil([&] {
-        if (device_.IsDone(header)) return true;
-        stalled = clock_.TickCount() - since > limit;
-        return stalled;
-    });
+    auto n = WaitUntil(
+        [&] {
+            if (device_.IsDone(header)) return true;
+            stalled = clock_.TickCount() - since > limit;
+            return stalled;
+        },
+        since + limit + 1);
     if (n) return n;
     if (stalled) return Fail(kTextCannotOpenDevice);
     return std::nullopt;

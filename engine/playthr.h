@@ -23,14 +23,13 @@
 namespace sonivel {
 
 struct PlayThreadOptions {
-    // Pause between two polls of a run. The position is reported only when
-    // the byte count read is a multiple of 100, so the chance a poll reports
-    // grows with the output frame: with 5 ms, 4-byte frames report about 8
-    // times a second and 2-byte frames 4 times; 1-byte frames poll every 3 ms
-    // (about 3 times a second). Each poll costs a wake-up, so shorter pauses
-    // cost CPU for no visible gain.
-    std::uint32_t pollIntervalMs = 5;
-    std::uint32_t pollIntervalSingleByteMs = 3;
+    // Longest sleep between two polls of a run. A run otherwise sleeps until
+    // something happens (a command, a stop request, a block done on the
+    // device, a pacing deadline); this bound is what keeps the seek bar and
+    // the time moving, about ten times a second. The position is reported
+    // only when the byte count read is a multiple of 100; the sound devices
+    // count in steps of 100 bytes, so each of these polls reports.
+    std::uint32_t displayIntervalMs = 100;
     // Longest idle sleep between two looks at the command code (a command
     // wakes the thread earlier).
     std::uint32_t idleWaitMs = 250;
@@ -91,7 +90,7 @@ private:
     std::optional<Next> TakeRunCommand(Looks looks);
     void ShowPlaying(bool playing);
     template <class Condition>
-    std::optional<Next> WaitUntil(Condition done);
+    std::optional<Next> WaitUntil(Condition done, std::uint32_t deadline);
     std::optional<Next> WaitForDone(const WaveHeader& header);
     Next Fail(int textId);
     void SwitchBuffers();

@@ -66,7 +66,8 @@ bool SdlDevice::Open(const WAVEFORMATEX& format) {
         bufferBytes_ = static_cast<std::uint32_t>(want.samples) * format.nBlockAlign;
         queue_.clear();
         pending_.clear();
-        consumed_ = queuedTotal_ = lastFillConsumed_ = 0;
+        consumed_ = queuedTotal_ = playedAtFill_ = playedCap_ = 0;
+        takenAfter_.fill(0);
         filledOnce_ = false;
         lastReported_ = 0;
     }
@@ -88,37 +89,61 @@ bool SdlDevice::Write(WaveHeader& header) {
     if (deviceId_ == 0) return false;
     std::lock_guard lock(mutex_);
     queue_.push_back(Queued{&header, header.data, header.length, 0});
-    pending_[&header] = true;
     queuedTotal_ += header.length;
+    pending_[&header] = queuedTotal_;
     return true;
 }
 
 bool SdlDevice::IsDone(const WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    const auto it = pending_.find(&header);
-    return it == pending_.end() || !it->second;
+    return pending_.find(&header) == pending_.end();
+}
+
+void SdlDevice::SetDoneSignal(std::function<void()> signal) {
+    std::lock_guard lock(mutex_);
+    doneSignal_ = std::move(signal);
+}
+
+bool SdlDevice::MarkPlayed(std::uint64_t played) {
+    bool any = false;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->second <= played) {
+            it = pending_.erase(it);
+            any = true;
+        } else {
+            ++it;
+        }
+    }
+    return any;
 }
 
 void SdlDevice::Fill(std::uint8_t* stream, int length) {
-    std::lock_guard lock(mutex_);
-    lastFillConsumed_ = consumed_;
-    lastFillNanos_ = NowNanos();
-    filledOnce_ = true;
-    auto left = static_cast<std::uint32_t>(length);
-    while (left > 0 && !queue_.empty()) {
-        Queued& q = queue_.front();
-        const std::uint32_t n = std::min(left, q.length - q.consumed);
-        std::memcpy(stream, q.data + q.consumed, n);
-        stream += n;
-        left -= n;
-        q.consumed += n;
-        consumed_ += n;
-        if (q.consumed == q.length) {
-            pending_[q.header] = false;
-            queue_.pop_front();
+    std::function<void()> signal;
+    {
+        std::lock_guard lock(mutex_);
+        // What the callback `kLatencyFills` ago took has reached the speaker
+        // now; by the next callback, what the one after it took.
+        playedAtFill_ = takenAfter_[kLatencyFills - 1];
+        playedCap_ = takenAfter_[kLatencyFills - 2];
+        lastFillNanos_ = NowNanos();
+        filledOnce_ = true;
+        if (MarkPlayed(playedAtFill_)) signal = doneSignal_;
+        auto left = static_cast<std::uint32_t>(length);
+        while (left > 0 && !queue_.empty()) {
+            Queued& q = queue_.front();
+            const std::uint32_t n = std::min(left, q.length - q.consumed);
+            std::memcpy(stream, q.data + q.consumed, n);
+            stream += n;
+            left -= n;
+            q.consumed += n;
+            consumed_ += n;
+            if (q.consumed == q.length) queue_.pop_front();
         }
+        if (left > 0) std::memset(stream, silence_, left);
+        for (std::size_t i = kLatencyFills - 1; i > 0; --i) takenAfter_[i] = takenAfter_[i - 1];
+        takenAfter_[0] = consumed_;
     }
-    if (left > 0) std::memset(stream, silence_, left);
+    if (signal) signal();
 }
 
 bool SdlDevice::GetPosition(std::uint32_t& bytes) {
@@ -126,14 +151,13 @@ bool SdlDevice::GetPosition(std::uint32_t& bytes) {
     std::lock_guard lock(mutex_);
     std::uint64_t position = 0;
     if (filledOnce_) {
-        // What the last callback took starts playing after the buffer already
-        // in the device; between callbacks the position moves with the clock.
-        const std::uint64_t base = lastFillConsumed_ > bufferBytes_ ? lastFillConsumed_ - bufferBytes_ : 0;
+        // Between callbacks the position moves with the clock.
         const auto elapsed = static_cast<std::uint64_t>(std::max<std::int64_t>(0, NowNanos() - lastFillNanos_));
-        position = base + elapsed * format_.nAvgBytesPerSec / 1000000000ull;
-        position = std::min(position, consumed_);
+        position = playedAtFill_ + elapsed * format_.nAvgBytesPerSec / 1000000000ull;
+        position = std::min(position, playedCap_);
     }
-    position -= position % (format_.nBlockAlign ? format_.nBlockAlign : 1);
+    // Counted in steps of 100 bytes, which every frame size divides.
+    position -= position % 100;
     const auto reported = static_cast<std::uint32_t>(position);
     lastReported_ = std::max(lastReported_, reported);
     bytes = lastReported_;
@@ -142,9 +166,14 @@ bool SdlDevice::GetPosition(std::uint32_t& bytes) {
 
 bool SdlDevice::Reset() {
     if (deviceId_ == 0) return false;
-    std::lock_guard lock(mutex_);
-    queue_.clear();
-    for (auto& entry : pending_) entry.second = false;
+    std::function<void()> signal;
+    {
+        std::lock_guard lock(mutex_);
+        queue_.clear();
+        if (!pending_.empty()) signal = doneSignal_;
+        pending_.clear();
+    }
+    if (signal) signal();
     return true;
 }
 

@@ -15,6 +15,10 @@ std::uint32_t SystemClock::TickCount() {
 
 void SystemClock::Sleep(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void SystemClock::WaitForWake(CommandChannel& channel, std::uint32_t seen, std::uint32_t maxMs) {
+    channel.WaitForWake(seen, maxMs);
+}
+
 void SystemClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
     channel.WaitForCommand(maxMs);
 }

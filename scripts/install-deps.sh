@@ -10,7 +10,9 @@ packages=(
   # tests, fuzzing, benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # looking at and listening to what the program does
-  xvfb xauth x11-utils imagemagick sox espeak-ng desktop-file-utils libglib2.0-bin appstream dpkg-dev dbus-daemon dbus-bin
+  xvfb xauth x11-utils xdotool imagemagick sox espeak-ng desktop-file-utils libglib2.0-bin appstream dpkg-dev dbus-daemon dbus-bin
+  # a real sound server and the players the benchmarks compare with
+  pulseaudio pulseaudio-utils alsa-utils
   # a screen reader's view of the windows
   at-spi2-core python3-gi gir1.2-atspi-2.0
 )

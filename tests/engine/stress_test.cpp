@@ -32,6 +32,10 @@ public:
         now_ += ms;
         std::this_thread::yield();
     }
+    void WaitForWake(CommandChannel&, std::uint32_t, std::uint32_t maxMs) override {
+        now_ += maxMs;
+        std::this_thread::yield();
+    }
     void WaitForCommand(CommandChannel& channel, std::uint32_t) override {
         now_ += 5;
         channel.WaitForCommand(1);
@@ -100,6 +104,7 @@ public:
         return open;
     }
     bool IsDone(const WaveHeader&) override { return true; }
+    void SetDoneSignal(std::function<void()>) override {}
     bool GetPosition(std::uint32_t& bytes) override {
         bytes = played * 100;
         return open;

@@ -1,6 +1,7 @@
 #include "engine_fakes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <dirent.h>
 #include <strings.h>
@@ -29,6 +30,22 @@ void FakeClock::RunDue() {
 void FakeClock::Sleep(std::uint32_t ms) {
     now += ms;
     RunDue();
+}
+
+// Sleeps like the real thing: scheduled actions run at their times, and the
+// wait ends at the first one that wakes the channel (a command, a block the
+// device finishes), or after maxMs.
+void FakeClock::WaitForWake(CommandChannel& channel, std::uint32_t seen, std::uint32_t maxMs) {
+    const std::uint32_t until = now + maxMs;
+    while (channel.WakeCount() == seen) {
+        if (timed_.empty() || timed_.begin()->first > until) {
+            now = until;
+            RunDue();
+            return;
+        }
+        now = std::max(now, timed_.begin()->first);
+        RunDue();
+    }
 }
 
 void FakeClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
@@ -90,8 +107,15 @@ bool FakeDevice::Write(WaveHeader& header) {
     const double rate = format_.nAvgBytesPerSec;
     double start = clock_.now;
     if (queued.size() > runStart_) start = std::max(start, queued.back().end);
-    queued.push_back(Queued{clock_.now, start, start + header.length * 1000.0 / rate,
+    const double end = start + header.length * 1000.0 / rate;
+    queued.push_back(Queued{clock_.now, start, end,
                             std::vector<std::uint8_t>(header.data, header.data + header.length), &header});
+    // The done signal, at the first tick at which IsDone says so.
+    if (!stall) {
+        clock_.At(static_cast<std::uint32_t>(std::ceil(end)), [this] {
+            if (signal_) signal_();
+        });
+    }
     return true;
 }
 
@@ -113,6 +137,7 @@ bool FakeDevice::IsDone(const WaveHeader& header) {
 }
 
 bool FakeDevice::GetPosition(std::uint32_t& bytes) {
+    ++positionLooks;
     if (!isOpen) return false;
     double played = 0;
     for (std::size_t i = runStart_; i < queued.size(); ++i) {
@@ -120,8 +145,9 @@ bool FakeDevice::GetPosition(std::uint32_t& bytes) {
         const double t = std::clamp(static_cast<double>(clock_.now), q.start, stall ? q.start : q.end);
         played += (t - q.start) * format_.nAvgBytesPerSec / 1000.0;
     }
+    // In steps of 100 bytes, like the real device.
     auto b = static_cast<std::uint32_t>(played);
-    bytes = b - b % format_.nBlockAlign;
+    bytes = b - b % 100;
     return true;
 }
 

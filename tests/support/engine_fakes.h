@@ -33,6 +33,7 @@ public:
 
     std::uint32_t TickCount() override { return now; }
     void Sleep(std::uint32_t ms) override;
+    void WaitForWake(CommandChannel& channel, std::uint32_t seen, std::uint32_t maxMs) override;
     void WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) override;
 
     int idleWaits = 0;
@@ -66,6 +67,7 @@ public:
     std::vector<WAVEFORMATEX> opened;
     bool isOpen = false;
     int overwrittenWhilePlaying = 0;
+    int positionLooks = 0;  // calls of GetPosition
 
     // Clears the injected failures and what was recorded; only while closed.
     void Heal() {
@@ -85,6 +87,7 @@ public:
     bool Unprepare(WaveHeader& header) override;
     bool Write(WaveHeader& header) override;
     bool IsDone(const WaveHeader& header) override;
+    void SetDoneSignal(std::function<void()> signal) override { signal_ = std::move(signal); }
     bool GetPosition(std::uint32_t& bytes) override;
     bool Reset() override;
     bool Close() override;
@@ -92,6 +95,7 @@ public:
 private:
     void CheckBuffersUntouched();
     FakeClock& clock_;
+    std::function<void()> signal_;
     WAVEFORMATEX format_{};
     std::size_t runStart_ = 0;  // index into queued of this opening's first header
     int prepares_ = 0;

@@ -4,6 +4,43 @@
 
 namespace sonivel::test {
 
+RealClockDevice::RealClockDevice() : signaller_([this] { SignalLoop(); }) {}
+
+RealClockDevice::~RealClockDevice() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    signaller_.join();
+}
+
+void RealClockDevice::SetDoneSignal(std::function<void()> signal) {
+    std::lock_guard lock(mutex_);
+    signal_ = std::move(signal);
+}
+
+void RealClockDevice::SignalLoop() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        if (alarms_.empty()) {
+            changed_.wait(lock);
+            continue;
+        }
+        const double due = *alarms_.begin();
+        const double now = Now();
+        if (now < due) {
+            changed_.wait_for(lock, std::chrono::duration<double, std::milli>(due - now));
+            continue;
+        }
+        alarms_.erase(alarms_.begin());
+        const std::function<void()> signal = signal_;
+        lock.unlock();
+        if (signal) signal();
+        lock.lock();
+    }
+}
+
 double RealClockDevice::Now() const {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - origin_).count();
 }
@@ -60,6 +97,8 @@ bool RealClockDevice::Write(WaveHeader& header) {
     }
     lastEnd_ = b.end;
     ends_[&header] = b.end;
+    alarms_.insert(b.end);
+    changed_.notify_all();
     blocks_.push_back(std::move(b));
     return true;
 }
@@ -79,8 +118,9 @@ bool RealClockDevice::GetPosition(std::uint32_t& bytes) {
         const Block& b = blocks_[i];
         played += (std::clamp(now, b.start, b.end) - b.start) * format_.nAvgBytesPerSec / 1000.0;
     }
-    const std::uint32_t frame = format_.nBlockAlign ? format_.nBlockAlign : 1;
-    bytes = static_cast<std::uint32_t>(played) / frame * frame;
+    // In steps of 100 bytes, like the real device (every frame size divides 100).
+    bytes = static_cast<std::uint32_t>(played);
+    bytes -= bytes % 100;
     return true;
 }
 

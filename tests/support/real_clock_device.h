@@ -2,12 +2,17 @@
 // threads at real moments: each queued block starts when the one before it
 // ends (or at once) and lasts its length at the open format's byte rate. It
 // records every block: when it was queued, when it plays, and its first bytes.
+// A thread of its own gives the done signal when a block's time is over.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "device.h"
@@ -16,6 +21,11 @@ namespace sonivel::test {
 
 class RealClockDevice final : public SoundDevice {
 public:
+    RealClockDevice();
+    ~RealClockDevice() override;
+    RealClockDevice(const RealClockDevice&) = delete;
+    RealClockDevice& operator=(const RealClockDevice&) = delete;
+
     struct Block {
         double queued = 0;         // milliseconds since the device was made
         double start = 0, end = 0; // when it plays
@@ -38,6 +48,7 @@ public:
     bool Unprepare(WaveHeader&) override { return true; }
     bool Write(WaveHeader& header) override;
     bool IsDone(const WaveHeader& header) override;
+    void SetDoneSignal(std::function<void()> signal) override;
     bool GetPosition(std::uint32_t& bytes) override;
     bool Reset() override;
     bool Close() override;
@@ -54,6 +65,13 @@ private:
     std::vector<Block> blocks_;
     int headRun_ = 0;
     std::vector<std::uint8_t> runHead_;
+    // The signalling thread: block ends still to signal.
+    void SignalLoop();
+    std::function<void()> signal_;
+    std::multiset<double> alarms_;
+    bool quit_ = false;
+    std::condition_variable changed_;
+    std::thread signaller_;
 };
 
 }  // namespace sonivel::test

@@ -100,6 +100,7 @@ public:
     bool Unprepare(WaveHeader& h) override { return real.Unprepare(h); }
     bool Write(WaveHeader& h) override { return real.Write(h); }
     bool IsDone(const WaveHeader& h) override { return real.IsDone(h); }
+    void SetDoneSignal(std::function<void()> s) override { real.SetDoneSignal(std::move(s)); }
     bool GetPosition(std::uint32_t& b) override { return real.GetPosition(b); }
     bool Reset() override { return real.Reset(); }
     bool Close() override { return real.Close(); }
