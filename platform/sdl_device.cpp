@@ -63,11 +63,8 @@ bool SdlDevice::Open(const WAVEFORMATEX& format) {
         std::lock_guard lock(mutex_);
         format_ = format;
         silence_ = format.wBitsPerSample == 8 ? 128 : 0;
-        bufferBytes_ = static_cast<std::uint32_t>(want.samples) * format.nBlockAlign;
         queue_.clear();
-        pending_.clear();
-        consumed_ = queuedTotal_ = playedAtFill_ = playedCap_ = 0;
-        takenAfter_.fill(0);
+        playout_.Clear();
         filledOnce_ = false;
         lastReported_ = 0;
     }
@@ -81,7 +78,7 @@ bool SdlDevice::Prepare(WaveHeader& header) { return deviceId_ != 0 && header.da
 
 bool SdlDevice::Unprepare(WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    pending_.erase(&header);
+    playout_.Forget(&header);
     return true;
 }
 
@@ -89,14 +86,13 @@ bool SdlDevice::Write(WaveHeader& header) {
     if (deviceId_ == 0) return false;
     std::lock_guard lock(mutex_);
     queue_.push_back(Queued{&header, header.data, header.length, 0});
-    queuedTotal_ += header.length;
-    pending_[&header] = queuedTotal_;
+    playout_.Queue(&header, header.length);
     return true;
 }
 
 bool SdlDevice::IsDone(const WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    return pending_.find(&header) == pending_.end();
+    return playout_.IsDone(&header);
 }
 
 void SdlDevice::SetDoneSignal(std::function<void()> signal) {
@@ -104,31 +100,15 @@ void SdlDevice::SetDoneSignal(std::function<void()> signal) {
     doneSignal_ = std::move(signal);
 }
 
-bool SdlDevice::MarkPlayed(std::uint64_t played) {
-    bool any = false;
-    for (auto it = pending_.begin(); it != pending_.end();) {
-        if (it->second <= played) {
-            it = pending_.erase(it);
-            any = true;
-        } else {
-            ++it;
-        }
-    }
-    return any;
-}
-
 void SdlDevice::Fill(std::uint8_t* stream, int length) {
     std::function<void()> signal;
     {
         std::lock_guard lock(mutex_);
-        // What the callback `kLatencyFills` ago took has reached the speaker
-        // now; by the next callback, what the one after it took.
-        playedAtFill_ = takenAfter_[kLatencyFills - 1];
-        playedCap_ = takenAfter_[kLatencyFills - 2];
         lastFillNanos_ = NowNanos();
         filledOnce_ = true;
-        if (MarkPlayed(playedAtFill_)) signal = doneSignal_;
+        if (playout_.BeginFill()) signal = doneSignal_;
         auto left = static_cast<std::uint32_t>(length);
+        std::uint64_t taken = 0;
         while (left > 0 && !queue_.empty()) {
             Queued& q = queue_.front();
             const std::uint32_t n = std::min(left, q.length - q.consumed);
@@ -136,12 +116,11 @@ void SdlDevice::Fill(std::uint8_t* stream, int length) {
             stream += n;
             left -= n;
             q.consumed += n;
-            consumed_ += n;
+            taken += n;
             if (q.consumed == q.length) queue_.pop_front();
         }
         if (left > 0) std::memset(stream, silence_, left);
-        for (std::size_t i = kLatencyFills - 1; i > 0; --i) takenAfter_[i] = takenAfter_[i - 1];
-        takenAfter_[0] = consumed_;
+        playout_.EndFill(taken);
     }
     if (signal) signal();
 }
@@ -153,8 +132,7 @@ bool SdlDevice::GetPosition(std::uint32_t& bytes) {
     if (filledOnce_) {
         // Between callbacks the position moves with the clock.
         const auto elapsed = static_cast<std::uint64_t>(std::max<std::int64_t>(0, NowNanos() - lastFillNanos_));
-        position = playedAtFill_ + elapsed * format_.nAvgBytesPerSec / 1000000000ull;
-        position = std::min(position, playedCap_);
+        position = playout_.Played(elapsed * format_.nAvgBytesPerSec / 1000000000ull);
     }
     // Counted in steps of 100 bytes, which every frame size divides.
     position -= position % 100;
@@ -170,8 +148,7 @@ bool SdlDevice::Reset() {
     {
         std::lock_guard lock(mutex_);
         queue_.clear();
-        if (!pending_.empty()) signal = doneSignal_;
-        pending_.clear();
+        if (playout_.ForgetAll()) signal = doneSignal_;
     }
     if (signal) signal();
     return true;
@@ -184,7 +161,7 @@ bool SdlDevice::Close() {
     deviceId_ = 0;
     std::lock_guard lock(mutex_);
     queue_.clear();
-    pending_.clear();
+    playout_.ForgetAll();
     return true;
 }
 

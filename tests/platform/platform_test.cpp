@@ -19,6 +19,7 @@
 
 #include "convert.h"
 #include "os.h"
+#include "playout.h"
 #include "registry.h"
 #include "sdl_device.h"
 
@@ -86,8 +87,59 @@ TEST(Registry, ErrorsNameTheValue) {
     EXPECT_EQ(store.ReadString("Nothing"), QString());
 }
 
-// Between the driver's callbacks the position moves on with the clock, one
-// whole frame at a time, and never back.
+// A block is done only when the callbacks say its last byte was heard: two
+// callbacks after the one that took it (SDL's buffer and the server's lie
+// between). Before that, the device must stay open or the end is cut.
+TEST(PlayoutCount, ABlockIsDoneTwoCallbacksAfterItsLastByteWasTaken) {
+    PlayoutCount count;
+    const char blocks[2] = {};
+    const void* a = &blocks[0];
+    const void* b = &blocks[1];
+    count.Queue(a, 1000);
+    count.Queue(b, 500);
+    EXPECT_FALSE(count.IsDone(a));
+    // Callback 1 takes 800 bytes of a; callback 2 the rest of a and 300 of
+    // b; callback 3 the rest of b and silence; then silence only.
+    EXPECT_FALSE(count.BeginFill());
+    count.EndFill(800);
+    EXPECT_FALSE(count.BeginFill());
+    count.EndFill(500);
+    EXPECT_FALSE(count.BeginFill());  // 800 played
+    count.EndFill(200);
+    EXPECT_FALSE(count.IsDone(a));    // its end was taken one callback ago
+    EXPECT_TRUE(count.BeginFill());   // 1300 played: a is heard in full
+    count.EndFill(0);
+    EXPECT_TRUE(count.IsDone(a));
+    EXPECT_FALSE(count.IsDone(b));
+    EXPECT_TRUE(count.BeginFill());   // 1500
+    EXPECT_TRUE(count.IsDone(b));
+    EXPECT_EQ(count.Played(0), 1500u);
+    EXPECT_EQ(count.Played(10000), 1500u);
+}
+
+TEST(PlayoutCount, PositionFollowsTheClockUpToTheNextCallback) {
+    PlayoutCount count;
+    const char block = 0;
+    count.Queue(&block, 10000);
+    for (int i = 0; i < 3; ++i) {
+        count.BeginFill();
+        count.EndFill(1000);
+    }
+    // Between callbacks the clock moves the position on, up to what the
+    // next callback will count and no further.
+    count.BeginFill();  // 2000 played, 3000 by the next callback
+    EXPECT_EQ(count.Played(0), 2000u);
+    EXPECT_EQ(count.Played(600), 2600u);
+    EXPECT_EQ(count.Played(1500), 3000u);
+    // A reset lets every block go at once; a new opening starts from zero.
+    EXPECT_TRUE(count.ForgetAll());
+    EXPECT_TRUE(count.IsDone(&block));
+    count.Clear();
+    EXPECT_EQ(count.Played(500), 0u);
+}
+
+// Between the driver's callbacks the position moves on with the clock, in
+// steps of 100 bytes (whole frames of every format), and never back.
 TEST(SdlDevice, PositionAdvancesFrameByFrameBetweenCallbacks) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     SdlDevice device;
@@ -105,7 +157,7 @@ TEST(SdlDevice, PositionAdvancesFrameByFrameBetweenCallbacks) {
     while (std::chrono::steady_clock::now() < end) {
         std::uint32_t bytes = 0;
         ASSERT_TRUE(device.GetPosition(bytes));
-        ASSERT_EQ(bytes % format.nBlockAlign, 0u);
+        ASSERT_EQ(bytes % 100, 0u);
         ASSERT_GE(bytes, last);
         last = bytes;
         seen.insert(bytes);

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Plays a file in the real program through a private PulseAudio server and
+# checks that the server received exactly what the converter writes for the
+# same file, to the last sample: nothing cut at the end, nothing changed.
+#
+# The server has one null sink at 44100 Hz, 16-bit stereo, the output format
+# the program is set to, so the sink's monitor is sample-exact (but for the
+# server's own join artifact described below). The input is
+# 11025 Hz 8-bit mono, raised fourfold with the stereo effect.
+#
+# Usage: pulse_test.sh PROGRAM CONVERTER WORKDIR.
+# Exit 77 (skipped) when PulseAudio cannot start or a tool is missing.
+set -euo pipefail
+program=$(realpath "$1")
+converter=$(realpath "$2")
+work=$3
+for tool in pulseaudio parec pactl xvfb-run sox python3; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
+done
+rm -rf "$work"
+mkdir -p "$work/home" "$work/config/Korvath" "$work/data" "$work/runtime"
+chmod 700 "$work/runtime"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_RUNTIME_DIR="$work/runtime"
+unset PULSE_SERVER PULSE_SINK
+
+daemon=
+recorder=
+cleanup() {
+  [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
+  [ -n "$daemon" ] && kill "$daemon" 2>/dev/null
+  return 0
+}
+trap cleanup EXIT
+
+if ! pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes --disallow-exit \
+    --load="module-null-sink sink_name=t rate=44100 channels=2 format=s16le" \
+    --load=module-native-protocol-unix --log-target=file:"$work/pulseaudio.log"; then
+  echo "skipped: PulseAudio does not start here:"; cat "$work/pulseaudio.log" 2>/dev/null
+  exit 77
+fi
+for _ in $(seq 1 50); do
+  [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && pactl info >/dev/null 2>&1 && break
+  sleep 0.1
+done
+daemon=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || true)
+pactl info >/dev/null 2>&1 || { echo "skipped: PulseAudio does not answer"; exit 77; }
+
+# Two seconds and a bit: two full blocks and a last, shorter one.
+wave="$work/in.wav"
+sox -n -r 11025 -b 8 -c 1 -e unsigned "$wave" synth 2.3 sine 300-2000 vol 0.8
+"$converter" "$wave" "$work/expected.wav" --rate 44100 --bits 16 --stereo --effects >/dev/null
+printf '[General]\n44100Hz=1\n16Bits=1\nStereo=1\nStereoEffects=1\nPlayOnSave=1\nAutoRepeat=0\nLanguage=English\n' >"$work/config/Korvath/Sonivel.conf"
+
+# The null sink renders in large slabs until a low-latency recorder listens.
+parec -d t.monitor --latency-msec=2 --format=s16le --rate=44100 --channels=2 --raw >"$work/received.raw" &
+recorder=$!
+for _ in $(seq 1 100); do
+  [ "$(stat -c %s "$work/received.raw")" -gt 0 ] && break
+  sleep 0.05
+done
+
+# Played three times: the program starts with the file, and two more
+# instances hand it over again after each end. Every end of the track
+# closes the device, each a chance to cut the last block.
+cat >"$work/session.sh" <<INNER
+set -uo pipefail
+export SDL_AUDIODRIVER=pulseaudio QT_QPA_PLATFORM=xcb
+"$program" "$wave" >"$work/program.log" 2>&1 &
+sonivel=\$!
+# The file lasts 2.3 s.
+sleep 3.5
+"$program" "$wave" >>"$work/program.log" 2>&1
+sleep 3
+"$program" "$wave" >>"$work/program.log" 2>&1
+sleep 3
+kill "\$sonivel"
+wait "\$sonivel"
+INNER
+timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/session.sh" || {
+  echo "FAIL: the program did not play and end cleanly:"; cat "$work/program.log"; exit 1; }
+sleep 0.3
+kill "$recorder"
+wait "$recorder" 2>/dev/null || true
+recorder=
+
+python3 - "$work/expected.wav" "$work/received.raw" <<'PY'
+import sys
+expected = open(sys.argv[1], "rb").read()[44:]
+received = open(sys.argv[2], "rb").read()
+# Each copy is found by a stretch from its middle; the recording has
+# silence before, between and after them.
+anchor = 40000
+copies, at = [], received.find(expected[anchor:anchor + 256])
+while at >= 0:
+    copies.append(at - anchor)
+    at = received.find(expected[anchor:anchor + 256], at + len(expected) - anchor)
+if len(copies) != 3:
+    sys.exit(f"FAIL: the server received {len(copies)} plays of the file, not 3")
+# A stream joining a running null sink can lose its first few milliseconds
+# inside the server (the sink had already rendered that span to its monitor
+# as silence when it rewound to mix the new stream in): a silent start of
+# at most 20 ms is put up with and reported. From there on every frame must
+# be exact, the end included, with only silence after it.
+worst = 0
+for n, start in enumerate(copies, 1):
+    got = received[start:start + len(expected)]
+    lead = 0
+    while lead < len(got) and not any(got[lead:lead + 4]):
+        lead += 4
+    if lead > 882 * 4:
+        sys.exit(f"FAIL: play {n}: the first {lead // 4} frames were silent")
+    worst = max(worst, lead // 4)
+    if got[lead:] != expected[lead:]:
+        same = next((i for i in range(lead, len(got)) if got[i] != expected[i]), len(got))
+        sys.exit(f"FAIL: play {n}: the server received {same} of {len(expected)} bytes as converted "
+                 f"({(len(expected) - same) // 4} frames missing or changed from there)")
+    following = received[start + len(expected):start + len(expected) + 4410 * 4]
+    if any(following):
+        sys.exit(f"FAIL: play {n}: sound after the end of the file")
+if worst:
+    print(f"(the server's join silenced at most {worst} frames at a start)")
+print(f"the server received all {len(expected) // 4} frames of each of 3 plays exactly as converted")
+PY
