@@ -5,15 +5,11 @@
 #include <cstring>
 #include <utility>
 
-#ifdef _WIN32
-#define SONIVEL_FSEEK _fseeki64
-#define SONIVEL_FTELL _ftelli64
-#else
+#ifndef _WIN32
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#define SONIVEL_FSEEK fseeko
-#define SONIVEL_FTELL ftello
 #endif
 
 namespace sonivel {
@@ -32,6 +28,8 @@ std::int64_t MemorySource::ReadAt(std::int64_t offset, void* dst, std::size_t n)
     return static_cast<std::int64_t>(count);
 }
 
+#ifdef _WIN32
+
 File::~File() {
     if (f_) std::fclose(f_);
 }
@@ -48,9 +46,61 @@ File& File::operator=(File&& other) noexcept {
 
 File File::OpenRead(const std::string& path) {
     if (path.empty()) return File();
-#ifdef _WIN32
     return File(std::fopen(path.c_str(), "rb"));
+}
+
+File File::Create(const std::string& path) {
+    if (path.empty()) return File();
+    return File(std::fopen(path.c_str(), "w+b"));
+}
+
+bool File::IsOpen() const { return f_ != nullptr; }
+
+std::int64_t File::Size() const {
+    if (!f_ || std::fflush(f_) != 0 || _fseeki64(f_, 0, SEEK_END) != 0) return -1;
+    return _ftelli64(f_);
+}
+
+std::int64_t File::ReadAt(std::int64_t offset, void* dst, std::size_t n) {
+    if (!f_ || offset < 0 || _fseeki64(f_, offset, SEEK_SET) != 0) return -1;
+    const std::size_t got = std::fread(dst, 1, n, f_);
+    if (got < n && std::ferror(f_)) {
+        std::clearerr(f_);
+        return -1;
+    }
+    return static_cast<std::int64_t>(got);
+}
+
+bool File::WriteAt(std::int64_t offset, const void* src, std::size_t n) {
+    if (!f_ || offset < 0 || _fseeki64(f_, offset, SEEK_SET) != 0) return false;
+    return std::fwrite(src, 1, n, f_) == n && std::fflush(f_) == 0;
+}
+
+bool File::Close() {
+    if (!f_) return true;
+    const bool ok = std::fclose(f_) == 0;
+    f_ = nullptr;
+    return ok;
+}
+
 #else
+
+File::~File() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+File File::OpenRead(const std::string& path) {
+    if (path.empty()) return File();
     // Only regular files: a folder cannot be read, and opening a named pipe
     // or a device could block or never end. O_NONBLOCK keeps the open itself
     // from waiting for a writer; it is cleared once the type is known.
@@ -62,69 +112,56 @@ File File::OpenRead(const std::string& path) {
         return File();
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = fdopen(fd, "rb");
-    if (!f) ::close(fd);
-    return File(f);
-#endif
+    return File(fd);
 }
 
 File File::Create(const std::string& path) {
     if (path.empty()) return File();
-    return File(std::fopen(path.c_str(), "w+b"));
+    return File(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
 }
 
+bool File::IsOpen() const { return fd_ >= 0; }
+
 std::int64_t File::Size() const {
-    if (!f_) return -1;
-#ifdef _WIN32
-    const std::int64_t here = SONIVEL_FTELL(f_);
-    if (here < 0 || SONIVEL_FSEEK(f_, 0, SEEK_END) != 0) return -1;
-    const std::int64_t size = SONIVEL_FTELL(f_);
-    SONIVEL_FSEEK(f_, here, SEEK_SET);
-    return size;
-#else
-    // Buffered writes count too: the size is what the file will hold.
-    std::fflush(f_);
     struct stat st {};
-    if (fstat(fileno(f_), &st) != 0) return -1;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_size);
-#endif
 }
 
 std::int64_t File::ReadAt(std::int64_t offset, void* dst, std::size_t n) {
-    if (!Seek(offset)) return -1;
-    return Read(dst, n);
-}
-
-std::int64_t File::Read(void* dst, std::size_t n) {
-    if (!f_) return -1;
-    const std::size_t got = std::fread(dst, 1, n, f_);
-    if (got < n && std::ferror(f_)) {
-        std::clearerr(f_);
-        return -1;
+    if (fd_ < 0 || offset < 0) return -1;
+    auto* out = static_cast<std::uint8_t*>(dst);
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd_, out + got, n - got, static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;  // the end of the file
+        got += static_cast<std::size_t>(r);
     }
     return static_cast<std::int64_t>(got);
 }
 
-bool File::Write(const void* src, std::size_t n) {
-    if (!f_) return false;
-    return std::fwrite(src, 1, n, f_) == n;
-}
-
-bool File::Seek(std::int64_t offset) {
-    if (!f_ || offset < 0) return false;
-    return SONIVEL_FSEEK(f_, offset, SEEK_SET) == 0;
-}
-
-bool File::Flush() {
-    return f_ && std::fflush(f_) == 0;
+bool File::WriteAt(std::int64_t offset, const void* src, std::size_t n) {
+    if (fd_ < 0 || offset < 0) return false;
+    const auto* in = static_cast<const std::uint8_t*>(src);
+    std::size_t put = 0;
+    while (put < n) {
+        const ssize_t w = ::pwrite(fd_, in + put, n - put, static_cast<off_t>(offset + static_cast<std::int64_t>(put)));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        put += static_cast<std::size_t>(w);
+    }
+    return true;
 }
 
 bool File::Close() {
-    if (!f_) return true;
-    const bool ok = std::fclose(f_) == 0;
-    f_ = nullptr;
+    if (fd_ < 0) return true;
+    const bool ok = ::close(std::exchange(fd_, -1)) == 0;
     return ok;
 }
+
+#endif
 
 bool RemoveFile(const std::string& path) {
     return std::remove(path.c_str()) == 0;

@@ -35,7 +35,10 @@ private:
     std::size_t size_;
 };
 
-// An owned file handle. Move-only; closes on destruction (without reporting:
+// An owned file handle with positioned reads and writes (no file position
+// is kept, so nothing is sought and nothing is buffered: what WriteAt wrote
+// is in the operating system when it returns, and survives the process
+// being killed). Move-only; closes on destruction (without reporting:
 // callers that care about the close's result call Close themselves).
 class File final : public ByteSource {
 public:
@@ -46,27 +49,27 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Opens an existing file for reading.
+    // Opens an existing regular file for reading.
     static File OpenRead(const std::string& path);
     // Creates or empties a file for reading and writing.
     static File Create(const std::string& path);
 
-    bool IsOpen() const { return f_ != nullptr; }
+    bool IsOpen() const;
     std::int64_t Size() const override;
     std::int64_t ReadAt(std::int64_t offset, void* dst, std::size_t n) override;
-
-    // Sequential access at the current position.
-    std::int64_t Read(void* dst, std::size_t n);
-    bool Write(const void* src, std::size_t n);
-    bool Seek(std::int64_t offset);
-    // Pushes buffered data to the operating system.
-    bool Flush();
-    // Closes the handle; false when buffered data could not be written.
+    // Writes all n bytes at offset; false when not all could be written.
+    bool WriteAt(std::int64_t offset, const void* src, std::size_t n);
+    // Closes the handle; false when the system reports a failed write.
     bool Close();
 
 private:
+#ifdef _WIN32
     explicit File(std::FILE* f) : f_(f) {}
     std::FILE* f_ = nullptr;
+#else
+    explicit File(int fd) : fd_(fd) {}
+    int fd_ = -1;
+#endif
 };
 
 // Removes a file; false if it could not be removed.

@@ -284,7 +284,8 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     QueuedAny = false;
 
     if (Saving) {
-        if (!OutputFile.Write(Header.bytes.data(), OutputHeader::kSize) || !OutputFile.Flush()) {
+        OutputBytes = OutputHeader::kSize;
+        if (!OutputFile.WriteAt(0, Header.bytes.data(), OutputHeader::kSize)) {
             OutputFailed = true;
             return Fail(kTextCannotWriteWave);
         }
@@ -506,21 +507,22 @@ bool PlayThread::ProduceBlock(std::int32_t blockBytes) {
     return ConvertBlock(InFormat, OutFormat, Params, InBuffer.get(), blockBytes, OutBuffer) > 0;
 }
 
-// Appends a block and makes the header describe the file as it now stands,
-// so a save cut short by a crash still leaves a valid file.
+// Appends a block, then makes the header describe the file as it now
+// stands: two positioned writes, so a save cut short by a crash, even a
+// kill, leaves a valid file whose header trails the data by one block at
+// most.
 bool PlayThread::AppendToOutput(std::int32_t bytes) {
-    const std::int64_t length = OutputFile.Size();
-    if (length < 0 || length + bytes > kMaxOutputLength) {
+    const std::int64_t length = OutputBytes + bytes;
+    if (length > kMaxOutputLength) {
         OutputFailed = true;
         return false;
     }
     OutputHeader current = Header;
-    current.Finish(static_cast<std::uint64_t>(length + bytes), OutFormat);
-    const bool ok = OutputFile.Write(OutBuffer, static_cast<std::size_t>(bytes)) &&
-                    OutputFile.Seek(0) &&
-                    OutputFile.Write(current.bytes.data(), OutputHeader::kSize) &&
-                    OutputFile.Seek(length + bytes) && OutputFile.Flush();
+    current.Finish(static_cast<std::uint64_t>(length), OutFormat);
+    const bool ok = OutputFile.WriteAt(OutputBytes, OutBuffer, static_cast<std::size_t>(bytes)) &&
+                    OutputFile.WriteAt(0, current.bytes.data(), OutputHeader::kSize);
     if (!ok) OutputFailed = true;
+    else OutputBytes = length;
     return ok;
 }
 
@@ -542,7 +544,7 @@ void PlayThread::FinishOutput() {
         const std::int64_t data = length - static_cast<std::int64_t>(OutputHeader::kSize);
         if (data > 0 && OutFormat.nBlockAlign) whole = length - data % OutFormat.nBlockAlign;
         Header.Finish(static_cast<std::uint64_t>(whole), OutFormat);
-        ok = OutputFile.Seek(0) && OutputFile.Write(Header.bytes.data(), OutputHeader::kSize);
+        ok = OutputFile.WriteAt(0, Header.bytes.data(), OutputHeader::kSize);
     }
     ok = OutputFile.Close() && ok;
     if (!ok && !OutputFailed) host_.ShowError(kTextCannotWriteWave);

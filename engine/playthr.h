@@ -138,6 +138,7 @@ private:
     File InputFile;
     std::int64_t ReadPosition = 0;  // file offset of the next block
     File OutputFile;
+    std::int64_t OutputBytes = 0;  // the output file's length, header included
     std::string OutputName;
     bool HeaderWritten = false;
     bool OutputFailed = false;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string in = base + "-in.wav", out = base + "-out.wav";
     {
         File f = File::Create(in);
-        if (!f.IsOpen() || !f.Write(data, size) || !f.Close()) return 0;
+        if (!f.IsOpen() || !f.WriteAt(0, data, size) || !f.Close()) return 0;
     }
     std::remove(out.c_str());
     const std::uint8_t a = size ? data[size - 1] : 0;
