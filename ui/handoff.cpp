@@ -13,12 +13,19 @@
 namespace sonivel {
 namespace {
 
-QString LockPath() {
+// Without a change seen, the store is still looked at every this many beats
+// (a watcher can miss a change, for one on a network share).
+constexpr int kBeatsBetweenSafetyLooks = 50;
+
+QString SettingsFolder() {
     Registry store;
     const QString dir = QFileInfo(store.Settings().fileName()).absolutePath();
     QDir().mkpath(dir);
-    return dir + "/Sonivel.startup.lock";
+    return dir;
 }
+
+QString LockPath() { return SettingsFolder() + "/Sonivel.startup.lock"; }
+QString InstanceLockPath() { return SettingsFolder() + "/Sonivel.instance.lock"; }
 
 // The per-instance names waiting to be taken, oldest first.
 QStringList PendingKeys(Registry& store) {
@@ -36,6 +43,18 @@ bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
     // owner that hangs) is no reason to give up: the hand-off below still
     // works, only instances started at the same moment could both run.
     [[maybe_unused]] const bool turn = lock_->tryLock(15000);
+    // Every running instance holds this lock: had at once, no instance runs
+    // (a dead one's lock is stale), and there is nothing to wait for.
+    instanceLock_ = std::make_unique<QLockFile>(InstanceLockPath());
+    instanceLock_->setStaleLockTime(0);
+    if (instanceLock_->tryLock(0)) {
+        Registry store;
+        store.WriteString("Open", "");
+        for (const QString& key : PendingKeys(store)) store.DeleteKey(key);
+        store.Sync();
+        return false;
+    }
+    instanceLock_.reset();
     {
         Registry store;
         store.WriteString("Open", "");
@@ -64,18 +83,41 @@ bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
     return true;
 }
 
+void InstanceHandoff::Watch() {
+    watcher_ = std::make_unique<QFileSystemWatcher>();
+    const QString file = Registry().Settings().fileName();
+    // The settings file is replaced as a whole when written: the folder's
+    // change is what shows it, the file's own covers writes in place.
+    watcher_->addPath(QFileInfo(file).absolutePath());
+    if (QFileInfo::exists(file)) watcher_->addPath(file);
+    const auto changed = [this, file] {
+        changed_ = true;
+        if (!watcher_->files().contains(file) && QFileInfo::exists(file)) watcher_->addPath(file);
+    };
+    QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, changed);
+    QObject::connect(watcher_.get(), &QFileSystemWatcher::fileChanged, changed);
+}
+
 QStringList InstanceHandoff::Heartbeat(bool takeNames) {
+    if (!watcher_) Watch();
+    const bool due = changed_ || (takeNames && namesLeft_) || ++quietBeats_ >= kBeatsBetweenSafetyLooks ||
+                     watcher_->directories().isEmpty();
+    if (!due) return {};
+    changed_ = false;
+    quietBeats_ = 0;
     Registry store;
     QStringList names;
     // Writing only when needed keeps the timer from rewriting the file ten
     // times a second.
     if (store.ReadInteger("Status").value_or(0) != 1) store.WriteInteger("Status", 1);
-    const QString open = takeNames ? store.ReadString("Open") : QString();
-    if (!open.isEmpty()) {
+    const QString open = store.ReadString("Open");
+    const QStringList pending = PendingKeys(store);
+    namesLeft_ = !takeNames && (!open.isEmpty() || !pending.isEmpty());
+    if (takeNames && !open.isEmpty()) {
         store.WriteString("Open", "");
         names << open;
     }
-    for (const QString& key : takeNames ? PendingKeys(store) : QStringList()) {
+    for (const QString& key : takeNames ? pending : QStringList()) {
         const QString name = store.ReadString(key);
         store.DeleteKey(key);
         if (!name.isEmpty()) names << name;

@@ -5,8 +5,15 @@
 // check, and the instance that keeps running holds that lock until its
 // heartbeat runs; and each name handed over gets its own value
 // ("Open.<stamp>") so names handed over together are all delivered.
+//
+// The running instance also holds an instance lock for its whole life, so a
+// starting instance that gets it knows at once that none runs and skips the
+// wait. And the heartbeat looks at the store only when the settings file
+// changed (the file system tells, through a watcher) or now and then to be
+// safe: a quiet store costs nothing ten times a second.
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
@@ -27,7 +34,16 @@ public:
     QStringList Heartbeat(bool takeNames);
 
 private:
+    // Starts watching the settings file and its folder.
+    void Watch();
+    // Names were waiting in the store at the last look but not taken.
+    bool namesLeft_ = false;
+    // A look at the store is due: something changed, or nothing was seen yet.
+    bool changed_ = true;
+    int quietBeats_ = 0;
     std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<QLockFile> instanceLock_;
+    std::unique_ptr<QFileSystemWatcher> watcher_;
 };
 
 }  // namespace sonivel
