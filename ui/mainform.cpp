@@ -141,7 +141,9 @@ QHBoxLayout* TMainForm::BuildLabels(QWidget* central) {
     Label1->setObjectName("Label1");
     Label2 = new QLabel("0", central);
     Label2->setObjectName("Label2");
-    Label2->setMinimumWidth(Label2->fontMetrics().horizontalAdvance("00:00:00.0"));
+    // A fixed width: the time changes ten times a second while playing, and
+    // a width that followed the text would lay the row out again each time.
+    Label2->setFixedWidth(Label2->fontMetrics().horizontalAdvance("00:00:00.0") + 2);
     Label3 = new QLabel("Writing to disk", central);
     Label3->setObjectName("Label3");
     Label3->setStyleSheet("color: red;");
