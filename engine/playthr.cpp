@@ -34,6 +34,7 @@
 
 #include "playthr.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -402,10 +403,8 @@ std::optional<PlayThread::Next> PlayThread::WaitUntil(Condition done, std::uint3
         if (done()) return std::nullopt;
         if (auto n = Poll()) return n;
         const auto left = static_cast<std::int32_t>(deadline - clock_.TickCount());
-        std::uint32_t pause = options_.displayIntervalMs;
-        if (left <= 0) pause = 0;
-        else if (static_cast<std::uint32_t>(left) < pause) pause = static_cast<std::uint32_t>(left);
-        clock_.WaitForWake(channel_, seen, pause);
+        const std::uint32_t untilDeadline = left > 0 ? static_cast<std::uint32_t>(left) : 0;
+        clock_.WaitForWake(channel_, seen, std::min(untilDeadline, options_.displayIntervalMs));
     }
 }
 

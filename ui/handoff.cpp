@@ -24,9 +24,6 @@ QString SettingsFolder() {
     return dir;
 }
 
-QString LockPath() { return SettingsFolder() + "/Sonivel.startup.lock"; }
-QString InstanceLockPath() { return SettingsFolder() + "/Sonivel.instance.lock"; }
-
 // The per-instance names waiting to be taken, oldest first.
 QStringList PendingKeys(Registry& store) {
     QStringList keys = store.Settings().childKeys().filter(QRegularExpression("^Open\\..+"));
@@ -34,10 +31,19 @@ QStringList PendingKeys(Registry& store) {
     return keys;
 }
 
+// This instance runs now. Names still waiting were handed to one that ended
+// before it took them: never play them days later.
+void DropNamesLeft(Registry& store) {
+    store.WriteString("Open", "");
+    for (const QString& key : PendingKeys(store)) store.DeleteKey(key);
+    store.Sync();
+}
+
 }  // namespace
 
 bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
-    lock_ = std::make_unique<QLockFile>(LockPath());
+    const QString folder = SettingsFolder();
+    lock_ = std::make_unique<QLockFile>(folder + "/Sonivel.startup.lock");
     lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
     // Instances starting together take turns. A lock not had in 15 s (an
     // owner that hangs) is no reason to give up: the hand-off below still
@@ -45,13 +51,11 @@ bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
     [[maybe_unused]] const bool turn = lock_->tryLock(15000);
     // Every running instance holds this lock: had at once, no instance runs
     // (a dead one's lock is stale), and there is nothing to wait for.
-    instanceLock_ = std::make_unique<QLockFile>(InstanceLockPath());
+    instanceLock_ = std::make_unique<QLockFile>(folder + "/Sonivel.instance.lock");
     instanceLock_->setStaleLockTime(0);
     if (instanceLock_->tryLock(0)) {
         Registry store;
-        store.WriteString("Open", "");
-        for (const QString& key : PendingKeys(store)) store.DeleteKey(key);
-        store.Sync();
+        DropNamesLeft(store);
         return false;
     }
     instanceLock_.reset();
@@ -65,10 +69,7 @@ bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
     Registry store;  // a fresh look at the store
     const std::optional<int> status = store.ReadInteger("Status");
     if (status.value_or(0) == 0) {
-        // This instance runs now. Names still waiting were handed to one that
-        // ended before it took them: never play them days later.
-        for (const QString& key : PendingKeys(store)) store.DeleteKey(key);
-        store.Sync();
+        DropNamesLeft(store);
         return false;
     }
     if (!file.isEmpty()) {
