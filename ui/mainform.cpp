@@ -81,7 +81,7 @@ void TMainForm::BuildControls() {
     column->setContentsMargins(0, 0, 0, 4);
     column->setSpacing(2);
 
-    TrackBar2 = new QSlider(Qt::Horizontal, central);
+    TrackBar2 = new TSeekBar(Qt::Horizontal, central);
     TrackBar2->setObjectName("TrackBar2");
     TrackBar2->setRange(0, kSeekBarMax);
     TrackBar2->setPageStep(100);
@@ -141,9 +141,11 @@ QHBoxLayout* TMainForm::BuildLabels(QWidget* central) {
     Label1->setObjectName("Label1");
     Label2 = new QLabel("0", central);
     Label2->setObjectName("Label2");
-    // A fixed width: the time changes ten times a second while playing, and
-    // a width that followed the text would lay the row out again each time.
-    Label2->setFixedWidth(Label2->fontMetrics().horizontalAdvance("00:00:00.0") + 2);
+    // A fixed size and plain text: the time changes ten times a second while
+    // playing, and a label that could change size would lay the window out
+    // again each time.
+    Label2->setTextFormat(Qt::PlainText);
+    Label2->setFixedSize(Label2->fontMetrics().horizontalAdvance("00:00:00.0") + 2, Label2->sizeHint().height());
     Label3 = new QLabel("Writing to disk", central);
     Label3->setObjectName("Label3");
     Label3->setStyleSheet("color: red;");

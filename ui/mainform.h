@@ -21,6 +21,7 @@
 #include "handoff.h"
 #include "playlist.h"
 #include "playthr.h"
+#include "seekbar.h"
 #include "texts.h"
 #include "uicall.h"
 
@@ -120,7 +121,7 @@ public:
     void FrenchClick() { SwitchLanguage(1); }
 
     // Controls, under the names tests and the help use.
-    QSlider* TrackBar2 = nullptr;
+    TSeekBar* TrackBar2 = nullptr;
     QPushButton* PlayStop = nullptr;
     QPushButton* Rewind = nullptr;
     QPushButton* PrevTrack = nullptr;

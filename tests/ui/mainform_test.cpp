@@ -209,6 +209,64 @@ private slots:
         QCOMPARE(m.Label2->text(), QString("0:00:00.0"));
     }
 
+    // The position moves ten times a second while playing: a move of less
+    // than a pixel repaints nothing, a move repaints the span the handle
+    // crossed, and a new time repaints the time alone, never laying out the
+    // window again.
+    void displayUpdatesRepaintOnlyWhatChanged() {
+        Program p;
+        TMainForm& m = *p.main;
+        m.OpenOne(Wave("t.wav", 10));
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        struct Counter : QObject {
+            QList<QRect> barPaints;
+            int layouts = 0;
+            QWidget* bar = nullptr;
+            bool eventFilter(QObject* o, QEvent* e) override {
+                if (o == bar && e->type() == QEvent::Paint) barPaints << static_cast<QPaintEvent*>(e)->rect();
+                if (e->type() == QEvent::LayoutRequest) ++layouts;
+                return false;
+            }
+        } counter;
+        counter.bar = m.TrackBar2;
+        m.TrackBar2->installEventFilter(&counter);
+        m.centralWidget()->installEventFilter(&counter);
+        m.installEventFilter(&counter);
+        QApplication::processEvents();
+        counter.barPaints.clear();
+        counter.layouts = 0;
+
+        const QRect before = m.TrackBar2->HandleRect();
+        int value = 300;
+        m.SetBarPosition(value);
+        QApplication::processEvents();
+        counter.barPaints.clear();
+        counter.layouts = 0;
+        const QRect at300 = m.TrackBar2->HandleRect();
+        // One step of 1000 on a bar a few hundred pixels wide stays put.
+        m.SetBarPosition(++value);
+        QApplication::processEvents();
+        QCOMPARE(m.TrackBar2->HandleRect(), at300);
+        QVERIFY2(counter.barPaints.isEmpty(), "a move of less than a pixel repainted the bar");
+        // A real move repaints a part of the bar, not all of it.
+        while (m.TrackBar2->HandleRect() == at300) m.SetBarPosition(++value);
+        QApplication::processEvents();
+        QVERIFY(!counter.barPaints.isEmpty());
+        QRect painted;
+        for (const QRect& r : counter.barPaints) painted |= r;
+        const QRect bar = m.TrackBar2->rect();
+        QVERIFY2(painted.contains(at300 & bar) && painted.contains(m.TrackBar2->HandleRect() & bar),
+                 "the handle's old or new place was not repainted");
+        QVERIFY2(painted.width() < m.TrackBar2->width() / 2, "the whole bar was repainted");
+        QVERIFY(before != at300);
+
+        for (int i = 0; i < 20; ++i) {
+            m.Label2->setText(QString("0:00:%1.%2").arg(10 + i).arg(i % 10));
+            QApplication::processEvents();
+        }
+        QCOMPARE(counter.layouts, 0);
+    }
+
     // Every menu caption follows the language, in both directions.
     void everyMenuCaptionFollowsTheLanguage() {
         Program p;
