@@ -1,69 +1,36 @@
 // sonivel-convert: runs a silent save of the render thread through a host
-// without windows. The same engine and the same run as Save As in the player.
+// without windows, the same engine and the same run as Save As in the player,
+// for one file or for whole folders of them.
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
 
+#include "convert_batch.h"
+#include "convert_job.h"
+#include "convert_texts.h"
 #include "fileio.h"
-#include "headless_host.h"
-#include "playthr.h"
-#include "system_clock.h"
 #include "texts.h"
-#include "waveread.h"
 
 namespace {
 
 using namespace sonivel;
+using namespace sonivel::convert;
+namespace fs = std::filesystem;
 
-constexpr const char* kUsage =
-    "usage: sonivel-convert IN.wav OUT.wav [options]\n"
-    "\n"
-    "Converts a PCM wave file (11025, 22050 or 44100 Hz, 8 or 16 bits, mono or\n"
-    "stereo) to a higher format, exactly as Sonivel's Save As does.\n"
-    "\n"
-    "  --rate 22050|44100     output sample rate (default 44100)\n"
-    "  --bits 8|16            output bits per sample (default 16)\n"
-    "  --mono | --stereo      output channels (default stereo)\n"
-    "  --effects              stereo effect for mono input: the right channel\n"
-    "                         carries the sound 63.5 ms ahead (default)\n"
-    "  --no-effects           both channels identical\n"
-    "  --seek 0..1000         start this far into the file, in thousandths\n"
-    "                         (default 0, the whole file)\n"
-    "  --yes                  when the chosen output is below the file's own\n"
-    "                         format, raise it instead of refusing\n"
-    "  --lang en|fr           language of the messages (default en)\n"
-    "  --help                 this text\n"
-    "\n"
-    "The conversion never lowers quality: rates are doubled or quadrupled with\n"
-    "interpolated samples, 8-bit samples become 16-bit, mono becomes stereo.\n"
-    "\n"
-    "Exit status: 0 when the file was written, 1 when the input was refused or\n"
-    "unreadable or the output could not be written, 2 for wrong usage.\n";
+std::atomic<bool> g_stop{false};
 
-// Reports full capabilities and never opens: a converter plays nothing.
-class NoPlayback final : public SoundDevice {
-public:
-    bool GetCaps(WaveOutCaps& caps) override {
-        caps = WaveOutCaps{};
-        return true;
-    }
-    bool Open(const WAVEFORMATEX&) override { return false; }
-    bool Prepare(WaveHeader&) override { return false; }
-    bool Unprepare(WaveHeader&) override { return true; }
-    bool Write(WaveHeader&) override { return false; }
-    bool IsDone(const WaveHeader&) override { return true; }
-    void SetDoneSignal(std::function<void()>) override {}
-    bool GetPosition(std::uint32_t&) override { return false; }
-    bool Reset() override { return true; }
-    bool Close() override { return true; }
-};
+extern "C" void OnSignal(int) { g_stop.store(true); }
 
 int Usage(const std::string& problem) {
-    std::cerr << "sonivel-convert: " << problem << "\n\n" << kUsage;
+    std::cerr << "sonivel-convert: " << problem << "; " << Said(kSeeHelp) << "\n";
     return 2;
 }
 
@@ -75,56 +42,84 @@ bool ParseInt(const char* text, int low, int high, int& value) {
     return true;
 }
 
-class ProgressBar {
-public:
-    explicit ProgressBar(bool enabled) : enabled_(enabled) {}
-    void Show(int position, int max) {
-        if (!enabled_ || max <= 0) return;
-        const int percent = position * 100 / max;
-        if (percent == shown_) return;
-        shown_ = percent;
-        const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(40 - filled), '.').c_str(), percent);
-        std::fflush(stderr);
+// One file to one file: written in place under its own name, as it always was.
+int ConvertOne(const HeadlessHost::Settings& settings) {
+    if (SameFile(settings.input, settings.output)) {
+        std::cerr << Explain(kTextOverwriteOpenFile, settings, settings.output) << "\n";
+        return 1;
     }
-    void Finish(bool complete) {
-        if (!enabled_ || shown_ < 0) return;
-        if (complete) Show(1000, 1000);
-        std::fputc('\n', stderr);
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    std::uint64_t size = 0;
+    {
+        std::error_code ec;
+        size = fs::file_size(settings.input, ec);
+        if (ec) size = 0;
     }
-
-private:
-    bool enabled_;
-    int shown_ = -1;
-};
+    // The progress line, redrawn at most ten times a second by this thread.
+    std::atomic<int> position{0};
+    std::atomic<bool> finished{false};
+    std::thread drawer;
+    if (terminal) {
+        drawer = std::thread([&] {
+            const auto started = std::chrono::steady_clock::now();
+            int shown = 0;
+            bool drawn = false;
+            while (!finished.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                shown = std::max(shown, position.load());
+                if (shown == 0) continue;
+                winsize ws{};
+                const int columns = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col : 80;
+                const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                std::cerr << "\r" << ProgressText(0, 1, size * static_cast<std::uint64_t>(shown) / 1000, size, elapsed, columns)
+                          << "\x1b[K" << std::flush;
+                drawn = true;
+            }
+            if (drawn) std::cerr << "\r\x1b[K" << std::flush;
+        });
+    }
+    const JobResult r = RunSave(settings, settings.output, nullptr, [&position](int p) { position = p; });
+    finished = true;
+    if (drawer.joinable()) drawer.join();
+    for (const std::string& line : r.lines) std::cerr << line << "\n";
+    if (!r.ok) return 1;
+    const std::string details = Describe(settings.output);
+    if (!details.empty()) std::cerr << Format(kWrote, {settings.output, details}) << "\n";
+    return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    HeadlessHost::Settings settings;
-    std::string positional[2];
-    int positionals = 0;
+    // The language first, so that every line, a usage error too, is in it.
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--lang") == 0 && std::strcmp(argv[i + 1], "fr") == 0)
+            CurrentLanguage().store(kFrench);
+    BatchOptions batch;
+    HeadlessHost::Settings& settings = batch.settings;
+    batch.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::string> names;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) return nullptr;
-            (void)name;
-            return argv[++i];
-        };
+        const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         int number = 0;
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            names.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << Said(kHelp);
             return 0;
         } else if (arg == "--rate") {
-            const char* v = value("--rate");
+            const char* v = value();
             if (!v || !ParseInt(v, 0, 1000000, number) || (number != 22050 && number != 44100))
-                return Usage("--rate takes 22050 or 44100");
+                return Usage(std::string(Said(kRateTakes)));
             settings.choice.rate44100 = number == 44100;
         } else if (arg == "--bits") {
-            const char* v = value("--bits");
+            const char* v = value();
             if (!v || !ParseInt(v, 0, 64, number) || (number != 8 && number != 16))
-                return Usage("--bits takes 8 or 16");
+                return Usage(std::string(Said(kBitsTakes)));
             settings.choice.bits16 = number == 16;
         } else if (arg == "--mono") {
             settings.choice.stereo = false;
@@ -135,54 +130,59 @@ int main(int argc, char** argv) {
         } else if (arg == "--no-effects") {
             settings.choice.effects = false;
         } else if (arg == "--seek") {
-            const char* v = value("--seek");
-            if (!v || !ParseInt(v, 0, 1000, number)) return Usage("--seek takes a number from 0 to 1000");
+            const char* v = value();
+            if (!v || !ParseInt(v, 0, 1000, number)) return Usage(std::string(Said(kSeekTakes)));
             settings.seekPosition = number;
         } else if (arg == "--yes") {
             settings.raiseQuality = true;
+        } else if (arg == "--jobs" || arg == "-j") {
+            const char* v = value();
+            if (!v || !ParseInt(v, 1, 256, number)) return Usage(std::string(Said(kJobsTakes)));
+            batch.jobs = number;
+        } else if (arg == "--force") {
+            batch.force = true;
+        } else if (arg == "--skip-existing") {
+            batch.skipExisting = true;
+        } else if (arg == "--dry-run") {
+            batch.dryRun = true;
         } else if (arg == "--lang") {
-            const char* v = value("--lang");
+            const char* v = value();
             if (!v || (std::strcmp(v, "en") != 0 && std::strcmp(v, "fr") != 0))
-                return Usage("--lang takes en or fr");
+                return Usage(std::string(Said(kLangTakes)));
             CurrentLanguage().store(std::strcmp(v, "fr") == 0 ? kFrench : kEnglish);
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            return Usage("unknown option " + arg);
         } else {
-            if (positionals == 2) return Usage("too many files");
-            positional[positionals++] = arg;
+            return Usage(Format(kUnknownOption, {arg}));
         }
     }
-    if (positionals != 2) return Usage("an input and an output file are needed");
-    settings.input = positional[0];
-    settings.output = positional[1];
+    if (names.size() < 2) return Usage(std::string(Said(kNeedInAndOut)));
+    if (batch.force && batch.skipExisting) return Usage(std::string(Said(kForceAndSkip)));
 
-    const int language = CurrentLanguage().load();
-    if (SameFile(settings.input, settings.output)) {
-        std::cerr << ErrorCaption(language) << ": " << Text(kTextOverwriteOpenFile, language) << "\n";
-        return 1;
+    const std::string last = names.back();
+    names.pop_back();
+    std::error_code ec;
+    bool many = names.size() > 1 || fs::is_directory(last, ec) || last.back() == '/';
+    for (const std::string& n : names) many = many || fs::is_directory(n, ec);
+    if (!many) {
+        settings.input = names.front();
+        settings.output = last;
+        if (batch.dryRun) {
+            const int verdict = Check(settings);
+            if (verdict != kTextNone) {
+                std::cerr << Explain(verdict, settings, last) << "\n";
+                return 1;
+            }
+            std::cout << Format(kWouldWrite, {settings.input, settings.output}) << "\n";
+            return 0;
+        }
+        return ConvertOne(settings);
     }
-
-    ProgressBar bar(isatty(STDERR_FILENO) == 1);
-    HeadlessHost host(settings, std::cerr, [&bar](int position, int max) { bar.Show(position, max); });
-    NoPlayback device;
-    SystemClock clock;
-    CommandChannel channel;
-    PlayThread thread(host, device, clock, channel);
-    thread.Start();
-    if (!thread.WaitUntilStarted()) return 1;
-    channel.Store(kCmdSave);
-    host.WaitForRunEnd();
-    channel.RequestStop();
-    thread.Join();
-    bar.Finish(!host.Failed());
-    if (host.Failed()) return 1;
-
-    const WaveReadResult written = ReadWaveFile(settings.output);
-    if (written.ok()) {
-        const WAVEFORMAT& f = written.info.InFormat;
-        std::cerr << "Wrote " << settings.output << ": " << f.nSamplesPerSec << " Hz, "
-                  << InputBits(f) << " bits, " << (f.nChannels == 2 ? "stereo" : "mono") << ", "
-                  << written.info.DataBytes() / static_cast<double>(f.nAvgBytesPerSec) << " s\n";
-    }
-    return 0;
+    if (fs::exists(last, ec) && !fs::is_directory(last, ec)) return Usage(Format(kOutIsAFile, {last}));
+    batch.inputs = names;
+    batch.outputFolder = last;
+    struct sigaction action{};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return RunBatch(batch, g_stop);
 }

@@ -2,6 +2,8 @@
 
 #include "texts.h"
 
+#include <chrono>
+
 namespace sonivel {
 
 HeadlessHost::HeadlessHost(Settings settings, std::ostream& messages,
@@ -11,6 +13,16 @@ HeadlessHost::HeadlessHost(Settings settings, std::ostream& messages,
 void HeadlessHost::WaitForRunEnd() {
     std::unique_lock lock(mutex_);
     ended_.wait(lock, [this] { return runEnded_; });
+}
+
+bool HeadlessHost::WaitForRunEndFor(int ms) {
+    std::unique_lock lock(mutex_);
+    return ended_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return runEnded_; });
+}
+
+std::vector<int> HeadlessHost::Messages() const {
+    std::lock_guard lock(mutex_);
+    return shown_;
 }
 
 bool HeadlessHost::Failed() const {
@@ -47,6 +59,8 @@ void HeadlessHost::Print(int textId) {
     for (char& c : text)
         if (c == '\n') c = ' ';
     messages_ << ErrorCaption(language) << ": " << text << std::endl;
+    std::lock_guard lock(mutex_);
+    shown_.push_back(textId);
 }
 
 void HeadlessHost::ShowError(int textId) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "host.h"
 #include "position.h"
@@ -29,8 +30,12 @@ public:
 
     // Blocks until the run that was started has ended (or failed to start).
     void WaitForRunEnd();
+    // The same, for at most `ms` milliseconds; true when the run has ended.
+    bool WaitForRunEndFor(int ms);
     // True when any message was shown (the run failed or was refused).
     bool Failed() const;
+    // The texts shown, in order.
+    std::vector<int> Messages() const;
 
     std::string CurrentFileName() override { return settings_.input; }
     std::string SaveTargetName() override { return settings_.output; }
@@ -62,6 +67,7 @@ private:
     std::condition_variable ended_;
     bool runEnded_ = false;
     bool failed_ = false;
+    std::vector<int> shown_;
 };
 
 }  // namespace sonivel

@@ -117,7 +117,7 @@ TEST_F(ConvertCli, RefusalsAndTheirMessages) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("Could not write wave file."), std::string::npos);
 
-    for (const char* bad : {"", "a.wav", "--rate 48000 a b", "--bits 24 a b", "--seek 1001 a b", "--frobnicate a b", "a b c"})
+    for (const char* bad : {"", "a.wav", "--rate 48000 a b", "--bits 24 a b", "--seek 1001 a b", "--frobnicate a b", "--jobs 0 a b c"})
         EXPECT_EQ(Convert(bad).status, 2) << bad;
     r = Convert("--help");
     EXPECT_EQ(r.status, 0);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "wave_builder.h"
 
 #include <cstdlib>
@@ -105,8 +106,15 @@ std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
 }
 
 Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // In one read: byte by byte through a stream iterator is slow in
+    // unoptimised builds, and the tests read whole converted trees.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    Bytes bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return bytes;
 }
 
 }  // namespace sonivel::test

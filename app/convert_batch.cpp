@@ -1,0 +1,287 @@
+#include "convert_batch.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "convert_job.h"
+#include "convert_texts.h"
+#include "fileio.h"
+#include "position.h"
+#include "texts.h"
+
+namespace sonivel::convert {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsWaveName(const fs::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".wav";
+}
+
+std::uint64_t SizeOf(const fs::path& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
+// Characters on screen, for UTF-8 text.
+int Width(const std::string& text) {
+    int n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+int TerminalColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+std::string Megabytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+// The name shown for a temporary output: hidden, beside the final one, and
+// never ending in ".wav", so a later run over the folder does not take it.
+fs::path TemporaryName(const fs::path& output, std::size_t index) {
+    return output.parent_path() / ("." + output.filename().string() + ".sonivel-" +
+                                   std::to_string(::getpid()) + "-" + std::to_string(index) + ".part");
+}
+
+}  // namespace
+
+std::vector<PlannedFile> Plan(const BatchOptions& options) {
+    std::vector<PlannedFile> planned;
+    const fs::path outFolder(options.outputFolder);
+    std::error_code ec;
+    const fs::path outCanonical = fs::weakly_canonical(outFolder, ec);
+    for (const std::string& input : options.inputs) {
+        if (!fs::is_directory(input, ec)) {
+            PlannedFile file;
+            file.input = input;
+            file.output = (outFolder / fs::path(input).filename()).string();
+            file.size = SizeOf(input);
+            planned.push_back(file);
+            continue;
+        }
+        std::vector<PlannedFile> found;
+        fs::recursive_directory_iterator it(input, fs::directory_options::skip_permission_denied, ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            const fs::directory_entry& entry = *it;
+            std::error_code e;
+            if (entry.is_directory(e)) {
+                if (fs::weakly_canonical(entry.path(), e) == outCanonical) it.disable_recursion_pending();
+                continue;
+            }
+            if (!entry.is_regular_file(e) || !IsWaveName(entry.path())) continue;
+            PlannedFile file;
+            file.input = entry.path().string();
+            file.output = (outFolder / entry.path().lexically_relative(input)).string();
+            file.size = SizeOf(entry.path());
+            found.push_back(file);
+        }
+        if (found.empty()) std::cerr << Format(kNoWaveFound, {input}) << "\n";
+        std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.input < b.input; });
+        planned.insert(planned.end(), found.begin(), found.end());
+    }
+    std::set<std::string> targets;
+    for (PlannedFile& file : planned) {
+        const std::string key = fs::weakly_canonical(file.output, ec).string();
+        if (!targets.insert(key).second) {
+            file.refusal = file.input + ": " + std::string(Said(kSameTarget)) + " (" + file.output + ")";
+            continue;
+        }
+        if (!fs::exists(file.output, ec)) continue;
+        if (SameFile(file.input, file.output)) {
+            HeadlessHost::Settings s = options.settings;
+            s.input = file.input;
+            file.refusal = Explain(kTextOverwriteOpenFile, s, file.output);
+        } else if (options.skipExisting) {
+            file.skip = true;
+        } else if (!options.force) {
+            file.refusal = file.output + ": " + std::string(Said(kExists));
+        }
+    }
+    return planned;
+}
+
+std::string ProgressText(int filesDone, int filesTotal, std::uint64_t bytesDone, std::uint64_t bytesTotal,
+                         double elapsed, int columns) {
+    const double fraction = bytesTotal > 0 ? static_cast<double>(bytesDone) / static_cast<double>(bytesTotal)
+                            : filesTotal > 0 ? static_cast<double>(filesDone) / filesTotal
+                                             : 1.0;
+    const int percent = std::clamp(static_cast<int>(fraction * 100), 0, 100);
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3d%%", percent);
+    const std::string files = Format(kProgressFiles, {std::to_string(filesDone), std::to_string(filesTotal)});
+    const std::string bytes = Megabytes(bytesDone) + "/" + Megabytes(bytesTotal) + " MB";
+    const std::string time = FormatTime(elapsed);
+    const std::string estimate =
+        fraction > 0 && fraction < 1 ? Format(kEstimate, {FormatTime(elapsed * (1 - fraction) / fraction)}) : "";
+    // What is dropped first when the terminal is narrow: the bar, the bytes,
+    // the estimate, the time, the file count.
+    std::vector<std::string> parts = {pct, files, time, estimate, bytes};
+    const int room = std::max(columns - 1, 1);
+    for (std::size_t keep = parts.size(); keep >= 1; --keep) {
+        std::string line;
+        for (std::size_t i = 0; i < keep; ++i)
+            if (!parts[i].empty()) line += (line.empty() ? "" : "  ") + parts[i];
+        const int left = room - Width(line) - 3;
+        if (left >= 10) {
+            const int barWidth = std::min(left, 40);
+            const int filled = static_cast<int>(fraction * barWidth);
+            return "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                   std::string(static_cast<std::size_t>(barWidth - filled), '.') + "] " + line;
+        }
+        if (Width(line) <= room) return line;
+    }
+    return std::string(pct).substr(0, static_cast<std::size_t>(room));
+}
+
+int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsed = [&started] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    std::vector<PlannedFile> files = Plan(options);
+    std::vector<std::string> notConverted;
+    int skipped = 0;
+    bool interrupted = false;
+
+    if (options.dryRun) {
+        for (PlannedFile& file : files) {
+            if (file.skip) {
+                std::cout << Format(kWouldSkip, {file.input, file.output}) << "\n";
+                ++skipped;
+                continue;
+            }
+            if (file.refusal.empty()) {
+                HeadlessHost::Settings s = options.settings;
+                s.input = file.input;
+                if (const int verdict = Check(s); verdict != kTextNone) file.refusal = Explain(verdict, s, file.output);
+            }
+            if (file.refusal.empty()) std::cout << Format(kWouldWrite, {file.input, file.output}) << "\n";
+            else notConverted.push_back(file.refusal);
+        }
+    } else {
+        std::error_code ec;
+        fs::create_directories(options.outputFolder, ec);
+        std::vector<std::size_t> pending;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i].skip) ++skipped;
+            else if (!files[i].refusal.empty()) notConverted.push_back(files[i].refusal);
+            else pending.push_back(i);
+        }
+        const bool terminal = ::isatty(STDERR_FILENO) == 1;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<std::atomic<int>> position(files.size());
+        std::vector<std::vector<std::string>> failures(files.size());
+        std::atomic<std::size_t> next{0};
+        int done = 0;
+        std::size_t finished = 0;  // converted or failed, not stopped part-way
+        int workersLeft = 0;
+        std::uint64_t bytesFinished = 0;
+        const auto work = [&] {
+            for (std::size_t k = next++; k < pending.size() && !stop.load(); k = next++) {
+                const std::size_t i = pending[k];
+                const PlannedFile& file = files[i];
+                const fs::path output(file.output);
+                std::error_code e;
+                if (output.has_parent_path()) fs::create_directories(output.parent_path(), e);
+                const fs::path temporary = TemporaryName(output, i);
+                HeadlessHost::Settings s = options.settings;
+                s.input = file.input;
+                s.output = temporary.string();
+                JobResult r = RunSave(s, file.output, &stop, [&position, i](int p) { position[i] = p; });
+                if (r.ok) {
+                    fs::rename(temporary, output, e);
+                    if (e) {
+                        r.ok = false;
+                        r.lines.push_back(Explain(kTextCannotWriteWave, s, file.output));
+                    }
+                }
+                if (!r.ok) fs::remove(temporary, e);
+                if (r.ok && !terminal) {
+                    const std::lock_guard lock(mutex);
+                    std::cerr << Format(kWrote, {file.output, Describe(file.output)}) << "\n";
+                }
+                const std::lock_guard lock(mutex);
+                if (!r.ok && !r.stopped) failures[i] = r.lines.empty() ? std::vector<std::string>{file.input} : r.lines;
+                if (r.ok) ++done;
+                if (!r.stopped) ++finished;
+                position[i] = 1000;
+                bytesFinished += file.size;
+                changed.notify_all();
+            }
+            const std::lock_guard lock(mutex);
+            --workersLeft;
+            changed.notify_all();
+        };
+        const int workers = std::clamp(options.jobs, 1, static_cast<int>(std::max<std::size_t>(pending.size(), 1)));
+        std::vector<std::thread> threads;
+        workersLeft = workers;
+        for (int w = 0; w < workers; ++w) threads.emplace_back(work);
+
+        std::uint64_t bytesTotal = 0;
+        for (std::size_t i : pending) bytesTotal += files[i].size;
+        std::uint64_t bytesShown = 0;
+        bool drawn = false;
+        {
+            std::unique_lock lock(mutex);
+            // Drawn at once, then at most ten times a second.
+            for (bool first = true; workersLeft > 0; first = false) {
+                if (!first) changed.wait_for(lock, std::chrono::milliseconds(100));
+                if (!terminal || workersLeft == 0) continue;
+                // Whole files done plus the running ones' share, never going back.
+                std::uint64_t bytes = bytesFinished;
+                for (std::size_t i : pending) {
+                    const int p = position[i];
+                    if (p > 0 && p < 1000) bytes += files[i].size * static_cast<std::uint64_t>(p) / 1000;
+                }
+                bytesShown = std::max(bytesShown, std::min(bytes, bytesTotal));
+                std::cerr << "\r" << ProgressText(done, static_cast<int>(pending.size()), bytesShown, bytesTotal,
+                                                  elapsed(), TerminalColumns())
+                          << "\x1b[K" << std::flush;
+                drawn = true;
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                lock.lock();
+            }
+        }
+        for (std::thread& t : threads) t.join();
+        if (drawn) std::cerr << "\r\x1b[K";
+        for (std::size_t i = 0; i < files.size(); ++i)
+            for (const std::string& line : failures[i]) notConverted.push_back(line);
+        interrupted = finished < pending.size();
+        if (interrupted) std::cerr << Said(kInterrupted) << "\n";
+        std::cerr << Format(kSummaryConverted, {std::to_string(done), std::to_string(files.size() - static_cast<std::size_t>(skipped)),
+                                                FormatTime(elapsed())})
+                  << "\n";
+    }
+    if (skipped > 0) std::cerr << Format(kSummarySkipped, {std::to_string(skipped)}) << "\n";
+    if (!notConverted.empty()) {
+        std::cerr << Format(kSummaryNotConverted, {std::to_string(notConverted.size())}) << "\n";
+        for (const std::string& line : notConverted) std::cerr << "  " << line << "\n";
+    }
+    if (interrupted) return 130;
+    return notConverted.empty() ? 0 : 1;
+}
+
+}  // namespace sonivel::convert

@@ -1,0 +1,148 @@
+#include "convert_job.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "convert.h"
+#include "convert_texts.h"
+#include "playthr.h"
+#include "position.h"
+#include "system_clock.h"
+#include "texts.h"
+#include "waveread.h"
+
+namespace sonivel::convert {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Reports full capabilities and never opens: a converter plays nothing.
+class NoPlayback final : public SoundDevice {
+public:
+    bool GetCaps(WaveOutCaps& caps) override {
+        caps = WaveOutCaps{};
+        return true;
+    }
+    bool Open(const WAVEFORMATEX&) override { return false; }
+    bool Prepare(WaveHeader&) override { return false; }
+    bool Unprepare(WaveHeader&) override { return true; }
+    bool Write(WaveHeader&) override { return false; }
+    bool IsDone(const WaveHeader&) override { return true; }
+    void SetDoneSignal(std::function<void()>) override {}
+    bool GetPosition(std::uint32_t&) override { return false; }
+    bool Reset() override { return true; }
+    bool Close() override { return true; }
+};
+
+// Why an input cannot be opened, as far as the file system tells.
+std::string InputReason(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return std::string(Said(kReasonMissing));
+    if (fs::is_directory(status)) return std::string(Said(kReasonFolder));
+    if (::access(path.c_str(), R_OK) != 0) return std::string(Said(kReasonNoPermission));
+    return {};
+}
+
+// Why an output cannot be written there, as far as the file system tells.
+std::string OutputReason(const std::string& path) {
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) return std::string(Said(kReasonNoFolder));
+    if (::access(folder.c_str(), W_OK) != 0) return std::string(Said(kReasonNotWritable));
+    if (fs::is_directory(path, ec)) return std::string(Said(kReasonFolder));
+    return {};
+}
+
+std::string ProgramText(int textId) {
+    const int language = Language();
+    std::string text(Text(textId, language));
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return std::string(ErrorCaption(language)) + ": " + text;
+}
+
+}  // namespace
+
+std::string Explain(int textId, const HeadlessHost::Settings& settings, const std::string& shownOutput) {
+    std::string about = settings.input;
+    std::string more;
+    switch (textId) {
+        case kTextErrorOpeningFile:
+            more = InputReason(settings.input);
+            break;
+        case kTextCannotWriteWave:
+            about = shownOutput;
+            more = OutputReason(shownOutput);
+            break;
+        case kTextOverwriteOpenFile:
+            about = shownOutput;
+            break;
+        case kTextQualityTooLow: {
+            const WaveReadResult in = ReadWaveFile(settings.input);
+            if (in.ok()) {
+                const OutputChoice chosen = settings.choice;
+                const OutputChoice raised =
+                    RaiseOutput(chosen, CheckQuality(in.info.InFormat, SelectOutputFormat(chosen)));
+                const WAVEFORMATEX f = SelectOutputFormat(raised);
+                more = Format(kUseYes, {FormatName(f.nSamplesPerSec, f.wBitsPerSample, f.nChannels)});
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    std::string line = about + ": " + ProgramText(textId);
+    if (!more.empty()) line += " (" + more + ")";
+    return line;
+}
+
+int Check(const HeadlessHost::Settings& settings) {
+    const WaveReadResult in = ReadWaveFile(settings.input);
+    if (!in.ok()) return in.error;
+    if (!settings.raiseQuality && CheckQuality(in.info.InFormat, SelectOutputFormat(settings.choice)).Any())
+        return kTextQualityTooLow;
+    return kTextNone;
+}
+
+std::string Describe(const std::string& path) {
+    const WaveReadResult written = ReadWaveFile(path);
+    if (!written.ok() || written.info.InFormat.nAvgBytesPerSec == 0) return {};
+    const WAVEFORMAT& f = written.info.InFormat;
+    return FormatName(f.nSamplesPerSec, InputBits(f), f.nChannels) + ", " +
+           FormatTime(written.info.DataBytes() / static_cast<double>(f.nAvgBytesPerSec));
+}
+
+JobResult RunSave(const HeadlessHost::Settings& settings, const std::string& shownOutput,
+                  const std::atomic<bool>* stop, const std::function<void(int)>& progress) {
+    JobResult result;
+    std::ostringstream ignored;  // the lines are made from the texts shown
+    HeadlessHost host(settings, ignored, [&progress](int position, int) {
+        if (progress) progress(position);
+    });
+    NoPlayback device;
+    SystemClock clock;
+    CommandChannel channel;
+    PlayThread thread(host, device, clock, channel);
+    thread.Start();
+    const bool started = thread.WaitUntilStarted();
+    if (started) {
+        channel.Store(kCmdSave);
+        while (!host.WaitForRunEndFor(20)) {
+            if (stop && stop->load()) {
+                result.stopped = true;
+                break;
+            }
+        }
+    }
+    channel.RequestStop();
+    thread.Join();
+    for (int id : host.Messages()) result.lines.push_back(Explain(id, settings, shownOutput));
+    result.ok = started && !result.stopped && !host.Failed();
+    return result;
+}
+
+}  // namespace sonivel::convert
