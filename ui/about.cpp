@@ -126,20 +126,24 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
     en->addWidget(wrapped("Thanks to everyone who kept their old recordings and sent them in: "
                           "they made every part of this program better.", TabSheet1), 4, 0, 1, 2);
     QGridLayout* fr = page(TabSheet2, "TabSheet2");
-    fr->addWidget(new QLabel(QString::fromUtf8("Courrier électronique:"), TabSheet2), 0, 0);
+    // French sets a space (here one that does not break) before a colon.
+    fr->addWidget(new QLabel(QString::fromUtf8("Courriel\u00a0:"), TabSheet2), 0, 0);
     Label6 = new LinkLabel("sonivel@example.org", TabSheet2);
     Label6->setObjectName("Label6");
     fr->addWidget(Label6, 0, 1);
-    fr->addWidget(new QLabel("Page web:", TabSheet2), 1, 0);
+    fr->addWidget(new QLabel(QString::fromUtf8("Page web\u00a0:"), TabSheet2), 1, 0);
     Label8 = new LinkLabel("https://www.example.org/sonivel/fr/", TabSheet2);
     Label8->setObjectName("Label8");
     fr->addWidget(Label8, 1, 1);
-    fr->addWidget(wrapped(QString::fromUtf8("Des fichiers wave sont disponibles sur ma page web. Les reportages "
-                                            "d'erreurs, questions, commentaires et suggestions sont bienvenus."),
+    fr->addWidget(wrapped(QString::fromUtf8("Des fichiers WAV d'exemple sont disponibles sur ma page web."),
                           TabSheet2), 2, 0, 1, 2);
-    fr->addWidget(wrapped(QString::fromUtf8("Merci à tous ceux qui ont gardé leurs vieux enregistrements et "
-                                            "nous les ont envoyés : chaque partie de ce programme en est meilleure."),
+    fr->addWidget(wrapped(QString::fromUtf8("Signalements d'anomalies, questions, remarques et suggestions sont les "
+                                            "bienvenus."),
                           TabSheet2), 3, 0, 1, 2);
+    fr->addWidget(wrapped(QString::fromUtf8("Merci à tous ceux qui ont gardé leurs vieux enregistrements et "
+                                            "nous les ont envoyés\u00a0: chaque partie de ce programme en est "
+                                            "meilleure."),
+                          TabSheet2), 4, 0, 1, 2);
     grid->addWidget(PageControl1, 3, 0, 1, 2);
     column->addWidget(panel);
 
@@ -158,7 +162,7 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
 
 void TAboutBox::showEvent(QShowEvent* event) {
     const bool french = CurrentLanguage().load() == kFrench;
-    setWindowTitle(french ? "A propos de Sonivel" : "About Sonivel");
+    setWindowTitle(french ? QString::fromUtf8("À propos de Sonivel") : QString("About Sonivel"));
     PageControl1->setCurrentWidget(french ? TabSheet2 : TabSheet1);
     QDialog::showEvent(event);
     OKButton->setFocus();

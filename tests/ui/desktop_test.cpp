@@ -144,6 +144,11 @@ private slots:
         QVERIFY(link.CreateLink());
         QVERIFY(QFile::exists(TProgLink::ProgramsFolder() + "/sonivel.desktop"));
         QCOMPARE(QDir(TProgLink::ProgramsFolder()).entryList({"*.desktop"}), QStringList{"sonivel.desktop"});
+        // Described in both languages, the French as French people write it.
+        const QString entry = ReadFile(TProgLink::ProgramsFolder() + "/sonivel.desktop");
+        QCOMPARE(Field(entry, "Comment[fr]"),
+                 QString::fromUtf8("Lit les anciens fichiers WAV dans un meilleur format et les enregistre"));
+        QCOMPARE(Field(entry, "GenericName[fr]"), QString::fromUtf8("Lecteur de fichiers WAV"));
         QGuiApplication::setDesktopFileName(QString());
     }
 
@@ -267,7 +272,7 @@ private slots:
 
         CurrentLanguage().store(kFrench);
         box.show();
-        QCOMPARE(box.windowTitle(), QString("A propos de Sonivel"));
+        QCOMPARE(box.windowTitle(), QString::fromUtf8("À propos de Sonivel"));
         QCOMPARE(box.PageControl1->currentWidget(), box.TabSheet2);
         box.Label6->Click();
         QCOMPARE(opened.last(), QUrl(TAboutBox::kMail));
