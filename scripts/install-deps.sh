@@ -13,6 +13,8 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick sox espeak-ng desktop-file-utils libglib2.0-bin appstream dpkg-dev dbus-daemon dbus-bin
   # a real sound server and the players the benchmarks compare with
   pulseaudio pulseaudio-utils alsa-utils
+  # the user's guide checked by strict parsers
+  python3-html5lib libxml2-utils
   # a screen reader's view of the windows
   at-spi2-core python3-gi gir1.2-atspi-2.0
 )
