@@ -95,9 +95,9 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
     small.setPixelSize(16);
     ArtLabel2->setFont(small);
     grid->addWidget(ArtLabel2, 1, 1, Qt::AlignHCenter);
-    auto* notice = new QLabel("Free to use, copy and give away.", panel);
-    notice->setObjectName("Notice");
-    grid->addWidget(notice, 2, 1, Qt::AlignHCenter);
+    Notice = new QLabel("Free to use, copy and give away.", panel);
+    Notice->setObjectName("Notice");
+    grid->addWidget(Notice, 2, 1, Qt::AlignHCenter);
 
     PageControl1 = new QStackedWidget(panel);
     PageControl1->setObjectName("PageControl1");
@@ -164,6 +164,8 @@ void TAboutBox::showEvent(QShowEvent* event) {
     const bool french = CurrentLanguage().load() == kFrench;
     setWindowTitle(french ? QString::fromUtf8("À propos de Sonivel") : QString("About Sonivel"));
     PageControl1->setCurrentWidget(french ? TabSheet2 : TabSheet1);
+    Notice->setText(french ? QString::fromUtf8("Libre d'utilisation, de copie et de diffusion.")
+                           : QString("Free to use, copy and give away."));
     QDialog::showEvent(event);
     OKButton->setFocus();
 }

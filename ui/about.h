@@ -50,6 +50,7 @@ public:
     LinkLabel* Homepage = nullptr;
     LinkLabel* Label6 = nullptr;
     LinkLabel* Label8 = nullptr;
+    QLabel* Notice = nullptr;  // the terms of use, in the box's language
     QPushButton* OKButton = nullptr;
 
 protected:

@@ -274,6 +274,7 @@ private slots:
         box.show();
         QCOMPARE(box.windowTitle(), QString::fromUtf8("À propos de Sonivel"));
         QCOMPARE(box.PageControl1->currentWidget(), box.TabSheet2);
+        QCOMPARE(box.Notice->text(), QString::fromUtf8("Libre d'utilisation, de copie et de diffusion."));
         box.Label6->Click();
         QCOMPARE(opened.last(), QUrl(TAboutBox::kMail));
         box.accept();
