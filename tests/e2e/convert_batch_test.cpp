@@ -188,11 +188,13 @@ TEST_F(ConvertBatch, AnInterruptLeavesOnlyCompleteFiles) {
         ::kill(pid, t % 2 ? SIGTERM : SIGINT);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status));
-        const int code = WEXITSTATUS(status);
-        EXPECT_TRUE(code == 130 || code == 0) << code;
+        // A signal that comes before the converter is ready for it (it is
+        // still reading its arguments, nothing is written yet) ends it.
+        ASSERT_TRUE(WIFEXITED(status) || WIFSIGNALED(status));
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        EXPECT_TRUE(code == 130 || code == 0 || (WIFSIGNALED(status) && !fs::exists(out))) << code;
         const auto cut = Tree(out);
-        if (code == 130) {
+        if (code != 0) {
             ++interrupted;
             EXPECT_LT(cut.size(), whole.size());
         }
