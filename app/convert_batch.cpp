@@ -1,8 +1,5 @@
 #include "convert_batch.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "console.h"
 #include "convert_job.h"
 #include "convert_texts.h"
 #include "fileio.h"
@@ -45,12 +43,6 @@ int Width(const std::string& text) {
     return n;
 }
 
-int TerminalColumns() {
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return 80;
-}
-
 std::string Megabytes(std::uint64_t bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e6);
@@ -61,27 +53,28 @@ std::string Megabytes(std::uint64_t bytes) {
 // never ending in ".wav", so a later run over the folder does not take it.
 fs::path TemporaryName(const fs::path& output, std::size_t index) {
     return output.parent_path() / ("." + output.filename().string() + ".sonivel-" +
-                                   std::to_string(::getpid()) + "-" + std::to_string(index) + ".part");
+                                   std::to_string(ProcessId()) + "-" + std::to_string(index) + ".part");
 }
 
 }  // namespace
 
 std::vector<PlannedFile> Plan(const BatchOptions& options) {
     std::vector<PlannedFile> planned;
-    const fs::path outFolder(options.outputFolder);
+    const fs::path outFolder = PathFromUtf8(options.outputFolder);
     std::error_code ec;
     const fs::path outCanonical = fs::weakly_canonical(outFolder, ec);
     for (const std::string& input : options.inputs) {
-        if (!fs::is_directory(input, ec)) {
+        const fs::path in = PathFromUtf8(input);
+        if (!fs::is_directory(in, ec)) {
             PlannedFile file;
             file.input = input;
-            file.output = (outFolder / fs::path(input).filename()).string();
-            file.size = SizeOf(input);
+            file.output = Utf8FromPath(outFolder / in.filename());
+            file.size = SizeOf(in);
             planned.push_back(file);
             continue;
         }
         std::vector<PlannedFile> found;
-        fs::recursive_directory_iterator it(input, fs::directory_options::skip_permission_denied, ec);
+        fs::recursive_directory_iterator it(in, fs::directory_options::skip_permission_denied, ec);
         for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             const fs::directory_entry& entry = *it;
             std::error_code e;
@@ -91,8 +84,8 @@ std::vector<PlannedFile> Plan(const BatchOptions& options) {
             }
             if (!entry.is_regular_file(e) || !IsWaveName(entry.path())) continue;
             PlannedFile file;
-            file.input = entry.path().string();
-            file.output = (outFolder / entry.path().lexically_relative(input)).string();
+            file.input = Utf8FromPath(entry.path());
+            file.output = Utf8FromPath(outFolder / entry.path().lexically_relative(in));
             file.size = SizeOf(entry.path());
             found.push_back(file);
         }
@@ -102,12 +95,12 @@ std::vector<PlannedFile> Plan(const BatchOptions& options) {
     }
     std::set<std::string> targets;
     for (PlannedFile& file : planned) {
-        const std::string key = fs::weakly_canonical(file.output, ec).string();
+        const std::string key = Utf8FromPath(fs::weakly_canonical(PathFromUtf8(file.output), ec));
         if (!targets.insert(key).second) {
             file.refusal = file.input + ": " + std::string(Said(kSameTarget)) + " (" + file.output + ")";
             continue;
         }
-        if (!fs::exists(file.output, ec)) continue;
+        if (!fs::exists(PathFromUtf8(file.output), ec)) continue;
         if (SameFile(file.input, file.output)) {
             HeadlessHost::Settings s = options.settings;
             s.input = file.input;
@@ -181,14 +174,14 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
         }
     } else {
         std::error_code ec;
-        fs::create_directories(options.outputFolder, ec);
+        fs::create_directories(PathFromUtf8(options.outputFolder), ec);
         std::vector<std::size_t> pending;
         for (std::size_t i = 0; i < files.size(); ++i) {
             if (files[i].skip) ++skipped;
             else if (!files[i].refusal.empty()) notConverted.push_back(files[i].refusal);
             else pending.push_back(i);
         }
-        const bool terminal = ::isatty(STDERR_FILENO) == 1;
+        const bool terminal = StandardErrorIsTerminal();
         std::mutex mutex;
         std::condition_variable changed;
         std::vector<std::atomic<int>> position(files.size());
@@ -202,13 +195,13 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
             for (std::size_t k = next++; k < pending.size() && !stop.load(); k = next++) {
                 const std::size_t i = pending[k];
                 const PlannedFile& file = files[i];
-                const fs::path output(file.output);
+                const fs::path output = PathFromUtf8(file.output);
                 std::error_code e;
                 if (output.has_parent_path()) fs::create_directories(output.parent_path(), e);
                 const fs::path temporary = TemporaryName(output, i);
                 HeadlessHost::Settings s = options.settings;
                 s.input = file.input;
-                s.output = temporary.string();
+                s.output = Utf8FromPath(temporary);
                 JobResult r = RunSave(s, file.output, &stop, [&position, i](int p) { position[i] = p; });
                 if (r.ok) {
                     fs::rename(temporary, output, e);

@@ -1,11 +1,11 @@
 #include "convert_job.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <sstream>
 
+#include "console.h"
 #include "convert.h"
+#include "fileio.h"
 #include "convert_texts.h"
 #include "playthr.h"
 #include "position.h"
@@ -37,22 +37,24 @@ public:
 };
 
 // Why an input cannot be opened, as far as the file system tells.
-std::string InputReason(const std::string& path) {
+std::string InputReason(const std::string& name) {
+    const fs::path path = PathFromUtf8(name);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (!fs::exists(status)) return std::string(Said(kReasonMissing));
     if (fs::is_directory(status)) return std::string(Said(kReasonFolder));
-    if (::access(path.c_str(), R_OK) != 0) return std::string(Said(kReasonNoPermission));
+    if (!CanRead(path)) return std::string(Said(kReasonNoPermission));
     return {};
 }
 
 // Why an output cannot be written there, as far as the file system tells.
-std::string OutputReason(const std::string& path) {
-    fs::path folder = fs::path(path).parent_path();
+std::string OutputReason(const std::string& name) {
+    const fs::path path = PathFromUtf8(name);
+    fs::path folder = path.parent_path();
     if (folder.empty()) folder = ".";
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return std::string(Said(kReasonNoFolder));
-    if (::access(folder.c_str(), W_OK) != 0) return std::string(Said(kReasonNotWritable));
+    if (!CanWriteIn(folder)) return std::string(Said(kReasonNotWritable));
     if (fs::is_directory(path, ec)) return std::string(Said(kReasonFolder));
     return {};
 }

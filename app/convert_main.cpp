@@ -1,8 +1,10 @@
 // sonivel-convert: runs a silent save of the render thread through a host
 // without windows, the same engine and the same run as Save As in the player,
 // for one file or for whole folders of them.
-#include <sys/ioctl.h>
-#include <unistd.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 #include <atomic>
 #include <csignal>
@@ -12,7 +14,9 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "console.h"
 #include "convert_batch.h"
 #include "convert_job.h"
 #include "convert_texts.h"
@@ -26,8 +30,6 @@ using namespace sonivel::convert;
 namespace fs = std::filesystem;
 
 std::atomic<bool> g_stop{false};
-
-extern "C" void OnSignal(int) { g_stop.store(true); }
 
 int Usage(const std::string& problem) {
     std::cerr << "sonivel-convert: " << problem << "; " << Said(kSeeHelp) << "\n";
@@ -48,11 +50,11 @@ int ConvertOne(const HeadlessHost::Settings& settings) {
         std::cerr << Explain(kTextOverwriteOpenFile, settings, settings.output) << "\n";
         return 1;
     }
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const bool terminal = StandardErrorIsTerminal();
     std::uint64_t size = 0;
     {
         std::error_code ec;
-        size = fs::file_size(settings.input, ec);
+        size = fs::file_size(PathFromUtf8(settings.input), ec);
         if (ec) size = 0;
     }
     // The progress line, redrawn at most ten times a second by this thread.
@@ -68,8 +70,7 @@ int ConvertOne(const HeadlessHost::Settings& settings) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 shown = std::max(shown, position.load());
                 if (shown == 0) continue;
-                winsize ws{};
-                const int columns = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col : 80;
+                const int columns = TerminalColumns();
                 const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
                 std::cerr << "\r" << ProgressText(0, 1, size * static_cast<std::uint64_t>(shown) / 1000, size, elapsed, columns)
                           << "\x1b[K" << std::flush;
@@ -88,9 +89,12 @@ int ConvertOne(const HeadlessHost::Settings& settings) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(const std::vector<std::string>& args) {
+    PrepareConsole();
+    const int argc = static_cast<int>(args.size());
+    std::vector<const char*> pointers;
+    for (const std::string& a : args) pointers.push_back(a.c_str());
+    const char* const* argv = pointers.data();
     // The language first, so that every line, a usage error too, is in it.
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--lang") == 0 && std::strcmp(argv[i + 1], "fr") == 0)
@@ -160,8 +164,9 @@ int main(int argc, char** argv) {
     const std::string last = names.back();
     names.pop_back();
     std::error_code ec;
-    bool many = names.size() > 1 || fs::is_directory(last, ec) || last.back() == '/';
-    for (const std::string& n : names) many = many || fs::is_directory(n, ec);
+    bool many = names.size() > 1 || fs::is_directory(PathFromUtf8(last), ec) || last.back() == '/' ||
+                last.back() == static_cast<char>(fs::path::preferred_separator);
+    for (const std::string& n : names) many = many || fs::is_directory(PathFromUtf8(n), ec);
     if (!many) {
         settings.input = names.front();
         settings.output = last;
@@ -176,13 +181,29 @@ int main(int argc, char** argv) {
         }
         return ConvertOne(settings);
     }
-    if (fs::exists(last, ec) && !fs::is_directory(last, ec)) return Usage(Format(kOutIsAFile, {last}));
+    if (fs::exists(PathFromUtf8(last), ec) && !fs::is_directory(PathFromUtf8(last), ec))
+        return Usage(Format(kOutIsAFile, {last}));
     batch.inputs = names;
     batch.outputFolder = last;
-    struct sigaction action{};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    StopOnInterrupt(g_stop);
     return RunBatch(batch, g_stop);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16: taken that way, every name
+// reaches the engine whole, whatever the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(n > 0 ? static_cast<std::size_t>(n - 1) : 0, '\0');
+        if (n > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, utf8.data(), n, nullptr, nullptr);
+        args.push_back(std::move(utf8));
+    }
+    return Main(args);
+}
+#else
+int main(int argc, char** argv) { return Main(std::vector<std::string>(argv, argv + argc)); }
+#endif

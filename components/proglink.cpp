@@ -1,5 +1,7 @@
 #include "proglink.h"
 
+#include "win_shortcut.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,12 @@ QString TProgLink::ProgramsFolder() {
 }
 
 bool TProgLink::CreateLink() {
+#ifdef _WIN32
+    // The shell's own shortcut, in the Start menu's programs.
+    if (SourceName.isEmpty() || LinkName.isEmpty()) return false;
+    return CreateStartMenuShortcut(QDir::toNativeSeparators(QFileInfo(SourceName).absoluteFilePath()).toStdWString(),
+                                   QString(LinkName).replace('/', '\\').toStdWString());
+#endif
     const QString folder = ProgramsFolder();
     if (folder.isEmpty() || SourceName.isEmpty() || LinkName.isEmpty()) return false;
     // LinkName may separate its folder with a backslash, as on Windows.

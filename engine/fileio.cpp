@@ -5,7 +5,10 @@
 #include <cstring>
 #include <utility>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +17,26 @@
 
 namespace sonivel {
 
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+    return std::filesystem::path(utf8);
+#endif
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+#else
+    return path.string();
+#endif
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
+    return std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), ec) && !ec;
 }
 
 std::int64_t MemorySource::ReadAt(std::int64_t offset, void* dst, std::size_t n) {
@@ -46,12 +66,16 @@ File& File::operator=(File&& other) noexcept {
 
 File File::OpenRead(const std::string& path) {
     if (path.empty()) return File();
-    return File(std::fopen(path.c_str(), "rb"));
+    // Only regular files: a folder cannot be read.
+    const std::wstring wide = PathFromUtf8(path).wstring();
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return File();
+    return File(_wfopen(wide.c_str(), L"rb"));
 }
 
 File File::Create(const std::string& path) {
     if (path.empty()) return File();
-    return File(std::fopen(path.c_str(), "w+b"));
+    return File(_wfopen(PathFromUtf8(path).wstring().c_str(), L"w+b"));
 }
 
 bool File::IsOpen() const { return f_ != nullptr; }
@@ -164,7 +188,11 @@ bool File::Close() {
 #endif
 
 bool RemoveFile(const std::string& path) {
+#ifdef _WIN32
+    return _wremove(PathFromUtf8(path).wstring().c_str()) == 0;
+#else
     return std::remove(path.c_str()) == 0;
+#endif
 }
 
 }  // namespace sonivel

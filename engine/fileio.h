@@ -5,9 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace sonivel {
+
+// A path from a UTF-8 name, and a path's UTF-8 name. Names are UTF-8
+// throughout the program; on Windows the file system's names are UTF-16, and
+// a plain conversion would go through the ANSI code page and lose every
+// character outside it.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Whether two names lead to the same file (the same file under another
 // name, a link, another spelling of the path); false when either is missing.

@@ -1,5 +1,7 @@
 #include "shell.h"
 
+#include "win_association.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -159,16 +161,8 @@ QString MimeTypeList() {
 
 bool AssociateWaveFiles(const QString& program, const QString& iconName) {
 #ifdef _WIN32
-    QSettings root("HKEY_CLASSES_ROOT", QSettings::NativeFormat);
-    root.setValue(".wav/.", "Sonivel");
-    root.setValue("Sonivel/.", "Wave Sound");
-    root.setValue("Sonivel/shell/.", "Play");
-    root.setValue("Sonivel/shell/play/.", "Play");
-    root.setValue("Sonivel/shell/play/command/.", "\"" + QDir::toNativeSeparators(program) + "\" \"%1\"");
-    root.setValue("Sonivel/DefaultIcon/.", QDir::toNativeSeparators(program) + ",0");
-    root.sync();
     (void)iconName;
-    return root.status() == QSettings::NoError;
+    return AssociateWaveFilesWindows(QDir::toNativeSeparators(program).toStdWString());
 #else
     const QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     // Hidden from menus: the launcher is the menu entry; this one only opens files.

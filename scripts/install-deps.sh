@@ -13,6 +13,8 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick sox espeak-ng desktop-file-utils libglib2.0-bin appstream dpkg-dev dbus-daemon dbus-bin
   # a real sound server and the players the benchmarks compare with
   pulseaudio pulseaudio-utils alsa-utils
+  # the Windows build, cross-compiled and run under Wine
+  g++-mingw-w64-x86-64-posix wine64
   # the user's guide checked by strict parsers
   python3-html5lib libxml2-utils
   # a screen reader's view of the windows

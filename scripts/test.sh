@@ -40,6 +40,13 @@ if [ "${SONIVEL_SANITIZERS:-1}" != 0 ]; then
   run_suite asan
   run_suite tsan
 fi
+# The Windows build (engine, converter, engine tests) cross-built with
+# mingw-w64 and run under Wine, its converter compared with this one's.
+if [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || command -v wine >/dev/null; then
+  run_suite windows -DSONIVEL_LINUX_CONVERT="$PWD/build/debug/app/sonivel-convert"
+else
+  echo "Wine not found: the Windows build and its tests are skipped"
+fi
 if command -v clang++ >/dev/null; then
   run_suite fuzz -DSONIVEL_FUZZ_SECONDS="${SONIVEL_FUZZ_SECONDS:-60}"
 else

@@ -3,13 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <string>
 
 #include "playthr.h"
 #include "support/engine_fakes.h"
+#include "support/file_limit.h"
 #include "support/wave_builder.h"
 #include "wavefmt.h"
 
@@ -38,11 +37,8 @@ struct Rig {
 
     void Run() {
         PlayThread thread(host, device, clock, channel, options);
-        struct rlimit saved {};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, SIG_IGN);
         thread.Run();
-        setrlimit(RLIMIT_FSIZE, &saved);
+        UnlimitFileSize();
         heldDataBytes = thread.HeldDataBytes();
         EXPECT_TRUE(thread.Ended());
         EXPECT_FALSE(device.isOpen) << "the device was left open";

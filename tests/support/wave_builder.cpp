@@ -1,5 +1,7 @@
-#include <algorithm>
 #include "wave_builder.h"
+
+#include <algorithm>
+#include <random>
 
 #include <cstdlib>
 #include <filesystem>
@@ -88,9 +90,19 @@ Bytes NoiseSamples(const Format& f, std::size_t frames, std::uint32_t seed) {
 }
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only if it is not there yet.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() / ("sonivel-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) path_ = candidate.string();
+    }
+    if (path_.empty()) throw std::runtime_error("no temporary folder could be made");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "sonivel-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {
