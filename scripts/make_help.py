@@ -63,6 +63,16 @@ SECTIONS = [
         ("p", "The desktop's media controls (the play, pause, next and "
               "previous keys, and the sound menu of the panel) work the "
               "buttons of the window."),
+        ("p", "The [File] menu holds:"),
+        ("dl", [
+            ("[Open...]", "chooses a file to play (see above)."),
+            ("[Save As...]", "writes the converted sound to a new file (see "
+                             "\"Saving the converted sound\")."),
+            ("[Open playlist...] and [Edit playlist...]", "see \"The playlist\"."),
+            ("The last five files", "opened again with one click."),
+            ("[Exit]", "closes Sonivel; the settings, the recent files and "
+                       "the playlist folders are kept for next time."),
+        ]),
         ("p", "Every menu item and button can be reached from the keyboard: "
               "hold [Alt] and press the underlined letter."),
     ]),
