@@ -58,7 +58,7 @@ echo "docs/main-window(-fr).png and docs/playlist-editor(-fr).png retaken"
 if command -v chromium >/dev/null; then
   profile=$(mktemp -d)
   chromium --headless --no-sandbox --disable-gpu --user-data-dir="$profile" --hide-scrollbars \
-    --window-size=900,7400 --screenshot="$profile/help.png" "file://$root/resources/help.htm" >/dev/null 2>&1
+    --window-size=900,7800 --screenshot="$profile/help.png" "file://$root/resources/help.htm" >/dev/null 2>&1
   convert "$profile/help.png" -trim +repage -resize 60% -colors 64 "$root/docs/help-page.png"
   rm -rf "$profile"
   echo "docs/help-page.png retaken"
