@@ -11,6 +11,11 @@
 namespace sonivel::test {
 
 int OpenDescriptors() {
+#ifdef _WIN32
+    // Windows has no such count (under Wine, /proc shows Wine's own
+    // descriptors, which come and go): every count is the same there.
+    return 0;
+#endif
     int count = 0;
     if (DIR* d = opendir("/proc/self/fd")) {
         while (readdir(d)) ++count;
