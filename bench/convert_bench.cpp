@@ -21,16 +21,6 @@ struct Case {
     OutputChoice choice;
 };
 
-WAVEFORMAT Input(std::uint16_t channels, std::uint32_t rate, int bits) {
-    WAVEFORMAT f;
-    f.wFormatTag = 1;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
-
 void BM_Convert(benchmark::State& state, Case c) {
     const WAVEFORMATEX out = SelectOutputFormat(c.choice);
     const BlockParams p = ComputeBlockParams(c.in, out, c.choice.effects);
@@ -75,7 +65,7 @@ int Register() {
         for (int bits : {8, 16})
             for (std::uint16_t ch : {1, 2})
                 for (int mask = 0; mask < 8; ++mask) {
-                    const WAVEFORMAT in = Input(ch, rate, bits);
+                    const WAVEFORMAT in = WAVEFORMAT::Pcm(ch, rate, bits);
                     const OutputChoice choice{(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, true};
                     const WAVEFORMATEX out = SelectOutputFormat(choice);
                     if (CheckQuality(in, out).Any()) continue;

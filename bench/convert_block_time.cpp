@@ -15,20 +15,6 @@
 
 using namespace sonivel;
 
-namespace {
-
-WAVEFORMAT Input(std::uint16_t channels, std::uint32_t rate, int bits) {
-    WAVEFORMAT f;
-    f.wFormatTag = 1;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
-
-}  // namespace
-
 int main() {
     std::vector<std::uint8_t> in(kSampleBufferBytes), out(kSampleBufferBytes), copy(kSampleBufferBytes);
     std::uint32_t x = 12345;
@@ -42,7 +28,7 @@ int main() {
             for (std::uint16_t ch : {1, 2})
                 for (bool effects : {false, true}) {
                     if (effects && ch == 2) continue;
-                    const WAVEFORMAT f = Input(ch, rate, bits);
+                    const WAVEFORMAT f = WAVEFORMAT::Pcm(ch, rate, bits);
                     const BlockParams p = ComputeBlockParams(f, target, effects);
                     const auto bytes = static_cast<std::size_t>(p.FullBlockBytes);
                     using Clock = std::chrono::steady_clock;

@@ -55,6 +55,16 @@ struct WAVEFORMAT {
     std::uint32_t nAvgBytesPerSec = 0;
     std::uint16_t nBlockAlign = 0;
 
+    // Plain PCM with these channels, rate and bits per sample.
+    static WAVEFORMAT Pcm(std::uint16_t channels, std::uint32_t rate, int bits) {
+        WAVEFORMAT f;
+        f.wFormatTag = 1;
+        f.nChannels = channels;
+        f.nSamplesPerSec = rate;
+        f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+        f.nAvgBytesPerSec = rate * f.nBlockAlign;
+        return f;
+    }
     static WAVEFORMAT Parse(const std::uint8_t* p) {
         WAVEFORMAT f;
         f.wFormatTag = LoadLE16(p);

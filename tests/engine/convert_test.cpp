@@ -12,13 +12,7 @@ namespace {
 using test::Bytes;
 
 WAVEFORMAT In(std::uint16_t channels, std::uint32_t rate, int bits) {
-    WAVEFORMAT f;
-    f.wFormatTag = 1;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
+    return WAVEFORMAT::Pcm(channels, rate, bits);
 }
 
 OutputChoice Choice(bool r44, bool b16, bool stereo, bool effects) {
