@@ -29,12 +29,6 @@ bool IsWaveName(const fs::path& path) {
     return ext == ".wav";
 }
 
-std::uint64_t SizeOf(const fs::path& path) {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    return ec ? 0 : size;
-}
-
 // Characters on screen, for UTF-8 text.
 int Width(const std::string& text) {
     int n = 0;
@@ -69,7 +63,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options) {
             PlannedFile file;
             file.input = input;
             file.output = Utf8FromPath(outFolder / in.filename());
-            file.size = SizeOf(in);
+            file.size = FileSize(in);
             planned.push_back(file);
             continue;
         }
@@ -86,7 +80,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options) {
             PlannedFile file;
             file.input = Utf8FromPath(entry.path());
             file.output = Utf8FromPath(outFolder / entry.path().lexically_relative(in));
-            file.size = SizeOf(entry.path());
+            file.size = FileSize(entry.path());
             found.push_back(file);
         }
         if (found.empty()) std::cerr << Format(kNoWaveFound, {input}) << "\n";
@@ -147,11 +141,27 @@ std::string ProgressText(int filesDone, int filesTotal, std::uint64_t bytesDone,
     return std::string(pct).substr(0, static_cast<std::size_t>(room));
 }
 
+double ProgressLine::Elapsed() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void ProgressLine::Draw(int filesDone, int filesTotal, std::uint64_t bytesDone, std::uint64_t bytesTotal) {
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - drawnAt_ < std::chrono::milliseconds(100)) return;
+    bytesShown_ = std::max(bytesShown_, std::min(bytesDone, bytesTotal));
+    std::cerr << "\r" << ProgressText(filesDone, filesTotal, bytesShown_, bytesTotal, Elapsed(), TerminalColumns())
+              << "\x1b[K" << std::flush;
+    drawn_ = true;
+    drawnAt_ = now;
+}
+
+void ProgressLine::Clear() {
+    if (drawn_) std::cerr << "\r\x1b[K" << std::flush;
+    drawn_ = false;
+}
+
 int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
-    const auto started = std::chrono::steady_clock::now();
-    const auto elapsed = [&started] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    };
+    ProgressLine progress;
     std::vector<PlannedFile> files = Plan(options);
     std::vector<std::string> notConverted;
     int skipped = 0;
@@ -234,38 +244,29 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
 
         std::uint64_t bytesTotal = 0;
         for (std::size_t i : pending) bytesTotal += files[i].size;
-        std::uint64_t bytesShown = 0;
-        bool drawn = false;
         {
             std::unique_lock lock(mutex);
-            // Drawn at once, then at most ten times a second.
-            for (bool first = true; workersLeft > 0; first = false) {
-                if (!first) changed.wait_for(lock, std::chrono::milliseconds(100));
-                if (!terminal || workersLeft == 0) continue;
-                // Whole files done plus the running ones' share, never going back.
-                std::uint64_t bytes = bytesFinished;
-                for (std::size_t i : pending) {
-                    const int p = position[i];
-                    if (p > 0 && p < 1000) bytes += files[i].size * static_cast<std::uint64_t>(p) / 1000;
+            while (workersLeft > 0) {
+                if (terminal) {
+                    // Whole files done plus the running ones' share.
+                    std::uint64_t bytes = bytesFinished;
+                    for (std::size_t i : pending) {
+                        const int p = position[i];
+                        if (p > 0 && p < 1000) bytes += files[i].size * static_cast<std::uint64_t>(p) / 1000;
+                    }
+                    progress.Draw(done, static_cast<int>(pending.size()), bytes, bytesTotal);
                 }
-                bytesShown = std::max(bytesShown, std::min(bytes, bytesTotal));
-                std::cerr << "\r" << ProgressText(done, static_cast<int>(pending.size()), bytesShown, bytesTotal,
-                                                  elapsed(), TerminalColumns())
-                          << "\x1b[K" << std::flush;
-                drawn = true;
-                lock.unlock();
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                lock.lock();
+                changed.wait_for(lock, std::chrono::milliseconds(100));
             }
         }
         for (std::thread& t : threads) t.join();
-        if (drawn) std::cerr << "\r\x1b[K";
+        progress.Clear();
         for (std::size_t i = 0; i < files.size(); ++i)
             for (const std::string& line : failures[i]) notConverted.push_back(line);
         interrupted = finished < pending.size();
         if (interrupted) std::cerr << Said(kInterrupted) << "\n";
         std::cerr << Format(kSummaryConverted, {std::to_string(done), std::to_string(files.size() - static_cast<std::size_t>(skipped)),
-                                                FormatTime(elapsed())})
+                                                FormatTime(progress.Elapsed())})
                   << "\n";
     }
     if (skipped > 0) std::cerr << Format(kSummarySkipped, {std::to_string(skipped)}) << "\n";

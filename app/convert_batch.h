@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,6 +38,22 @@ std::vector<PlannedFile> Plan(const BatchOptions& options);
 // The single line that shows how far a run is, fitted to `columns`.
 std::string ProgressText(int filesDone, int filesTotal, std::uint64_t bytesDone, std::uint64_t bytesTotal,
                          double elapsed, int columns);
+
+// The progress line on a terminal, for one file or a batch: drawn at once,
+// then at most ten times a second, fitted to the terminal's width each time,
+// never going back; cleared before other lines follow it.
+class ProgressLine {
+public:
+    double Elapsed() const;
+    void Draw(int filesDone, int filesTotal, std::uint64_t bytesDone, std::uint64_t bytesTotal);
+    void Clear();
+
+private:
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point drawnAt_;
+    std::uint64_t bytesShown_ = 0;
+    bool drawn_ = false;
+};
 
 // Converts every planned file; returns the exit status (0, 1, or 130 when
 // `stop` was raised). Messages go to standard error.

@@ -110,6 +110,12 @@ int Check(const HeadlessHost::Settings& settings) {
     return kTextNone;
 }
 
+std::uint64_t FileSize(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return ec ? 0 : size;
+}
+
 std::string Describe(const std::string& path) {
     const WaveReadResult written = ReadWaveFile(path);
     if (!written.ok() || written.info.InFormat.nAvgBytesPerSec == 0) return {};

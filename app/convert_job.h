@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,6 +33,9 @@ std::string Explain(int textId, const HeadlessHost::Settings& settings, const st
 // The engine's verdict on an input without converting it: kTextNone when it
 // would be converted with these settings, else the text that refuses it.
 int Check(const HeadlessHost::Settings& settings);
+
+// The size of a file in bytes; 0 when it cannot be told.
+std::uint64_t FileSize(const std::filesystem::path& path);
 
 // "44100 Hz, 16 bits, stereo, 0:00:02.3" for a written file; empty if unreadable.
 std::string Describe(const std::string& path);

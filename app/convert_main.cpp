@@ -50,33 +50,19 @@ int ConvertOne(const HeadlessHost::Settings& settings) {
         std::cerr << Explain(kTextOverwriteOpenFile, settings, settings.output) << "\n";
         return 1;
     }
-    const bool terminal = StandardErrorIsTerminal();
-    std::uint64_t size = 0;
-    {
-        std::error_code ec;
-        size = fs::file_size(PathFromUtf8(settings.input), ec);
-        if (ec) size = 0;
-    }
-    // The progress line, redrawn at most ten times a second by this thread.
+    // The progress line, drawn by a thread of its own while the save runs.
+    const std::uint64_t size = FileSize(PathFromUtf8(settings.input));
     std::atomic<int> position{0};
     std::atomic<bool> finished{false};
     std::thread drawer;
-    if (terminal) {
+    if (StandardErrorIsTerminal()) {
         drawer = std::thread([&] {
-            const auto started = std::chrono::steady_clock::now();
-            int shown = 0;
-            bool drawn = false;
+            ProgressLine progress;
             while (!finished.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                shown = std::max(shown, position.load());
-                if (shown == 0) continue;
-                const int columns = TerminalColumns();
-                const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                std::cerr << "\r" << ProgressText(0, 1, size * static_cast<std::uint64_t>(shown) / 1000, size, elapsed, columns)
-                          << "\x1b[K" << std::flush;
-                drawn = true;
+                if (const int p = position.load(); p > 0) progress.Draw(0, 1, size * static_cast<std::uint64_t>(p) / 1000, size);
             }
-            if (drawn) std::cerr << "\r\x1b[K" << std::flush;
+            progress.Clear();
         });
     }
     const JobResult r = RunSave(settings, settings.output, nullptr, [&position](int p) { position = p; });
