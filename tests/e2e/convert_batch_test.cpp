@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "convert_batch.h"
+#include "e2e/shell.h"
 #include "support/wave_builder.h"
 #include "texts.h"
 #include "waveread.h"
@@ -29,26 +30,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = test::ShellResult;
 
 Result Sonivel(const std::vector<std::string>& args) {
     std::string command = SONIVEL_CONVERT;
-    for (const std::string& a : args) {
-        std::string quoted = "'";
-        for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        command += " " + quoted + "'";
-    }
-    Result r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    while (fgets(buf.data(), buf.size(), p)) r.output += buf.data();
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    for (const std::string& a : args) command += " " + test::ShellQuote(a);
+    return test::Shell(command);
 }
 
 // Every regular file under `root`, by relative path, with its bytes.

@@ -8,27 +8,15 @@
 #include <filesystem>
 #include <string>
 
+#include "e2e/shell.h"
 #include "support/wave_builder.h"
 #include "waveread.h"
 
 namespace sonivel {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
-
-Result Shell(const std::string& command) {
-    Result r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    while (fgets(buf.data(), buf.size(), p)) r.output += buf.data();
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using Result = test::ShellResult;
+using test::Shell;
 
 Result Convert(const std::string& args) { return Shell(std::string(SONIVEL_CONVERT) + " " + args); }
 
