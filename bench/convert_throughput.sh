@@ -19,17 +19,8 @@ done
 work=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
 trap 'rm -rf "$work"' EXIT
 
-best() {  # best wall time of 5 runs of "$@", in seconds
-  local best=999999 t0 t1 t
-  for _ in 1 2 3 4 5; do
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s.%N)
-    t=$(echo "$t1 - $t0" | bc -l)
-    if (( $(echo "$t < $best" | bc -l) )); then best=$t; fi
-  done
-  printf '%.3f' "$best"
-}
+source bench/timing.sh
+best() { best_of 5 "$@"; }
 
 printf '%-22s %9s %9s %9s %9s %10s %10s %10s\n' input sonivel sox ffmpeg dd 'sox/son' 'ffm/son' 'son/dd'
 for input in "11025 8 1" "22050 16 1" "44100 16 2"; do

@@ -33,18 +33,10 @@ done
 count=$(find "$work/tree" -name '*.wav' | wc -l)
 bytes_in=$(du -sb "$work/tree" | cut -f1)
 
-best() {  # best wall time of 3 runs of "$@" (output folder emptied first), in seconds
-  local best=999999 t0 t1 t
-  for _ in 1 2 3; do
-    rm -rf "$work/out"; mkdir -p "$work/out"
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s.%N)
-    t=$(echo "$t1 - $t0" | bc -l)
-    if (( $(echo "$t < $best" | bc -l) )); then best=$t; fi
-  done
-  printf '%.3f' "$best"
-}
+source bench/timing.sh
+# Each run starts with an empty output folder.
+export BEFORE_EACH='rm -rf "$work/out"; mkdir -p "$work/out"'
+best() { best_of 3 "$@"; }
 # One file with each tool, the output beside it in the same relative place.
 export work
 sox_one() { o="$work/out/${1#"$work"/tree/}"; mkdir -p "$(dirname "$o")"; sox "$1" -r 44100 -b 16 -c 2 "$o"; }
