@@ -221,11 +221,10 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
                     }
                 }
                 if (!r.ok) fs::remove(temporary, e);
-                if (r.ok && !terminal) {
-                    const std::lock_guard lock(mutex);
-                    std::cerr << Format(kWrote, {file.output, Describe(file.output)}) << "\n";
-                }
+                // Off a terminal, a line per file written (its header read outside the lock).
+                const std::string wrote = r.ok && !terminal ? Format(kWrote, {file.output, Describe(file.output)}) : "";
                 const std::lock_guard lock(mutex);
+                if (!wrote.empty()) std::cerr << wrote << "\n";
                 if (!r.ok && !r.stopped) failures[i] = r.lines.empty() ? std::vector<std::string>{file.input} : r.lines;
                 if (r.ok) ++done;
                 if (!r.stopped) ++finished;
