@@ -24,7 +24,7 @@ bool TProgLink::CreateLink() {
     if (SourceName.isEmpty() || LinkName.isEmpty()) return false;
     return CreateStartMenuShortcut(QDir::toNativeSeparators(QFileInfo(SourceName).absoluteFilePath()).toStdWString(),
                                    QString(LinkName).replace('/', '\\').toStdWString());
-#endif
+#else
     const QString folder = ProgramsFolder();
     if (folder.isEmpty() || SourceName.isEmpty() || LinkName.isEmpty()) return false;
     // LinkName may separate its folder with a backslash, as on Windows.
@@ -49,6 +49,7 @@ bool TProgLink::CreateLink() {
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write(entry.toUtf8());
     return file.commit();
+#endif
 }
 
 }  // namespace sonivel
