@@ -80,7 +80,9 @@ SeekPlan PlanSeek(int position, int max, std::int32_t dataBytes, std::int32_t da
         offset = (offset + frame - 1) / frame * frame;
         start = offset + dataStart;
     }
-    std::int64_t remaining = static_cast<std::int64_t>(dataBytes) - offset - 2;
+    // Everything from the start to the end of the data is played: what a
+    // block reads past the end is silence, so no frame is held back.
+    std::int64_t remaining = static_cast<std::int64_t>(dataBytes) + dataStart - start;
     if (remaining > 0) remaining -= remaining % frame;
     plan.offset = static_cast<std::int32_t>(offset);
     plan.StartOffset = static_cast<std::int32_t>(start);

@@ -31,9 +31,9 @@ int BarPositionForOffset(std::int64_t fileOffset, std::int32_t dataBytes, int ma
 double SecondsAtBar(int position, int max, std::uint32_t dataBytes, std::uint32_t avgBytesPerSec);
 
 // Where a run starts for a seek-bar position. The start is always on a whole
-// frame of the data, and Remaining (the input bytes the block loop counts,
-// short of the two frames a block reads after itself) is a whole number of
-// frames, so no output ever ends in a partial frame.
+// frame of the data, and Remaining (the input bytes from there to the end of
+// the data) is a whole number of frames, so no output ever ends in a partial
+// frame.
 struct SeekPlan {
     std::int32_t offset = 0;       // bytes into the data
     std::int32_t StartOffset = 0;  // file offset of the run's first input byte

@@ -45,9 +45,9 @@ TEST(SdlPlayback, PlayWhileSavingPlaysExactlyWhatItSaves) {
     ASSERT_TRUE(host.errors.empty()) << host.errors.front();
     const Bytes saved = test::ReadAll(host.saveTarget);
     const Bytes played = test::ReadAll(capture);
-    // Every input frame but the two bytes held back becomes four CD frames:
-    // two full blocks of 176,416 bytes (4 x 11026 frames) and the rest.
-    ASSERT_EQ(saved.size(), 44u + (samples.size() - 2) * 16);
+    // Every input frame becomes four CD frames: two full blocks of 176,416
+    // bytes (4 x 11026 frames) and the rest.
+    ASSERT_EQ(saved.size(), 44u + samples.size() * 16);
     const Bytes data(saved.begin() + 44, saved.end());
     // The capture starts with the silence written before the first block.
     const auto at = std::search(played.begin(), played.end(), data.begin(), data.begin() + 256);

@@ -70,7 +70,7 @@ TEST(PlayThread, BuffersThatCannotBeHadEndTheProgram) {
 TEST(PlayThread, PlaysInPacedBlocksAndNeverTouchesAPlayingBuffer) {
     Rig rig;
     const Format f = CdFormat();
-    const Bytes samples = test::NoiseSamples(f, 44100 * 3);
+    const Bytes samples = test::NoiseSamples(f, 44100 * 2 + 22050);
     rig.host.currentFile = rig.Wave("cd.wav", f, samples);
     rig.Command(kCmdPlayStop);
     const std::uint32_t t0 = rig.clock.now;
@@ -90,10 +90,9 @@ TEST(PlayThread, PlaysInPacedBlocksAndNeverTouchesAPlayingBuffer) {
     EXPECT_LT(q[2].time, q[1].end);
     EXPECT_EQ(rig.device.overwrittenWhilePlaying, 0);
 
-    // Equal formats: a plain copy, one second a block, nothing dropped but
-    // the frame held back at the very end.
+    // Equal formats: a plain copy, one second a block, nothing dropped.
     const Bytes played = rig.device.AllQueuedBytes();
-    ASSERT_EQ(played.size(), samples.size() - 4);
+    ASSERT_EQ(played.size(), samples.size());
     EXPECT_TRUE(std::equal(played.begin(), played.end(), samples.begin()));
     EXPECT_EQ(q[0].bytes.size(), 176400u);
 
@@ -132,9 +131,11 @@ TEST(PlayThread, RaisedRatesTileBlocksOneFrameApart) {
         EXPECT_EQ(played[4 * k], samples[k]) << k;
     // The in-betweens before the second block's first frame are played.
     EXPECT_EQ(played[44102], static_cast<std::uint8_t>(samples[11025] / 2 + samples[11026] / 2));
-    // Remaining after two blocks: 22550 - 2 - 2 * 11026 = 496 frames.
-    EXPECT_EQ(q[2].bytes.size(), 496u * 4);
-    EXPECT_EQ(played.size(), 4u * (22550 - 2));
+    // Remaining after two blocks: 22550 - 2 * 11026 = 498 frames, the
+    // last of the file among them.
+    EXPECT_EQ(q[2].bytes.size(), 498u * 4);
+    EXPECT_EQ(played.size(), 4u * 22550);
+    EXPECT_EQ(played[4 * 22549], samples[22549]);
 }
 
 TEST(PlayThread, ShortFileIsOneLastBlockQueuedAtOnce) {
@@ -145,8 +146,8 @@ TEST(PlayThread, ShortFileIsOneLastBlockQueuedAtOnce) {
     rig.Run();
     ASSERT_EQ(rig.device.queued.size(), 1u);
     // 22050 Hz mono 16-bit to 44100 Hz stereo 16-bit: 4 output bytes per
-    // input byte, for the 999 frames before the one held back.
-    EXPECT_EQ(rig.device.queued[0].bytes.size(), 999u * 2 * 4);
+    // input byte, for every one of the 1000 frames.
+    EXPECT_EQ(rig.device.queued[0].bytes.size(), 1000u * 2 * 4);
 }
 
 TEST(PlayThread, StartAtTheEndPlaysNothingAndGoesOn) {
@@ -388,13 +389,13 @@ TEST(SaveRun, EightBitMonoToCdQualityByteExact) {
     EXPECT_EQ(LoadLE32(&file[28]), 176400u);
     EXPECT_EQ(LoadLE16(&file[32]), 4);
     EXPECT_EQ(LoadLE16(&file[34]), 16);
-    // Two full blocks, then the rest: of the n - 2 bytes counted, 2 x 22051
-    // went into the full blocks. A full block writes 2 x 22051 output frames,
-    // 176,408 bytes: one second and the two frames that lead up to the next
-    // block's first, so every input byte became exactly 8 output bytes.
-    const std::size_t rest = n - 2 - 2 * 22051;
+    // Two full blocks, then the rest: of the n bytes, 2 x 22051 went into
+    // the full blocks. A full block writes 2 x 22051 output frames, 176,408
+    // bytes: one second and the two frames that lead up to the next block's
+    // first, so every input byte became exactly 8 output bytes.
+    const std::size_t rest = n - 2 * 22051;
     EXPECT_EQ(file.size(), 44 + 2 * 176408 + rest * 8);
-    EXPECT_EQ(file.size(), 44 + (n - 2) * 8);
+    EXPECT_EQ(file.size(), 44 + n * 8);
     const auto sample = [&](std::size_t outFrame, int channel) {
         const std::size_t at = 44 + outFrame * 4 + static_cast<std::size_t>(channel) * 2;
         return static_cast<std::int16_t>(LoadLE16(&file[at]));
@@ -423,9 +424,9 @@ TEST(SaveRun, FromTheMiddleWritesTheSecondHalf) {
     rig.Run();
     const Bytes file = rig.Output();
     ExpectConsistentHeader(file);
-    // The offset rounded up to a whole frame; the last frame held back.
+    // The offset rounded up to a whole frame; everything from there on.
     const std::size_t offset = (samples.size() / 2 + 3) / 4 * 4;
-    const std::size_t expected = samples.size() - offset - 4;
+    const std::size_t expected = samples.size() - offset;
     ASSERT_EQ(file.size() - 44, expected);
     EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), samples.begin() + static_cast<std::ptrdiff_t>(offset)));
 }

@@ -48,12 +48,13 @@ TEST(PlanSeek, SingleByteFramesKeepTheEvenStart) {
     const SeekPlan half = PlanSeek(500, 1000, 1000000, 44, 1);
     EXPECT_EQ(half.offset, 500000);
     EXPECT_EQ(half.StartOffset, 500044);
-    EXPECT_EQ(half.Remaining, 499998);
+    EXPECT_EQ(half.Remaining, 500000);
 
     const SeekPlan odd = PlanSeek(333, 1000, 1000, 44, 1);
     EXPECT_EQ(odd.offset, 333);
     EXPECT_EQ(odd.StartOffset, 378);
-    EXPECT_EQ(odd.Remaining, 1000 - 333 - 2);
+    // Everything from the even start to the end of the data.
+    EXPECT_EQ(odd.Remaining, 1000 - 333 - 1);
 }
 
 TEST(PlanSeek, WiderFramesStartOnAWholeFrame) {
@@ -67,15 +68,18 @@ TEST(PlanSeek, WiderFramesStartOnAWholeFrame) {
                 EXPECT_EQ(p.Remaining % align, 0) << pos;
             }
         }
-    // 16-bit stereo at the start: the last whole frame is held back as the
-    // block's following frames.
-    EXPECT_EQ(PlanSeek(0, 1000, 4000, 44, 4).Remaining, 3996);
+    // 16-bit stereo at the start: every frame, the last included.
+    EXPECT_EQ(PlanSeek(0, 1000, 4000, 44, 4).Remaining, 4000);
+    // A data chunk that ends in a partial frame: the whole frames only.
+    EXPECT_EQ(PlanSeek(0, 1000, 4003, 44, 4).Remaining, 4000);
 }
 
 TEST(PlanSeek, AtTheEndNothingRemains) {
-    EXPECT_LT(PlanSeek(1000, 1000, 1000, 44, 1).Remaining, 0);
-    EXPECT_LE(PlanSeek(1000, 1000, 4000, 44, 4).Remaining, 0);
-    EXPECT_LT(PlanSeek(0, 1000, 0, 44, 2).Remaining, 0);
+    EXPECT_EQ(PlanSeek(1000, 1000, 1000, 44, 1).Remaining, 0);
+    EXPECT_EQ(PlanSeek(1000, 1000, 4000, 44, 4).Remaining, 0);
+    EXPECT_EQ(PlanSeek(0, 1000, 0, 44, 2).Remaining, 0);
+    // An odd data start made even steps past the last byte.
+    EXPECT_LT(PlanSeek(1000, 1000, 1000, 45, 1).Remaining, 0);
 }
 
 }  // namespace
