@@ -119,6 +119,11 @@ int Main(const std::vector<std::string>& args) {
             settings.choice.effects = true;
         } else if (arg == "--no-effects") {
             settings.choice.effects = false;
+        } else if (arg == "--interpolation") {
+            const char* v = value();
+            if (!v || (std::strcmp(v, "linear") != 0 && std::strcmp(v, "hq") != 0))
+                return Usage(std::string(Said(kInterpolationTakes)));
+            settings.choice.bandLimited = std::strcmp(v, "hq") == 0;
         } else if (arg == "--seek") {
             const char* v = value();
             if (!v || !ParseInt(v, 0, 1000, number)) return Usage(std::string(Said(kSeekTakes)));

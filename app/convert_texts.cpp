@@ -27,6 +27,11 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "  --effects              stereo effect for mono input: the right channel\n"
     "                         carries the sound 63.5 ms ahead (default)\n"
     "  --no-effects           both channels identical\n"
+    "  --interpolation linear|hq\n"
+    "                         the samples between when the rate is raised:\n"
+    "                         the classic mean of two neighbours (default),\n"
+    "                         or a band-limited filter that adds no mirror\n"
+    "                         images above the file's own top frequency\n"
     "  --seek 0..1000         start this far into the file, in thousandths\n"
     "                         (default 0, the whole file)\n"
     "  --yes                  when the chosen output is below a file's own\n"
@@ -55,6 +60,7 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "--seek takes a number from 0 to 1000",
     "--lang takes en or fr",
     "--jobs takes a number from 1 to 256",
+    "--interpolation takes linear or hq",
     "unknown option %s",
     "an input and an output are needed",
     "--force and --skip-existing cannot go together",
@@ -103,6 +109,12 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "  --effects              effet stéréo pour une entrée mono : le canal\n"
     "                         droit porte le son 63,5 ms en avance (par défaut)\n"
     "  --no-effects           deux canaux identiques\n"
+    "  --interpolation linear|hq\n"
+    "                         les échantillons intermédiaires quand la\n"
+    "                         fréquence est élevée : la moyenne classique de\n"
+    "                         deux voisins (par défaut), ou un filtre à bande\n"
+    "                         limitée qui n'ajoute aucune image au-dessus de\n"
+    "                         la fréquence la plus haute du fichier\n"
     "  --seek 0..1000         commencer à cette position du fichier, en\n"
     "                         millièmes (0 par défaut : le fichier entier)\n"
     "  --yes                  si la sortie choisie est inférieure au format du\n"
@@ -134,6 +146,7 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "--seek accepte un nombre de 0 à 1000",
     "--lang accepte en ou fr",
     "--jobs accepte un nombre de 1 à 256",
+    "--interpolation accepte linear ou hq",
     "option inconnue %s",
     "il faut une entrée et une sortie",
     "--force et --skip-existing s'excluent",

@@ -15,6 +15,7 @@ enum Say {
     kSeekTakes,
     kLangTakes,
     kJobsTakes,
+    kInterpolationTakes,
     kUnknownOption,     // %s: the option
     kNeedInAndOut,
     kForceAndSkip,

@@ -1,5 +1,7 @@
 #include "convert.h"
 
+#include "interpolate.h"
+
 #include <bit>
 #include <cstring>
 #include <type_traits>
@@ -42,7 +44,8 @@ OutputChoice RaiseOutput(OutputChoice choice, const QualityShortfall& shortfall)
     return choice;
 }
 
-BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bool stereoEffects) {
+BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bool stereoEffects,
+                               bool bandLimited) {
     BlockParams p;
     if (in.nSamplesPerSec == 0 || in.nAvgBytesPerSec == 0) return p;
     const std::uint32_t r = out.nSamplesPerSec / in.nSamplesPerSec;
@@ -58,13 +61,15 @@ BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bo
     // rate is raised; it writes everything up to the next block's first frame:
     // one second of output, and r frames more (that frame's in-betweens).
     p.FullBlockBytes = static_cast<std::int32_t>(out.nAvgBytesPerSec + (r > 1 ? r * out.nBlockAlign : 0));
+    p.BandLimited = bandLimited && (r == 2 || r == 4);
+    p.ContextFrames = p.BandLimited ? kInterpolationContext : 0;
     return p;
 }
 
 std::int64_t BlockInputSpan(const WAVEFORMAT& in, const BlockParams& params,
                             std::int32_t blockInBytes) {
     return static_cast<std::int64_t>(blockInBytes) +
-           static_cast<std::int64_t>(params.StereoOffset + 2) * in.nBlockAlign;
+           static_cast<std::int64_t>(params.StereoOffset + 2 + 2 * params.ContextFrames) * in.nBlockAlign;
 }
 
 namespace {
@@ -426,9 +431,14 @@ std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFor
     const int cin = inFormat.nChannels;
     const int cout = outFormat.nChannels;
     const int r = params.RateRatio;
+    const std::uint8_t* block = in + static_cast<std::size_t>(params.ContextFrames) * inFormat.nBlockAlign;
     const bool done = ConvertKernel(IsInput8Bit(inFormat), outFormat.wBitsPerSample == 16, cin,
-                                    cout, r, in, out, n, so);
+                                    cout, r, block, out, n, so);
     if (!done) return 0;
+    // The input frames stay where the classic conversion put them; the
+    // filter writes the frames between.
+    if (params.BandLimited)
+        InterpolateBandLimited(inFormat, outFormat, r, params.StereoOffset, in, n, out);
     return static_cast<std::int32_t>(((n + 1) * static_cast<std::size_t>(r) + 1) *
                                      outFormat.nBlockAlign);
 }

@@ -19,6 +19,7 @@ struct OutputChoice {
     bool bits16 = true;     // N16bitspersample1 (else N8bitspersample1)
     bool stereo = true;     // Stereo1 (else Mono1)
     bool effects = true;    // StereoEffects
+    bool bandLimited = false;  // HighQualityInterpolation (else the classic in-betweens)
     bool operator==(const OutputChoice&) const = default;
 };
 
@@ -52,21 +53,29 @@ struct BlockParams {
     std::int32_t ExpansionFactor = 1;  // output bytes per input byte
     std::int32_t StereoOffset = 0;     // stereo-effect look-ahead in input frames
     std::int32_t FullBlockBytes = 0;   // L: bytes queued and written per full block
+    // The in-betweens of a raised rate come from the band-limited filter,
+    // which reads ContextFrames input frames before the block and after it.
+    bool BandLimited = false;
+    std::int32_t ContextFrames = 0;
 };
 
 // Valid for formats the reader accepted and outputs the quality rule passed.
-BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bool stereoEffects);
+// The band-limited interpolation applies only where the rate is raised.
+BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bool stereoEffects,
+                               bool bandLimited = false);
 
-// Converts one block. `in` holds n + 2 + StereoOffset input frames, where
-// n = blockInBytes / nBlockAlign (the block, its two following frames and the
-// stereo look-ahead). Input frame j (0..n+1) goes to output frame j * r and the
-// frames between are interpolated per channel. Returns the bytes written to
-// `out`: ((n + 1) * r + 1) output frames. Never called for a plain copy.
+// Converts one block. `in` holds ContextFrames input frames before the block,
+// then n + 2 + StereoOffset frames, where n = blockInBytes / nBlockAlign (the
+// block, its two following frames and the stereo look-ahead), then
+// ContextFrames frames more. Input frame j (0..n+1) goes to output frame j * r
+// and the frames between are interpolated per channel. Returns the bytes
+// written to `out`: ((n + 1) * r + 1) output frames. Never called for a plain
+// copy.
 std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFormat,
                           const BlockParams& params, const std::uint8_t* in,
                           std::int32_t blockInBytes, std::uint8_t* out);
 
-// Bytes of input a block of blockInBytes needs in its buffer.
+// Bytes of input a block of blockInBytes needs in its buffer, context included.
 std::int64_t BlockInputSpan(const WAVEFORMAT& in, const BlockParams& params,
                             std::int32_t blockInBytes);
 

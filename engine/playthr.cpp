@@ -262,7 +262,7 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
 // The run's parameters, the input from `position`, the output file's
 // header placeholder and the device.
 std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice, int position) {
-    Params = ComputeBlockParams(InFormat, OutFormat, choice.effects);
+    Params = ComputeBlockParams(InFormat, OutFormat, choice.effects, choice.bandLimited);
     PlainCopy = Params.PlainCopy;
     Saving = OutputFile.IsOpen();
     Playing = !Saving || host_.PlayOnSaveChecked();
@@ -483,18 +483,21 @@ void PlayThread::SwitchBuffers() {
     }
 }
 
-// Reads the block, its two following frames and the stereo look-ahead.
-// Only whole frames inside the data chunk are read; whatever lies beyond the
-// data (or beyond a file that shrank since) reads as silence.
+// Reads the block, its two following frames and the stereo look-ahead, with
+// the band-limited filter's context on either side. Only whole frames inside
+// the data chunk are read; whatever lies before or beyond the data (or
+// beyond a file that shrank since) reads as silence, so a block's samples
+// depend only on where it lies in the file, not on where the run began.
 bool PlayThread::ReadBlock(std::int32_t blockBytes) {
     const std::int64_t span = BlockInputSpan(InFormat, Params, blockBytes);
     std::uint8_t* dst = InBuffer.get();
     std::memset(dst, IsInput8Bit(InFormat) ? 128 : 0, static_cast<std::size_t>(span));
     const std::int64_t dataEnd = static_cast<std::int64_t>(DataStart) + DataBytes;
-    const std::int64_t from = ReadPosition;
-    const std::int64_t to = from + span < dataEnd ? from + span : dataEnd;
+    const std::int64_t begin = ReadPosition - static_cast<std::int64_t>(Params.ContextFrames) * InFormat.nBlockAlign;
+    const std::int64_t from = std::max<std::int64_t>(begin, DataStart);
+    const std::int64_t to = std::min(begin + span, dataEnd);
     if (to <= from) return true;
-    return InputFile.ReadAt(from, dst, static_cast<std::size_t>(to - from)) >= 0;
+    return InputFile.ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
 }
 
 bool PlayThread::ProduceBlock(std::int32_t blockBytes) {

@@ -105,11 +105,34 @@ TEST_F(ConvertCli, RefusalsAndTheirMessages) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("Could not write wave file."), std::string::npos);
 
-    for (const char* bad : {"", "a.wav", "--rate 48000 a b", "--bits 24 a b", "--seek 1001 a b", "--frobnicate a b", "--jobs 0 a b c"})
+    for (const char* bad : {"", "a.wav", "--rate 48000 a b", "--bits 24 a b", "--seek 1001 a b", "--frobnicate a b",
+                            "--jobs 0 a b c", "--interpolation cubic a b", "a b --interpolation"})
         EXPECT_EQ(Convert(bad).status, 2) << bad;
     r = Convert("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.output.find("--effects"), std::string::npos);
+}
+
+// --interpolation hq: one file, the same file in a folder run and a dry run
+// agree; the classic in-betweens stay the default.
+TEST_F(ConvertCli, InterpolationChoiceReachesEveryMode) {
+    const test::Format f{1, 1, 11025, 8};
+    std::filesystem::create_directories(dir.File("tree/sub"));
+    const std::string in = dir.Write("tree/sub/in.wav", test::MakeWave(f, test::NoiseSamples(f, 11025 * 2 + 99)));
+    ASSERT_EQ(Convert("'" + in + "' " + Path("hq.wav") + " --interpolation hq").status, 0);
+    ASSERT_EQ(Convert("'" + in + "' " + Path("linear.wav") + " --interpolation linear").status, 0);
+    ASSERT_EQ(Convert("'" + in + "' " + Path("default.wav")).status, 0);
+    const Result batch = Convert("--interpolation hq " + Path("tree") + " " + Path("out"));
+    ASSERT_EQ(batch.status, 0) << batch.output;
+    const test::Bytes hq = test::ReadAll(dir.File("hq.wav"));
+    EXPECT_EQ(test::ReadAll(dir.File("out/sub/in.wav")), hq);
+    EXPECT_EQ(test::ReadAll(dir.File("default.wav")), test::ReadAll(dir.File("linear.wav")));
+    EXPECT_NE(test::ReadAll(dir.File("linear.wav")), hq);
+    EXPECT_EQ(hq.size(), test::ReadAll(dir.File("linear.wav")).size());
+    const Result dry = Convert("--dry-run --interpolation hq " + Path("tree") + " " + Path("dry"));
+    EXPECT_EQ(dry.status, 0) << dry.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("dry")));
+    EXPECT_NE(Convert("--help").output.find("--interpolation linear|hq"), std::string::npos);
 }
 
 TEST_F(ConvertCli, SeekStartsPartWayIn) {

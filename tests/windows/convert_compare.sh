@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The Windows converter, run under Wine, writes byte for byte what the Linux
-# converter writes: for every accepted input format, at two output formats,
+# converter writes: for every accepted input format, at two output formats
+# and with the band-limited interpolation (whose sums must come out the same
+# on the Windows build's plain vector code as on the Linux build's AVX2),
 # for a file named outside any ANSI code page, and for a folder.
 #
 # Usage: convert_compare.sh LINUX_CONVERT WINDOWS_CONVERT.exe WORKDIR
@@ -36,6 +38,8 @@ compare() {  # name, then the options
 }
 compare default
 compare low --rate 22050 --bits 8 --mono --no-effects
+compare hq --interpolation hq
+compare hq-low --interpolation hq --rate 22050 --bits 8 --mono --no-effects
 # A name outside the ANSI code page, and a folder converted as a whole.
 "$wine" "$windows" "Z:$work/in/Été ♫/chanson.wav" "Z:$work/windows/chanson.wav" >/dev/null 2>&1 || true
 "$linux" "$work/in/Été ♫/chanson.wav" "$work/linux/chanson.wav" >/dev/null 2>&1
