@@ -207,6 +207,8 @@ void TMainForm::BuildFileAndFormatMenus() {
     item(Options1, Mono1, "Mono1", "&Mono", true, false);
     item(Options1, Stereo1, "Stereo1", "&Stereo", true, true);
     item(Options1, StereoEffects, "StereoEffects", "Stereo &effects", true, true);
+    Options1->addSeparator()->setObjectName("N7");
+    item(Options1, HighQualityInterpolation, "HighQualityInterpolation", "&High-quality interpolation", true, false);
 }
 
 void TMainForm::BuildOptionsAndHelpMenus() {
@@ -238,7 +240,8 @@ void TMainForm::ConnectMenus() {
     connect(Openplaylist1, &QAction::triggered, this, &TMainForm::Openplaylist1Click);
     connect(Editplaylist1, &QAction::triggered, this, &TMainForm::PlaylistShowClick);
     connect(E1, &QAction::triggered, this, &TMainForm::E1Click);
-    for (QAction* a : {N1, N44100Hz1, N8bitspersample1, N16bitspersample1, Mono1, Stereo1, StereoEffects})
+    for (QAction* a : {N1, N44100Hz1, N8bitspersample1, N16bitspersample1, Mono1, Stereo1, StereoEffects,
+                       HighQualityInterpolation})
         connect(a, &QAction::triggered, this, [this, a] { OutputFormatClick(a); });
     connect(English, &QAction::triggered, this, &TMainForm::EnglishClick);
     connect(French, &QAction::triggered, this, &TMainForm::FrenchClick);
@@ -466,7 +469,7 @@ void TMainForm::OutputFormatClick(QAction* clicked) {
     else if (clicked == N16bitspersample1) pair(N16bitspersample1, N8bitspersample1);
     else if (clicked == Mono1) pair(Mono1, Stereo1);
     else if (clicked == Stereo1) pair(Stereo1, Mono1);
-    // StereoEffects toggles itself (checkable).
+    // StereoEffects and HighQualityInterpolation toggle themselves (checkable).
     RestartIfPlaying();
 }
 

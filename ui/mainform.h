@@ -134,6 +134,7 @@ public:
     QMenu *File1, *Options1, *Options2, *Language1, *Help1;
     QAction *Open1, *SaveAs1, *Openplaylist1, *Editplaylist1, *N4, *E1;
     QAction *N1, *N44100Hz1, *N8bitspersample1, *N16bitspersample1, *Mono1, *Stereo1, *StereoEffects;
+    QAction* HighQualityInterpolation;  // the band-limited in-betweens (else the classic ones)
     QAction *PlayonSave, *AutoRepeat, *English, *French, *CreateshortcutinStartMenu1,
         *AssociatewavefileswithSonivel1, *UsingSonivel1, *Intextformat1, *About1;
     QTimer* Timer1 = nullptr;

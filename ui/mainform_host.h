@@ -36,7 +36,8 @@ public:
     OutputChoice ReadOutputChoice() override {
         return Get<OutputChoice>([this] {
             return OutputChoice{form_.N44100Hz1->isChecked(), form_.N16bitspersample1->isChecked(),
-                                form_.Stereo1->isChecked(), form_.StereoEffects->isChecked()};
+                                form_.Stereo1->isChecked(), form_.StereoEffects->isChecked(),
+                                form_.HighQualityInterpolation->isChecked()};
         });
     }
     bool PlayOnSaveChecked() override {

@@ -48,6 +48,9 @@ void TMainForm::SwitchLanguage(int language) {
         if (auto* menu = qobject_cast<QMenu*>(object)) menu->setTitle(text);
         else if (auto* action = qobject_cast<QAction*>(object)) action->setText(text);
     }
+    // An item of our own, beside the program's text table.
+    HighQualityInterpolation->setText(language == kFrench ? QString::fromUtf8("&Interpolation haute qualité")
+                                                          : QString("&High-quality interpolation"));
     CurrentLanguage().store(language);
     SetButtonCaptions(playing);
     Label1->setText(TextOf(kTextTimeLabel));

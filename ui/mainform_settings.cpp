@@ -18,14 +18,17 @@ void TMainForm::LoadSettings() {
         const char* name;
         QAction* on;
         QAction* off;
+        bool mayBeMissing = false;  // settings of older versions lack it
     };
     const Item items[] = {{"44100Hz", N44100Hz1, N1},
                           {"16Bits", N16bitspersample1, N8bitspersample1},
                           {"Stereo", Stereo1, Mono1},
                           {"PlayOnSave", PlayonSave, nullptr},
                           {"StereoEffects", StereoEffects, nullptr},
-                          {"AutoRepeat", AutoRepeat, nullptr}};
+                          {"AutoRepeat", AutoRepeat, nullptr},
+                          {"HighQualityInterpolation", HighQualityInterpolation, nullptr, true}};
     for (const Item& it : items) {
+        if (it.mayBeMissing && !store.ValueExists(it.name)) continue;
         const std::optional<int> v = store.ReadInteger(it.name, &error);
         if (!v) {
             // What could not be read keeps its default, as do the values
@@ -73,6 +76,7 @@ void TMainForm::SaveSettings() {
     store.WriteInteger("PlayOnSave", PlayonSave->isChecked() ? 1 : 0);
     store.WriteInteger("StereoEffects", StereoEffects->isChecked() ? 1 : 0);
     store.WriteInteger("AutoRepeat", AutoRepeat->isChecked() ? 1 : 0);
+    store.WriteInteger("HighQualityInterpolation", HighQualityInterpolation->isChecked() ? 1 : 0);
     store.WriteString("Language", French->isChecked() ? "French" : "English");
     store.Sync();
     mru_->Save();

@@ -91,6 +91,9 @@ private slots:
         QVERIFY(m.N8bitspersample1->isChecked() && !m.N16bitspersample1->isChecked());
         m.StereoEffects->trigger();
         QVERIFY(!m.StereoEffects->isChecked());
+        QVERIFY(!m.HighQualityInterpolation->isChecked());
+        m.HighQualityInterpolation->trigger();
+        QVERIFY(m.HighQualityInterpolation->isChecked());
         QCOMPARE(m.Tag().Load(), 0);
 
         // Playing: the run restarts with the new format.
@@ -104,6 +107,9 @@ private slots:
         QCOMPARE(p.device.lastRate.load(), 44100u);
         m.N44100Hz1->trigger();  // the checked item restarts too
         QTRY_COMPARE(p.device.opens.load(), 3);
+        m.HighQualityInterpolation->trigger();
+        QTRY_COMPARE(p.device.opens.load(), 4);
+        QVERIFY(!m.HighQualityInterpolation->isChecked());
         QCOMPARE(Shown(m.PlayStop), QString("Stop"));
         m.PlayStopClick();
         QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
@@ -290,6 +296,8 @@ private slots:
             else m.EnglishClick();
             for (const auto& [object, id] : captions)
                 QCOMPARE(shown(object), Q(Text(id, language)));
+            QCOMPARE(m.HighQualityInterpolation->text(), language == kFrench ? QString::fromUtf8("&Interpolation haute qualité")
+                                                                             : QString("&High-quality interpolation"));
             QCOMPARE(m.Label1->text(), Q(Text(kTextTimeLabel, language)));
             QCOMPARE(m.Label3->text(), Q(Text(kTextWritingLabel, language)));
         }
@@ -449,6 +457,7 @@ private slots:
             m.PlayonSave->trigger();
             m.AutoRepeat->trigger();
             m.StereoEffects->trigger();
+            m.HighQualityInterpolation->trigger();
             m.FrenchClick();
             m.close();
         }
@@ -459,6 +468,7 @@ private slots:
         QCOMPARE(store.ReadInteger("PlayOnSave").value(), 1);
         QCOMPARE(store.ReadInteger("StereoEffects").value(), 0);
         QCOMPARE(store.ReadInteger("AutoRepeat").value(), 1);
+        QCOMPARE(store.ReadInteger("HighQualityInterpolation").value(), 1);
         QCOMPARE(store.ReadString("Language"), QString("French"));
         CurrentLanguage().store(kEnglish);
         Program again;
@@ -466,6 +476,7 @@ private slots:
         QVERIFY(m.N1->isChecked() && !m.N44100Hz1->isChecked());
         QVERIFY(m.Mono1->isChecked() && m.PlayonSave->isChecked() && m.AutoRepeat->isChecked());
         QVERIFY(!m.StereoEffects->isChecked());
+        QVERIFY(m.HighQualityInterpolation->isChecked());
         QVERIFY(m.French->isChecked());
         QCOMPARE(Shown(m.Rewind), QString("Rembobiner"));
     }

@@ -17,7 +17,8 @@ using sonivel::test::Program;
 
 namespace {
 
-const char* const kSwitches[] = {"44100Hz", "16Bits", "Stereo", "PlayOnSave", "StereoEffects", "AutoRepeat"};
+const char* const kSwitches[] = {"44100Hz",       "16Bits",     "Stereo", "PlayOnSave",
+                                 "StereoEffects", "AutoRepeat", "HighQualityInterpolation"};
 
 QString SettingsPath() { return Registry().Settings().fileName(); }
 
@@ -33,6 +34,7 @@ void VerifyDefaults(TMainForm& m) {
     QVERIFY(m.N44100Hz1->isChecked() && !m.N1->isChecked());
     QVERIFY(m.N16bitspersample1->isChecked() && m.Stereo1->isChecked() && m.StereoEffects->isChecked());
     QVERIFY(!m.PlayonSave->isChecked() && !m.AutoRepeat->isChecked());
+    QVERIFY(!m.HighQualityInterpolation->isChecked());
     QVERIFY(m.English->isChecked());
 }
 
@@ -102,6 +104,32 @@ private slots:
                 QCOMPARE(p.services.messages, QStringList{QString("Sonivel|") + c.message});
                 // The first value could not be read: it and the ones after it keep their defaults.
                 VerifyDefaults(*p.main);
+                p.main->close();
+            }
+            VerifyCleanAfterClose();
+            test::ResetSettings();
+        }
+    }
+
+    // Settings of older versions have no interpolation value: the classic one,
+    // without a word. A value that is there is read like the others.
+    void theInterpolationValueMayBeMissingButNotWrong() {
+        const QByteArray older = "[General]\n44100Hz=1\n16Bits=1\nStereo=1\nPlayOnSave=0\nStereoEffects=1\nAutoRepeat=0\n";
+        struct Case {
+            const char* line;
+            bool checked;
+            const char* message;
+        };
+        const Case cases[] = {{"", false, nullptr},
+                              {"HighQualityInterpolation=1\n", true, nullptr},
+                              {"HighQualityInterpolation=0\n", false, nullptr},
+                              {"HighQualityInterpolation=maybe\n", false, "Invalid data type for 'HighQualityInterpolation'"}};
+        for (const Case& c : cases) {
+            WriteSettingsFile(older + c.line);
+            {
+                Program p;
+                QCOMPARE(p.main->HighQualityInterpolation->isChecked(), c.checked);
+                QCOMPARE(p.services.messages, c.message ? QStringList{QString("Sonivel|") + c.message} : QStringList{});
                 p.main->close();
             }
             VerifyCleanAfterClose();
