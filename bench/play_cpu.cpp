@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <string>
 #include <thread>
 
 #include "headless_host.h"
@@ -38,13 +39,20 @@ double WallSeconds() {
 
 int main(int argc, char** argv) {
     using namespace sonivel;
+    // --hq plays with the band-limited interpolation.
+    const bool hq = argc > 1 && std::string(argv[1]) == "--hq";
+    if (hq) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::cerr << "usage: play_cpu FILE.wav [IDLE_SECONDS]\n";
+        std::cerr << "usage: play_cpu [--hq] FILE.wav [IDLE_SECONDS]\n";
         return 2;
     }
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 5;
     HeadlessHost::Settings settings;
     settings.input = argv[1];
+    settings.choice.bandLimited = hq;
     std::ostringstream messages;
     HeadlessHost host(settings, messages);
     SdlDevice device;

@@ -1,5 +1,6 @@
 // A whole silent save run of the render thread on a fuzzed wave file, with
-// the output format, seek position and quality answer taken from the input:
+// the output format (the interpolation included), seek position and quality
+// answer taken from the input:
 // whatever the file holds, the run ends, and the output is either absent or a
 // wave file whose header matches its length.
 #include <unistd.h>
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::TestHost host;
     host.currentFile = in;
     host.saveTarget = out;
-    host.choice = OutputChoice{(a & 1) != 0, (a & 2) != 0, (a & 4) != 0, (a & 8) != 0};
+    host.choice = OutputChoice{(a & 1) != 0, (a & 2) != 0, (a & 4) != 0, (a & 8) != 0, (a & 32) != 0};
     host.answerYes = (a & 16) != 0;
     host.seekPosition = b * 1000 / 255;
     CommandChannel channel;

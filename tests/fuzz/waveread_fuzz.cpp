@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The last byte picks the output choice and the seek position.
     const std::uint8_t pick = size ? data[size - 1] : 0;
-    OutputChoice choice{(pick & 1) != 0, (pick & 2) != 0, (pick & 4) != 0, (pick & 8) != 0};
+    OutputChoice choice{(pick & 1) != 0, (pick & 2) != 0, (pick & 4) != 0, (pick & 8) != 0, (size & 1) != 0};
     WAVEFORMATEX out = SelectOutputFormat(choice);
     const QualityShortfall shortfall = CheckQuality(info.InFormat, out);
     if (shortfall.Any()) {
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out = SelectOutputFormat(choice);
         if (CheckQuality(info.InFormat, out).Any()) __builtin_trap();  // raising must always suffice
     }
-    const BlockParams p = ComputeBlockParams(info.InFormat, out, choice.effects);
+    const BlockParams p = ComputeBlockParams(info.InFormat, out, choice.effects, choice.bandLimited);
     const SeekPlan seek = PlanSeek((pick >> 4) * 70, kSeekBarMax, info.DataBytes(), info.DataStart,
                                    info.InFormat.nBlockAlign);
     if ((seek.StartOffset - info.DataStart) % info.InFormat.nBlockAlign != 0) __builtin_trap();
