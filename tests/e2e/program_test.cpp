@@ -123,39 +123,43 @@ private slots:
         QCOMPARE(recent, files);
     }
 
+    // With the classic interpolation and with the high-quality one chosen in
+    // the settings, the window plays what the converter writes.
     void playsTheFileConvertedAndClosesCleanly() {
         const QString file = Wave("play.wav", 1.5);
-        const QString capture = dir_.path() + "/played.raw";
-        // What the converter writes is what the player must play.
-        QProcess convert;
-        convert.start(SONIVEL_CONVERT, {file, dir_.path() + "/converted.wav"});
-        QVERIFY(convert.waitForFinished(10000));
-        QCOMPARE(convert.exitCode(), 0);
-        QFile converted(dir_.path() + "/converted.wav");
-        QVERIFY(converted.open(QIODevice::ReadOnly));
-        const QByteArray data = converted.readAll().mid(44);
+        for (const bool hq : {false, true}) {
+            const QString capture = dir_.path() + (hq ? "/played-hq.raw" : "/played.raw");
+            const QString out = dir_.path() + (hq ? "/converted-hq.wav" : "/converted.wav");
+            QStringList args{file, out};
+            if (hq) {
+                args << "--interpolation" << "hq";
+                Registry store;
+                for (const char* name : {"44100Hz", "16Bits", "Stereo", "StereoEffects", "HighQualityInterpolation"})
+                    store.WriteInteger(name, 1);
+                store.WriteInteger("PlayOnSave", 0);
+                store.WriteInteger("AutoRepeat", 0);
+                store.Sync();
+            }
+            QProcess convert;
+            convert.start(SONIVEL_CONVERT, args);
+            QVERIFY(convert.waitForFinished(10000));
+            QCOMPARE(convert.exitCode(), 0);
+            QFile converted(out);
+            QVERIFY(converted.open(QIODevice::ReadOnly));
+            const QByteArray data = converted.readAll().mid(44);
 
-        auto player = Start({file}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture});
-        // Played in real time; then the device closes and the capture stops growing.
-        QTest::qWait(2500);
-        qint64 size = -1;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const qint64 now = QFileInfo(capture).size();
-                const bool stable = now == size && now > data.size();
-                size = now;
-                return stable;
-            }(),
-            10000);
-        Close(*player);
-        QFile played(capture);
-        QVERIFY(played.open(QIODevice::ReadOnly));
-        const QByteArray all = played.readAll();
-        const qsizetype at = all.indexOf(data.left(4096));
-        QVERIFY2(at >= 0, "the converted sound was not played");
-        QCOMPARE(all.mid(at, data.size()), data);
-        Registry store;
-        QCOMPARE(store.ReadInteger("44100Hz").value_or(-1), 1);  // the close saved the settings
+            auto player = Start({file}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture});
+            // Played in real time; then the device closes and the capture stops growing.
+            QTest::qWait(2500);
+            const QByteArray all = SettledCapture(capture, data.size());
+            Close(*player);
+            const qsizetype at = all.indexOf(data.left(4096));
+            QVERIFY2(at >= 0, "the converted sound was not played");
+            QCOMPARE(all.mid(at, data.size()), data);
+            Registry store;
+            QCOMPARE(store.ReadInteger("44100Hz").value_or(-1), 1);  // the close saved the settings
+            QCOMPARE(store.ReadInteger("HighQualityInterpolation").value_or(-1), hq ? 1 : 0);
+        }
     }
 
     // A file handed over while another plays is played after what was
