@@ -247,6 +247,60 @@ TEST(BandLimited, PlaySaveAndSeekGiveTheSameSamples) {
     }
 }
 
+// Over every accepted combination: a full block with its context fits the
+// input buffer, the output has the classic length and writes nothing past
+// it, the input's own frames pass unchanged, and where the rate is not
+// raised nothing is filtered at all.
+TEST(BandLimited, KeepsTheBlockShapeOverEveryCombination) {
+    int raised = 0;
+    for (std::uint32_t rate : {11025u, 22050u, 44100u})
+        for (int bits : {8, 16})
+            for (std::uint16_t ch : {1, 2})
+                for (int mask = 0; mask < 16; ++mask) {
+                    const WAVEFORMAT in = WAVEFORMAT::Pcm(ch, rate, bits);
+                    const OutputChoice classic{(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0};
+                    const WAVEFORMATEX out = SelectOutputFormat(classic);
+                    if (CheckQuality(in, out).Any()) continue;
+                    const BlockParams pc = ComputeBlockParams(in, out, classic.effects, false);
+                    const BlockParams ph = ComputeBlockParams(in, out, classic.effects, true);
+                    if (pc.PlainCopy) {
+                        EXPECT_FALSE(ph.BandLimited);
+                        continue;
+                    }
+                    SCOPED_TRACE(::testing::Message() << rate << " Hz " << bits << "-bit " << ch << "ch, mask " << mask);
+                    const std::int32_t n = static_cast<std::int32_t>(rate);
+                    const std::int32_t blockBytes = n * in.nBlockAlign;
+                    ASSERT_LE(BlockInputSpan(in, ph, blockBytes), kSampleBufferBytes);
+                    const std::size_t context = static_cast<std::size_t>(ph.ContextFrames) * in.nBlockAlign;
+                    const Format f{1, ch, rate, static_cast<std::uint16_t>(bits)};
+                    const Bytes withContext = test::NoiseSamples(
+                        f, static_cast<std::size_t>(BlockInputSpan(in, ph, blockBytes)) / in.nBlockAlign, rate + 3);
+                    const Bytes plain(withContext.begin() + static_cast<std::ptrdiff_t>(context), withContext.end());
+                    Bytes a(kSampleBufferBytes, 0xA5), b(kSampleBufferBytes, 0xA5);
+                    const std::int32_t wc = ConvertBlock(in, out, pc, plain.data(), blockBytes, a.data());
+                    const std::int32_t wh = ConvertBlock(in, out, ph, withContext.data(), blockBytes, b.data());
+                    ASSERT_EQ(wh, wc);
+                    ASSERT_TRUE(std::all_of(b.begin() + wh, b.end(), [](std::uint8_t v) { return v == 0xA5; }));
+                    if (!ph.BandLimited) {
+                        EXPECT_EQ(ph.ContextFrames, 0);
+                        EXPECT_TRUE(a == b);
+                        continue;
+                    }
+                    ++raised;
+                    const std::size_t frame = out.nBlockAlign, r = static_cast<std::size_t>(ph.RateRatio);
+                    for (std::size_t j = 0; j <= static_cast<std::size_t>(n) + 1; ++j)
+                        ASSERT_TRUE(std::equal(a.begin() + static_cast<std::ptrdiff_t>(j * r * frame),
+                                               a.begin() + static_cast<std::ptrdiff_t>((j * r + 1) * frame),
+                                               b.begin() + static_cast<std::ptrdiff_t>(j * r * frame)))
+                            << "input frame " << j;
+                    EXPECT_FALSE(a == b) << "the in-betweens were not filtered";
+                }
+    // Three raised rates (11025 Hz to both, 22050 Hz to 44100 Hz), each with
+    // 8/4/4/2 outputs for mono 8-bit, stereo 8-bit, mono 16-bit and stereo
+    // 16-bit input, the effect's check on and off counted apart.
+    EXPECT_EQ(raised, 3 * (8 + 4 + 4 + 2));
+}
+
 // Full-scale square waves ring past the sample range where they step; the
 // in-betweens saturate there instead of wrapping to the other end.
 TEST(BandLimited, FullScaleNeverWraps) {
