@@ -120,8 +120,8 @@ typedef float V8u __attribute__((vector_size(32), aligned(4), may_alias));
 constexpr int kStep = 32;
 
 template <int R>
-SONIVEL_FILTER_CLONES void FilterChunk(const float* x, int count, const float* const* taps,
-                                       float (*y)[kChunk]) {
+[[gnu::always_inline]] inline void FilterChunk(const float* x, int count, const float* const* taps,
+                                               float (*y)[kChunk]) {
     for (int g = 0; g < count; g += kStep) {
         const float* b = x + g;
         if constexpr (R == 2) {
@@ -161,6 +161,15 @@ SONIVEL_FILTER_CLONES void FilterChunk(const float* x, int count, const float* c
     }
 }
 
+// The entry points compiled for the plain instruction set and again for AVX2,
+// chosen at load time where available.
+SONIVEL_FILTER_CLONES void FilterChunk2(const float* x, int count, const float* const* taps, float (*y)[kChunk]) {
+    FilterChunk<2>(x, count, taps, y);
+}
+SONIVEL_FILTER_CLONES void FilterChunk4(const float* x, int count, const float* const* taps, float (*y)[kChunk]) {
+    FilterChunk<4>(x, count, taps, y);
+}
+
 template <int R>
 void FilterChannel(const Source& src, std::size_t n, int cout, int outChannel, bool bothChannels,
                    bool out16, std::uint8_t* out) {
@@ -178,7 +187,8 @@ void FilterChannel(const Source& src, std::size_t n, int cout, int outChannel, b
         const auto first = static_cast<std::ptrdiff_t>(j0) - (kInterpolationContext - 1);
         const int need = padded + kInterpolationTaps;
         for (int t = 0; t < need; ++t) x[t] = first + t <= last ? src.Sample(first + t) : 0.0f;
-        FilterChunk<R>(x, padded, taps, y);
+        if constexpr (R == 2) FilterChunk2(x, padded, taps, y);
+        else FilterChunk4(x, padded, taps, y);
         for (int k = 0; k < count; ++k) {
             const std::size_t j = j0 + static_cast<std::size_t>(k);
             for (int p = 1; p < R; ++p) {
