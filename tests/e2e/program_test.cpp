@@ -65,14 +65,20 @@ class ProgramTest : public QObject {
     }
 
     // Waits until the disk driver's capture has stopped growing (the device
-    // closed) and returns it.
-    static QByteArray SettledCapture(const QString& capture, qint64 atLeast) {
+    // closed) and returns it; with `awaited`, only once the end of that sound
+    // is in it, since the capture also stands still while one run closes
+    // the device and the next opens it.
+    static QByteArray SettledCapture(const QString& capture, qint64 atLeast, const QByteArray& awaited = {}) {
         qint64 size = -1;
         (void)QTest::qWaitFor(
             [&] {
                 const qint64 now = QFileInfo(capture).size();
-                const bool stable = now == size && now > atLeast;
+                bool stable = now == size && now > atLeast;
                 size = now;
+                if (stable && !awaited.isEmpty()) {
+                    QFile played(capture);
+                    stable = played.open(QIODevice::ReadOnly) && played.readAll().contains(awaited.right(4096));
+                }
                 return stable;
             },
             15000);
@@ -181,7 +187,7 @@ private slots:
         auto handing = Start({"two.wav"}, disk, dir_.path());
         QVERIFY(handing->waitForFinished(10000));
         QCOMPARE(handing->exitCode(), 0);
-        const QByteArray all = SettledCapture(capture, second.size());
+        const QByteArray all = SettledCapture(capture, second.size(), second);
         Close(*player);
         const qsizetype atTwo = all.indexOf(second.left(4096));
         QVERIFY2(atTwo >= 0, "the handed file was not played");
