@@ -54,6 +54,8 @@ public:
     bool AskRaiseQuality() override;
     void StepTrack(bool, const std::string&) override {}
     bool AdvanceAfterTrack() override { return false; }
+    std::string PeekNextTrack() override { return {}; }
+    bool AdvanceToTrack(const std::string&) override { return false; }
     void DropUnopenableFile(const std::string&) override {}
     void QuitProgram() override;
 

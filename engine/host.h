@@ -63,6 +63,13 @@ public:
     // After a track played to its end: true when an entry was chosen and made
     // current (it then plays at once).
     virtual bool AdvanceAfterTrack() = 0;
+    // For a track that flows into the next: the entry AdvanceAfterTrack
+    // would choose now, without choosing it (empty when there is none)...
+    virtual std::string PeekNextTrack() = 0;
+    // ...and, when that next track starts to sound, AdvanceAfterTrack's
+    // change if it would still choose `expected`. False, changing nothing,
+    // when the playlist now leads elsewhere.
+    virtual bool AdvanceToTrack(const std::string& expected) = 0;
     // A file that cannot be opened leaves the playlist: deselect all, select
     // its first entry (compared without regard to case), remove, then the
     // editor's close action.

@@ -29,6 +29,25 @@
 // button shows Stop from the start of a run until the thread is idle again,
 // also across a restart or a change of track.
 //
+// One track flows into the next. When a playing run reaches the end of its
+// data, it asks the playlist which entry would follow (PeekNextTrack),
+// without choosing it. If that entry reads, needs no question and plays in
+// the format the device is open with, and no command is pending, the run's
+// input becomes that entry and its first block is queued behind the last
+// block of the track that ends: at once behind a short last block (in a
+// third buffer, the other two being queued), paced as usual behind a full
+// one. The device stays open. Until that first block starts, the window
+// still shows the ending track: positions are reported for it (ShownTrack),
+// a stop stops both, a step counts from it, and a restart loads it again.
+// When the block starts, AdvanceToTrack makes the entry current on the
+// windows' side as at any track's end, but only if the playlist still leads
+// to that very name there and then; the name decides, so an entry moved or
+// a list rebuilt with the same next file still plays on. If the list now
+// leads elsewhere (the entry removed, the list emptied or reordered), the
+// device is reset at once and the track's end goes the usual way. Anything
+// else that would make the join wrong (another format, a question, a file
+// that cannot be read, a command) leaves the end as it always was.
+//
 // The held file's data size and byte rate are published through atomics for
 // the seek-bar handler, which reads them while this thread may be loading.
 
@@ -93,7 +112,8 @@ bool PlayThread::AllocateBuffers() {
     InBuffer = options_.allocate(kSampleBufferBytes);
     OutBuffer1 = options_.allocate(kSampleBufferBytes);
     OutBuffer2 = options_.allocate(kSampleBufferBytes);
-    return InBuffer && OutBuffer1 && OutBuffer2;
+    OutBuffer3 = options_.allocate(kSampleBufferBytes);
+    return InBuffer && OutBuffer1 && OutBuffer2 && OutBuffer3;
 }
 
 void PlayThread::DeviceCheck() {
@@ -123,6 +143,7 @@ void PlayThread::Run() {
     }
     Header1.data = OutBuffer1.get();
     Header2.data = OutBuffer2.get();
+    Header3.data = OutBuffer3.get();
 
     // The window gave code 1 before starting this thread and waits for 0.
     channel_.Take();
@@ -139,12 +160,13 @@ void PlayThread::Run() {
     InBuffer.reset();
     OutBuffer1.reset();
     OutBuffer2.reset();
+    OutBuffer3.reset();
     ended_.store(true);
 }
 
 PlayThread::Next PlayThread::IdleStep() {
     DeviceOpen = false;
-    Header1.prepared = Header2.prepared = false;
+    Header1.prepared = Header2.prepared = Header3.prepared = false;
     // Play again, also after a load that failed before any run showed Stop:
     // callers without windows take this as the end of what they asked for.
     if (startup_.load() == Startup::Ready) {
@@ -232,8 +254,12 @@ PlayThread::Next PlayThread::RunStep() {
         return Next::Idle;
     }
     if (auto n = SetUpRun(choice, position)) return *n;
-    if (auto n = PlayFullBlocks()) return *n;
-    return FinishRun();
+    // Each pass plays one track; a track that flows into the next goes on
+    // with the same device.
+    for (;;) {
+        if (auto n = PlayFullBlocks()) return *n;
+        if (auto n = FinishRun()) return *n;
+    }
 }
 
 // Reads the output menus; a Yes to the quality question reads them again
@@ -283,6 +309,8 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     Remaining = seek.Remaining;
     ReadPosition = StartOffset;
     QueuedAny = false;
+    JoinedTrack.clear();
+    Shown = ShownTrack{0, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
 
     if (Saving) {
         OutputBytes = OutputHeader::kSize;
@@ -302,6 +330,8 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
 std::optional<PlayThread::Next> PlayThread::PrepareDevice() {
     if (!device_.Open(OutFormat)) return Fail(kTextCannotOpenDevice);
     DeviceOpen = true;
+    QueuedBytes = 0;
+    LastQueued = nullptr;
     Header1.length = Header2.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
     if (!device_.Prepare(Header1)) return Fail(kTextCannotPrepareHeader);
     Header1.prepared = true;
@@ -353,21 +383,37 @@ std::optional<PlayThread::Next> PlayThread::QueuePaced() {
             return n;
     }
     CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
-    if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
-    QueuedAny = true;
-    if (!FirstBlock) {
-        const WaveHeader& other = CurrentHeader == &Header1 ? Header2 : Header1;
-        if (auto n = WaitForDone(other)) return n;
+    const WaveHeader* previous = LastQueued;
+    if (auto n = QueueBlock()) return n;
+    if (!FirstBlock && previous) {
+        if (auto n = WaitForDone(*previous)) return n;
     }
     LastWrite = clock_.TickCount();
     FirstBlock = false;
+    // The first block of a track queued behind the last one starts now.
+    if (!JoinedTrack.empty()) {
+        if (auto n = TakeJoinedTrack()) return n;
+    }
     const std::uint32_t started = LastWrite;
     return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; },
                      started + kReadAheadAfterMs);
 }
 
-// The last, shorter block, queued at once; then the end of the track.
-PlayThread::Next PlayThread::FinishRun() {
+// Queues the current header behind those already queued.
+std::optional<PlayThread::Next> PlayThread::QueueBlock() {
+    if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
+    QueuedAny = true;
+    QueuedBytes += CurrentHeader->length;
+    BeforeLastQueued = LastQueued;
+    LastQueued = CurrentHeader;
+    LastQueuedFull = CurrentHeader->length == static_cast<std::uint32_t>(Params.FullBlockBytes);
+    return std::nullopt;
+}
+
+// The last, shorter block, queued at once; then the end of the track: the
+// next track queued behind it on the open device where that can be done
+// (nullopt: the run goes on with it), else the end as it always was.
+std::optional<PlayThread::Next> PlayThread::FinishRun() {
     if (Remaining > 0) {
         SwitchBuffers();
         const std::int32_t outBytes = Remaining * Params.ExpansionFactor;
@@ -376,13 +422,127 @@ PlayThread::Next PlayThread::FinishRun() {
         if (Saving && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
         if (Playing) {
             CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
-            if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
-            QueuedAny = true;
+            if (auto n = QueueBlock()) return n;
+            LastQueuedFull = false;
         }
+        Remaining = 0;
     }
+    const bool shortTail = !LastQueuedFull;
+    if (PrepareNextTrack(shortTail)) return StartJoinedTrack(shortTail);
     if (Playing && QueuedAny) {
-        if (auto n = WaitForDone(*CurrentHeader)) return *n;
+        if (auto n = WaitForDone(*CurrentHeader)) return n;
     }
+    return EndTrack();
+}
+
+// Whether the next playlist entry can be queued right behind the track
+// that ends: a playing run (not a save), nothing asked of the thread, an
+// entry that reads, needs no question and plays in the format the device is
+// open with. Then the run's input becomes that entry; the window still shows
+// the ending track until the entry's first block starts (TakeJoinedTrack).
+// `shortTail`: the block queued last is shorter than a full one, so the
+// entry's first block must follow at once, in the third buffer.
+bool PlayThread::PrepareNextTrack(bool shortTail) {
+    if (!Playing || Saving || !QueuedAny || !DeviceOpen) return false;
+    if (channel_.Load() != kCmdNone || channel_.StopRequested()) return false;
+    const std::string name = host_.PeekNextTrack();
+    if (name.empty()) return false;
+    WAVEFORMAT in = InFormat;
+    MMCKINFO chunk = DataChunk;
+    std::int32_t start = DataStart;
+    if (name != CurrentFile) {
+        const WaveReadResult r = ReadWaveFile(name);
+        // A file that cannot be read is left to the usual order, which says why.
+        if (!r.ok()) return false;
+        in = r.info.InFormat;
+        chunk = r.info.DataChunk;
+        start = r.info.DataStart;
+    }
+    const OutputChoice choice = host_.ReadOutputChoice();
+    const WAVEFORMATEX out = SelectOutputFormat(choice);
+    if (CheckQuality(in, out).Any()) return false;
+    if (out.nSamplesPerSec != OutFormat.nSamplesPerSec || out.nChannels != OutFormat.nChannels ||
+        out.wBitsPerSample != OutFormat.wBitsPerSample)
+        return false;
+    const auto dataBytes = static_cast<std::int32_t>(chunk.cksize);
+    const SeekPlan seek = PlanSeek(0, BarMax, dataBytes, start, in.nBlockAlign);
+    if (seek.Remaining <= 0) return false;
+    File input = File::OpenRead(name);
+    if (!input.IsOpen()) return false;
+    if (shortTail && !Header3.prepared) {
+        Header3.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
+        if (!device_.Prepare(Header3)) return false;
+        Header3.prepared = true;
+    }
+
+    InputFile = std::move(input);
+    CurrentFile = name;
+    InFormat = in;
+    DataChunk = chunk;
+    DataStart = start;
+    Params = ComputeBlockParams(InFormat, OutFormat, choice.effects, choice.bandLimited);
+    PlainCopy = Params.PlainCopy;
+    DataBytes = dataBytes;
+    StartOffset = seek.StartOffset;
+    Remaining = seek.Remaining;
+    ReadPosition = StartOffset;
+    JoinedTrack = name;
+    JoinedBase = QueuedBytes;
+    return true;
+}
+
+// The joined track's first block: right behind a short tail, or paced
+// like any other block behind a full one. The track becomes the window's
+// when that block starts; nullopt: the run goes on with the track.
+std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
+    const std::int32_t frame = InFormat.nBlockAlign;
+    const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
+    const bool full = Remaining >= advance;
+    const std::int32_t blockBytes = full ? Params.BlockInBytes : Remaining;
+    const WaveHeader* tail = LastQueued;
+    // Behind a short tail both other buffers may still be queued.
+    SwitchBuffers(shortTail ? BeforeLastQueued : nullptr);
+    if (!ReadBlock(blockBytes)) return Fail(kTextErrorOpeningFile);
+    if (!ProduceBlock(blockBytes)) return Fail(kTextUnsupportedFormat);
+    if (full && !shortTail) {
+        ReadPosition += advance;
+        if (auto n = QueuePaced()) return n;
+        Remaining -= advance;
+        return std::nullopt;
+    }
+    CurrentHeader->length =
+        static_cast<std::uint32_t>(full ? Params.FullBlockBytes : blockBytes * Params.ExpansionFactor);
+    if (auto n = QueueBlock()) return n;
+    if (tail) {
+        if (auto n = WaitForDone(*tail)) return n;
+    }
+    LastWrite = clock_.TickCount();
+    FirstBlock = false;
+    if (auto n = TakeJoinedTrack()) return n;
+    if (!full) {
+        Remaining = 0;
+        return std::nullopt;
+    }
+    ReadPosition += advance;
+    Remaining -= advance;
+    const std::uint32_t started = LastWrite;
+    return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; },
+                     started + kReadAheadAfterMs);
+}
+
+// The joined track has started to sound: it becomes the window's current
+// file, as at any track's end, if the playlist still leads to it. If it now
+// leads elsewhere, the sound stops and the track's end goes the usual way.
+std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
+    const std::string name = std::exchange(JoinedTrack, {});
+    if (!host_.AdvanceToTrack(name)) return EndTrack();
+    Shown = ShownTrack{JoinedBase, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
+    heldDataBytes_.store(DataChunk.cksize);
+    heldByteRate_.store(InFormat.nAvgBytesPerSec);
+    return std::nullopt;
+}
+
+PlayThread::Next PlayThread::EndTrack() {
     host_.SetSeekBarPosition(0);
     StopPlayback();
     if (Saving) return Next::Idle;
@@ -441,11 +601,15 @@ std::optional<PlayThread::Next> PlayThread::TakeRunCommand(Looks looks) {
             if (c->intent == PlayIntent::Play) return std::nullopt;  // already playing
             StopPlayback();
             return c->intent == PlayIntent::PlayNew ? Next::Load : Next::Idle;
-        case kCmdRestart:
+        case kCmdRestart: {
             if (looks == Looks::TrackEnded) return std::nullopt;
+            // While the next track is queued, the run's input is already
+            // that track: the one the window shows is loaded again.
+            const bool joined = !JoinedTrack.empty();
             StopPlayback();
             RestartPosition = c->startPosition;
-            return Next::Setup;
+            return joined ? Next::Load : Next::Setup;
+        }
         default:
             host_.StepTrack(c->code == kCmdNextTrack, c->from);
             StopPlayback();
@@ -467,19 +631,21 @@ std::optional<PlayThread::Next> PlayThread::Poll() {
 }
 
 void PlayThread::ReportPosition(std::uint32_t playedBytes) {
-    const PositionReport r = MapDevicePosition(playedBytes, Params.ExpansionFactor, StartOffset,
-                                               DataBytes, InFormat.nAvgBytesPerSec, BarMax);
+    const std::uint64_t played = playedBytes > Shown.base ? playedBytes - Shown.base : 0;
+    const PositionReport r = MapDevicePosition(static_cast<std::uint32_t>(played), Shown.expansionFactor,
+                                               Shown.startOffset, Shown.dataBytes, Shown.byteRate, BarMax);
     host_.SetSeekBarPosition(r.barPosition);
     host_.ShowTime(r.seconds);
 }
 
-void PlayThread::SwitchBuffers() {
-    if (OutBuffer == OutBuffer2.get()) {
-        OutBuffer = OutBuffer1.get();
-        CurrentHeader = &Header1;
-    } else {
-        OutBuffer = OutBuffer2.get();
-        CurrentHeader = &Header2;
+void PlayThread::SwitchBuffers(const WaveHeader* busy) {
+    WaveHeader* const headers[] = {&Header1, &Header2, &Header3};
+    std::uint8_t* const buffers[] = {OutBuffer1.get(), OutBuffer2.get(), OutBuffer3.get()};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (headers[i] == CurrentHeader || headers[i] == busy) continue;
+        CurrentHeader = headers[i];
+        OutBuffer = buffers[i];
+        return;
     }
 }
 
@@ -557,10 +723,12 @@ void PlayThread::StopPlayback() {
         device_.Reset();
         if (Header1.prepared) device_.Unprepare(Header1);
         if (Header2.prepared) device_.Unprepare(Header2);
+        if (Header3.prepared) device_.Unprepare(Header3);
         device_.Close();
         DeviceOpen = false;
-        Header1.prepared = Header2.prepared = false;
+        Header1.prepared = Header2.prepared = Header3.prepared = false;
     }
+    JoinedTrack.clear();
     if (InputFile.IsOpen()) InputFile.Close();
     if (OutputFile.IsOpen()) {
         FinishOutput();

@@ -83,7 +83,12 @@ private:
     std::optional<Next> PrepareDevice();
     std::optional<Next> PlayFullBlocks();
     std::optional<Next> QueuePaced();
-    Next FinishRun();
+    std::optional<Next> QueueBlock();
+    std::optional<Next> FinishRun();
+    Next EndTrack();
+    bool PrepareNextTrack(bool shortTail);
+    std::optional<Next> StartJoinedTrack(bool shortTail);
+    std::optional<Next> TakeJoinedTrack();
     std::optional<Next> Poll();
     // Which codes a place in a run looks at.
     enum class Looks { StopOrStep, AlsoRestart, TrackEnded };
@@ -93,7 +98,8 @@ private:
     std::optional<Next> WaitUntil(Condition done, std::uint32_t deadline);
     std::optional<Next> WaitForDone(const WaveHeader& header);
     Next Fail(int textId);
-    void SwitchBuffers();
+    // Moves to a buffer that is neither the current one nor `busy`.
+    void SwitchBuffers(const WaveHeader* busy = nullptr);
     bool ReadBlock(std::int32_t blockBytes);
     bool ProduceBlock(std::int32_t blockBytes);
     bool AppendToOutput(std::int32_t bytes);
@@ -118,10 +124,18 @@ private:
     std::unique_ptr<std::uint8_t[]> InBuffer;
     std::unique_ptr<std::uint8_t[]> OutBuffer1;
     std::unique_ptr<std::uint8_t[]> OutBuffer2;
+    // Used only where one track flows into the next behind a short last
+    // block: the two others are then both queued.
+    std::unique_ptr<std::uint8_t[]> OutBuffer3;
     std::uint8_t* OutBuffer = nullptr;
     WaveHeader Header1;
     WaveHeader Header2;
+    WaveHeader Header3;
     WaveHeader* CurrentHeader = nullptr;
+    const WaveHeader* LastQueued = nullptr;  // the header queued most recently
+    const WaveHeader* BeforeLastQueued = nullptr;
+    bool LastQueuedFull = false;  // ... and it holds a full block
+    std::uint64_t QueuedBytes = 0;           // bytes queued since the device opened
     bool DeviceOpen = false;
 
     WAVEFORMATEX OutFormat;
@@ -149,6 +163,21 @@ private:
     bool SaveRequested = false;    // the command that started loading was a save
     int RestartPosition = -1;      // bar position carried by a restart, -1: none
     bool ShownPlaying = false;     // what the Play/Stop button shows
+
+    // The track the window shows, for the position it reports: its output
+    // starts `base` bytes into what the device has played.
+    struct ShownTrack {
+        std::uint64_t base = 0;
+        std::int32_t expansionFactor = 1;
+        std::int32_t startOffset = 0;
+        std::int32_t dataBytes = 0;
+        std::uint32_t byteRate = 0;
+    };
+    ShownTrack Shown;
+    // Not empty while the next playlist entry is queued behind the track the
+    // window shows: the run's input is already that entry.
+    std::string JoinedTrack;
+    std::uint64_t JoinedBase = 0;  // its first byte on the device
 
     std::string CurrentFile;
     WAVEFORMAT InFormat;

@@ -124,6 +124,15 @@ public:
     bool AdvanceAfterTrack() override {
         return Get<bool>([this] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrack(); });
     }
+    std::string PeekNextTrack() override {
+        return Get<std::string>([this] {
+            return form_.playlist_ ? FileNameBytes(form_.playlist_->NextAfterTrack()) : std::string();
+        });
+    }
+    bool AdvanceToTrack(const std::string& expected) override {
+        const QString file = DecodeFileName(QByteArray::fromStdString(expected));
+        return Get<bool>([this, file] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrackTo(file); });
+    }
     void DropUnopenableFile(const std::string& name) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(name));
         form_.calls_.CallSync([this, file] {

@@ -90,6 +90,10 @@ public:
     // Track sequencing, on behalf of the render thread.
     void StepTrack(bool next, const QString& from = {});
     bool AdvanceAfterTrack();
+    // The entry AdvanceAfterTrack would choose (empty: none), and its change
+    // made only while it would still choose `expected`.
+    QString NextAfterTrack() const;
+    bool AdvanceAfterTrackTo(const QString& expected);
     void DropUnopenableFile(const QString& name);
 
 protected:

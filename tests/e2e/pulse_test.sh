@@ -8,6 +8,10 @@
 # server's own join artifact described below). The input is
 # 11025 Hz 8-bit mono, raised fourfold with the stereo effect.
 #
+# Then, with Auto repeat on, a one-entry playlist flows into itself: the
+# server must receive the conversion three times back to back, with not a
+# frame inserted or lost where one play meets the next.
+#
 # Usage: pulse_test.sh PROGRAM CONVERTER WORKDIR.
 # Exit 77 (skipped) when PulseAudio cannot start or a tool is missing.
 set -euo pipefail
@@ -84,10 +88,13 @@ kill "$recorder"
 wait "$recorder" 2>/dev/null || true
 recorder=
 
-python3 - "$work/expected.wav" "$work/received.raw" <<'PY'
+cat >"$work/check.py" <<'PY'
 import sys
-expected = open(sys.argv[1], "rb").read()[44:]
+# check.py EXPECTED.wav RECEIVED.raw PLAYS REPEATS: the recording holds PLAYS
+# plays of REPEATS copies of the conversion each, back to back within a play.
+expected = open(sys.argv[1], "rb").read()[44:] * int(sys.argv[4])
 received = open(sys.argv[2], "rb").read()
+plays, repeated = int(sys.argv[3]), int(sys.argv[4]) > 1
 # Each copy is found by a stretch just after the longest silent start put
 # up with below; the recording has silence before, between and after them.
 anchor = 882 * 4
@@ -95,8 +102,10 @@ copies, at = [], received.find(expected[anchor:anchor + 256])
 while at >= 0:
     copies.append(at - anchor)
     at = received.find(expected[anchor:anchor + 256], at + len(expected) - anchor)
-if len(copies) != 3:
-    sys.exit(f"FAIL: the server received {len(copies)} plays of the file, not 3")
+if repeated:
+    copies = copies[:1]  # the play goes on past the copies checked
+if len(copies) != plays:
+    sys.exit(f"FAIL: the server received {len(copies)} plays of the file, not {plays}")
 # A stream joining a running null sink can lose its first few milliseconds
 # inside the server (the sink had already rendered that span to its monitor
 # as silence when it rewound to mix the new stream in): a silent start of
@@ -132,9 +141,14 @@ for n, start in enumerate(copies, 1):
                      if received[g:g + 64] == expected[e + k:e + k + 64]), None)
         if skip is None:
             sys.exit(f"FAIL: play {n}: after a pause at frame {e // 4} the sound did not go on as converted")
+        # Where one repeat meets the next nothing may be inserted: a pause
+        # there is the join's, not the machine's.
+        if repeated and e % (len(expected) // int(sys.argv[4])) == 0:
+            sys.exit(f"FAIL: {(g - r) // 4} frames of silence were inserted where one repeat meets the next")
         pauses.append((n, e // 4, (g - r) // 4, skip // 4))
         r, e = g, e + skip
-    if any(received[r:r + 4410 * 4]):
+    # A repeating play goes on until the program is closed.
+    if not repeated and any(received[r:r + 4410 * 4]):
         sys.exit(f"FAIL: play {n}: sound after the end of the file")
 if worst:
     print(f"(the server's join silenced at most {worst} frames at a start)")
@@ -142,6 +156,35 @@ for n, frame, length, skipped in pauses:
     print(f"(play {n}: the sound paused {length} frames before frame {frame}, and the server skipped "
           f"{skipped}: the machine was too busy for the sound thread)")
 skipped = sum(p[3] for p in pauses)
-print(f"the server received all {len(expected) // 4} frames of each of 3 plays exactly as converted"
+what = f"{sys.argv[4]} repeats back to back" if repeated else f"each of {plays} plays"
+print(f"the server received all {len(expected) // 4} frames of {what} exactly as converted"
       + (f", but {skipped} it skipped after underruns" if skipped else ""))
 PY
+python3 "$work/check.py" "$work/expected.wav" "$work/received.raw" 3 1
+
+# One track flowing into the next: 1.3 s, a full block and a short last one,
+# repeated by Auto repeat on the open device.
+loop="$work/loop.wav"
+sox -n -r 11025 -b 8 -c 1 -e unsigned "$loop" synth 1.3 sine 300-2000 vol 0.8
+"$converter" "$loop" "$work/loop-expected.wav" --rate 44100 --bits 16 --stereo --effects >/dev/null
+sed -i 's/^AutoRepeat=.*/AutoRepeat=1/' "$work/config/Korvath/Sonivel.conf"
+parec -d t.monitor --latency-msec=2 --format=s16le --rate=44100 --channels=2 --raw >"$work/loop.raw" &
+recorder=$!
+for _ in $(seq 1 100); do
+  [ "$(stat -c %s "$work/loop.raw")" -gt 0 ] && break
+  sleep 0.05
+done
+(
+  export SDL_AUDIODRIVER=pulseaudio QT_QPA_PLATFORM=offscreen
+  "$program" "$loop" >"$work/loop.log" 2>&1 &
+  sonivel=$!
+  # Three plays and a part of the fourth.
+  sleep 4.8
+  kill "$sonivel"
+  wait "$sonivel"
+) || { echo "FAIL: the program did not play and end cleanly:"; cat "$work/loop.log"; exit 1; }
+sleep 0.3
+kill "$recorder"
+wait "$recorder" 2>/dev/null || true
+recorder=
+python3 "$work/check.py" "$work/loop-expected.wav" "$work/loop.raw" 1 3

@@ -76,6 +76,15 @@ public:
         current_ = files_[rng_() % files_.size()];
         return true;
     }
+    // The next track, prepared or not, taken or refused at random.
+    std::string PeekNextTrack() override {
+        return rng_() % 3 ? files_[rng_() % files_.size()] : std::string();
+    }
+    bool AdvanceToTrack(const std::string& expected) override {
+        if (rng_() % 4 == 0) return false;
+        current_ = expected;
+        return true;
+    }
     void DropUnopenableFile(const std::string&) override {}
     void QuitProgram() override {}
 

@@ -251,15 +251,36 @@ void TestHost::StepTrack(bool next, const std::string& from) {
     seekPosition = 0;
 }
 
-bool TestHost::AdvanceAfterTrack() {
-    Record("Advance");
+int TestHost::NextIndex() const {
     const int count = static_cast<int>(playlist.size());
     const int at = Find(playlist, currentFile, false);
-    int chosen = -1;
-    if (at >= 0 && at == count - 1 && autoRepeat) chosen = 0;
-    else if (at >= 0 && at < count - 1) chosen = at + 1;
+    if (at >= 0 && at == count - 1 && autoRepeat) return 0;
+    if (at >= 0 && at < count - 1) return at + 1;
+    return -1;
+}
+
+bool TestHost::AdvanceAfterTrack() {
+    Record("Advance");
+    const int chosen = NextIndex();
     if (chosen < 0) return false;
     currentFile = playlist[static_cast<std::size_t>(chosen)];
+    seekPosition = 0;
+    return true;
+}
+
+std::string TestHost::PeekNextTrack() {
+    const int chosen = NextIndex();
+    return chosen < 0 ? std::string() : playlist[static_cast<std::size_t>(chosen)];
+}
+
+bool TestHost::AdvanceToTrack(const std::string& expected) {
+    const int chosen = NextIndex();
+    if (chosen < 0 || playlist[static_cast<std::size_t>(chosen)] != expected) {
+        Record("AdvanceRefused");
+        return false;
+    }
+    Record("AdvanceTo " + expected);
+    currentFile = expected;
     seekPosition = 0;
     return true;
 }

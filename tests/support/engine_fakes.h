@@ -140,11 +140,15 @@ public:
     bool AskRaiseQuality() override;
     void StepTrack(bool next, const std::string& from) override;
     bool AdvanceAfterTrack() override;
+    std::string PeekNextTrack() override;
+    bool AdvanceToTrack(const std::string& expected) override;
     void DropUnopenableFile(const std::string& name) override;
     void QuitProgram() override { Record("Quit"); }
 
 private:
     void Record(const std::string& event);
+    // The entry AdvanceAfterTrack chooses, -1 for none.
+    int NextIndex() const;
 };
 
 }  // namespace sonivel::test

@@ -1,0 +1,154 @@
+// One track flows into the next on the open device: the next track's first
+// block is queued before the last one of the track before it has played,
+// the samples are the two conversions back to back, and the window hears of
+// the new track when it starts to sound. Where that cannot be done right,
+// the track's end goes as it always did.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/thread_rig.h"
+#include "texts.h"
+#include "support/wave_builder.h"
+
+namespace sonivel {
+namespace {
+
+using test::Bytes;
+using test::Format;
+
+// What a whole save of the file writes: what a play of it queues.
+Bytes Converted(const Format& f, const Bytes& samples, const OutputChoice& choice) {
+    test::SaveRig rig;
+    rig.host.currentFile = rig.Wave("in.wav", f, samples);
+    rig.host.choice = choice;
+    rig.Save();
+    rig.Run();
+    const Bytes file = rig.Output();
+    return Bytes(file.begin() + 44, file.end());
+}
+
+struct Join {
+    const char* name;
+    Format format;
+    OutputChoice choice;
+};
+
+// For every shape of a track's end (a last block of one frame, 10 ms or
+// 500 ms, or none at all), a plain copy and a raised rate with the effect
+// and the band-limited filter, a two-entry list and a one-entry list that
+// repeats: one opening, no gap, the two conversions back to back, and the
+// next track made current the moment its first block starts.
+TEST(Gapless, TracksJoinOnTheOpenDevice) {
+    OutputChoice hq{true, true, true, true};
+    hq.bandLimited = true;
+    const Join joins[] = {{"cd", {1, 2, 44100, 16}, OutputChoice{}},
+                          {"11025/8 to cd with effect", {1, 1, 11025, 8}, hq}};
+    for (const Join& j : joins)
+        for (const double tail : {1.0 / j.format.rate, 0.010, 0.5, 0.0})
+            for (const bool repeat : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << j.name << ", tail " << tail << " s, repeat " << repeat);
+                test::Rig rig;
+                const std::size_t framesA = j.format.rate * 2 + static_cast<std::size_t>(tail * j.format.rate);
+                const Bytes a = test::NoiseSamples(j.format, framesA, 1);
+                const Bytes b = test::NoiseSamples(j.format, j.format.rate + 777, 2);
+                const std::string fa = rig.Wave("a.wav", j.format, a), fb = rig.Wave("b.wav", j.format, b);
+                rig.host.playlist = repeat ? std::vector<std::string>{fa} : std::vector<std::string>{fa, fb};
+                rig.host.autoRepeat = repeat;
+                rig.host.currentFile = fa;
+                rig.host.choice = j.choice;
+                std::vector<std::pair<std::string, std::uint32_t>> changes;
+                rig.host.onEvent = [&](const std::string& e) {
+                    if (e.rfind("AdvanceTo", 0) == 0 || e == "Advance") changes.emplace_back(e, rig.clock.now);
+                };
+                const Bytes convA = Converted(j.format, a, j.choice);
+                const Bytes convB = repeat ? convA : Converted(j.format, b, j.choice);
+                if (repeat) {
+                    // Stopped after the second play began.
+                    rig.clock.At(rig.clock.now + 2000 + static_cast<std::uint32_t>(tail * 1000) + 1500,
+                                 [&] { rig.channel.Store(kCmdPlayStop); });
+                }
+                rig.Command(kCmdPlayStop);
+                rig.Run();
+
+                const auto& q = rig.device.queued;
+                ASSERT_EQ(rig.device.opened.size(), 1u) << "the device was closed between the tracks";
+                // The blocks of the first track, then the second's first.
+                std::size_t k = 0, bytes = 0;
+                while (k < q.size() && bytes < convA.size()) bytes += q[k++].bytes.size();
+                ASSERT_EQ(bytes, convA.size());
+                ASSERT_LT(k, q.size()) << "the next track was not queued";
+                for (std::size_t i = 1; i <= k; ++i)
+                    ASSERT_LT(q[i].time, q[i - 1].end) << "block " << i << " was queued after the one before it ended";
+                Bytes expected = convA;
+                expected.insert(expected.end(), convB.begin(), convB.end());
+                const Bytes played = rig.device.AllQueuedBytes();
+                const std::size_t compared = repeat ? convA.size() + q[k].bytes.size() : expected.size();
+                ASSERT_TRUE(std::equal(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(compared),
+                                       played.begin()))
+                    << "the two conversions are not back to back";
+                if (!repeat) {
+                    ASSERT_EQ(played.size(), expected.size());
+                }
+                // The window is told when the new track sounds, not before.
+                ASSERT_FALSE(changes.empty());
+                EXPECT_EQ(changes.front().first, "AdvanceTo " + (repeat ? fa : fb));
+                EXPECT_GE(changes.front().second, q[k].start);
+                EXPECT_LE(changes.front().second, q[k].start + 2);
+            }
+}
+
+// Where the join cannot be made right, the track ends as it always did:
+// the device closes, the playlist advances, the next track loads afresh (and
+// asks its question); a list that changed under the prepared track stops it.
+TEST(Gapless, FallsBackWhereTheJoinWouldBeWrong) {
+    const Format mono{1, 1, 22050, 16}, cd{1, 2, 44100, 16};
+    struct Case {
+        const char* name;
+        Format next;
+        bool brokenNext;
+        bool emptiedInTheLastSecond;
+    };
+    const Case cases[] = {
+        {"the next file needs a higher output", cd, false, false},
+        {"the next file is refused", mono, true, false},
+        {"the list emptied in the last second", mono, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::Rig rig;
+        const std::string a = rig.Wave("a.wav", mono, test::NoiseSamples(mono, 22050 * 2 + 3000, 3));
+        const std::string b = c.brokenNext ? rig.dir.Write("b.wav", Bytes(100, 7))
+                                           : rig.Wave("b.wav", c.next, test::NoiseSamples(c.next, 5000, 4));
+        rig.host.playlist = {a, b};
+        rig.host.currentFile = a;
+        rig.host.choice = OutputChoice{false, true, false, false};  // 22050 Hz 16-bit mono
+        // The short last block is queued at 1.3 s, with the next track
+        // behind it; it has played at about 2.14 s.
+        if (c.emptiedInTheLastSecond) rig.clock.At(rig.clock.now + 2000, [&rig] { rig.host.playlist.clear(); });
+        rig.Command(kCmdPlayStop);
+        rig.Run();
+        EXPECT_FALSE(rig.device.isOpen);
+        if (c.emptiedInTheLastSecond) {
+            EXPECT_TRUE(rig.host.Saw("AdvanceRefused"));
+            EXPECT_EQ(rig.device.opened.size(), 1u);
+            EXPECT_EQ(rig.host.currentFile, a);
+            continue;
+        }
+        EXPECT_FALSE(rig.host.Saw("AdvanceTo " + b));
+        EXPECT_TRUE(rig.host.Saw("Advance"));
+        if (c.brokenNext) {
+            EXPECT_EQ(rig.host.errors, std::vector<int>{kTextNotAWaveFile});
+            EXPECT_EQ(rig.device.opened.size(), 1u);
+        } else {
+            EXPECT_EQ(rig.host.questions, 1);
+            EXPECT_EQ(rig.device.opened.size(), 2u);
+            EXPECT_EQ(rig.host.currentFile, b);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace sonivel
