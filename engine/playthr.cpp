@@ -534,8 +534,13 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
 // file, as at any track's end, if the playlist still leads to it. If it now
 // leads elsewhere, the sound stops and the track's end goes the usual way.
 std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
+    // A command given before the change was given for the track the window
+    // showed: a restart loads that track again.
+    if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
     const std::string name = std::exchange(JoinedTrack, {});
     if (!host_.AdvanceToTrack(name)) return EndTrack();
+    // As at the start of any run: the file-loaded update hid the time.
+    host_.ShowTimeLabels();
     Shown = ShownTrack{JoinedBase, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
     heldDataBytes_.store(DataChunk.cksize);
     heldByteRate_.store(InFormat.nAvgBytesPerSec);

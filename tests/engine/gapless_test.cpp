@@ -5,6 +5,7 @@
 // the track's end goes as it always did.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -97,6 +98,10 @@ TEST(Gapless, TracksJoinOnTheOpenDevice) {
                 EXPECT_EQ(changes.front().first, "AdvanceTo " + (repeat ? fa : fb));
                 EXPECT_GE(changes.front().second, q[k].start);
                 EXPECT_LE(changes.front().second, q[k].start + 2);
+                // ...and shows its time as at the start of any run.
+                const auto& ev = rig.host.events;
+                const auto at = std::find(ev.begin(), ev.end(), changes.front().first);
+                EXPECT_NE(std::find(at, ev.end(), "TimeLabels"), ev.end());
             }
 }
 
