@@ -49,6 +49,12 @@ SECTIONS = [
               "start and the next file of the playlist plays. After the last "
               "one playback stops, unless [Options > Auto repeat] is on: then "
               "the playlist starts again with its first file."),
+        ("p", "When the next file plays in the same output format, it follows "
+              "without a gap: a song that runs across two files, a tape side "
+              "cut into tracks or a live set sounds as one. The window shows "
+              "the next file the moment it starts to sound. A next file that "
+              "needs another format, or makes Sonivel ask a question, starts "
+              "after a short pause instead."),
         ("p", "Other ways to open a file:"),
         ("ul", [
             "Drop a wave file from the file manager onto the window.",
