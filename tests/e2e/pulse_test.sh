@@ -56,13 +56,17 @@ sox -n -r 11025 -b 8 -c 1 -e unsigned "$wave" synth 2.3 sine 300-2000 vol 0.8
 "$converter" "$wave" "$work/expected.wav" --rate 44100 --bits 16 --stereo --effects >/dev/null
 printf '[General]\n44100Hz=1\n16Bits=1\nStereo=1\nStereoEffects=1\nPlayOnSave=1\nAutoRepeat=0\nLanguage=English\n' >"$work/config/Korvath/Sonivel.conf"
 
-# The null sink renders in large slabs until a low-latency recorder listens.
-parec -d t.monitor --latency-msec=2 --format=s16le --rate=44100 --channels=2 --raw >"$work/received.raw" &
-recorder=$!
-for _ in $(seq 1 100); do
-  [ "$(stat -c %s "$work/received.raw")" -gt 0 ] && break
-  sleep 0.05
-done
+# The null sink renders in large slabs until a low-latency recorder listens:
+# record FILE starts one and waits until it writes.
+record() {
+  parec -d t.monitor --latency-msec=2 --format=s16le --rate=44100 --channels=2 --raw >"$1" &
+  recorder=$!
+  for _ in $(seq 1 100); do
+    [ "$(stat -c %s "$1")" -gt 0 ] && break
+    sleep 0.05
+  done
+}
+record "$work/received.raw"
 
 # Played three times: the program starts with the file, and two more
 # instances hand it over again after each end. Every end of the track
@@ -168,12 +172,7 @@ loop="$work/loop.wav"
 sox -n -r 11025 -b 8 -c 1 -e unsigned "$loop" synth 1.3 sine 300-2000 vol 0.8
 "$converter" "$loop" "$work/loop-expected.wav" --rate 44100 --bits 16 --stereo --effects >/dev/null
 sed -i 's/^AutoRepeat=.*/AutoRepeat=1/' "$work/config/Korvath/Sonivel.conf"
-parec -d t.monitor --latency-msec=2 --format=s16le --rate=44100 --channels=2 --raw >"$work/loop.raw" &
-recorder=$!
-for _ in $(seq 1 100); do
-  [ "$(stat -c %s "$work/loop.raw")" -gt 0 ] && break
-  sleep 0.05
-done
+record "$work/loop.raw"
 (
   export SDL_AUDIODRIVER=pulseaudio QT_QPA_PLATFORM=offscreen
   "$program" "$loop" >"$work/loop.log" 2>&1 &
