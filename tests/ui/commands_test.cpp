@@ -7,62 +7,21 @@
 #include <thread>
 
 #include "mrufilelist.h"
-#include "position.h"
-#include "support/real_clock_device.h"
-#include "ui/ui_support.h"
+#include "ui/real_clock_commands.h"
 
 using namespace sonivel;
 using sonivel::test::Program;
+using sonivel::test::HeadAt;
 using sonivel::test::RealClockDevice;
 using sonivel::test::Shown;
+using sonivel::test::Within;
 
-namespace {
 
-const test::Format kCd{1, 2, 44100, 16};  // played as it is: what is queued is the file's bytes
-
-std::vector<std::uint8_t> FileBytes(const QString& path, qint64 offset, qint64 count) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    f.seek(offset);
-    const QByteArray b = f.read(count);
-    return {b.begin(), b.end()};
-}
-
-// The first bytes a run started at bar `position` queues.
-std::vector<std::uint8_t> HeadAt(const QString& path, int position) {
-    const qint64 data = QFileInfo(path).size() - 44;
-    const SeekPlan plan = PlanSeek(position, 1000, static_cast<std::int32_t>(data), 44, 4);
-    return FileBytes(path, plan.StartOffset, 64);
-}
-
-// Keeps the window's event loop running until `done` or `ms` passed.
-template <class F>
-bool Within(int ms, F done) {
-    return QTest::qWaitFor(done, ms);
-}
-
-}  // namespace
-
-class CommandsTest : public QObject {
+class CommandsTest : public test::RealClockCommands {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    std::mt19937 rng_;
-
-    QString Cd(const QString& name, double seconds, std::uint32_t seed) {
-        return test::WriteWave(dir_.path(), name, seconds, kCd, seed);
-    }
-    bool StartedWith(const RealClockDevice& device, int runsBefore, const std::vector<std::uint8_t>& head) {
-        std::vector<std::uint8_t> h;
-        return device.LatestRunHead(h) > runsBefore && h == head;
-    }
-
 private slots:
-    void initTestCase() {
-        const auto seed = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        rng_.seed(seed);
-        qInfo("random moments from seed %u", seed);
-    }
+    void initTestCase() { Seed(); }
     void init() { test::ResetSettings(); }
 
     // The bar moved while playing: the new run starts exactly where the
@@ -180,81 +139,6 @@ private slots:
         QCOMPARE(landed, total);
         QVERIFY(whilePlaying > 0);
     }
-
-    // Around the moment one track flows into the next (the short A and B
-    // queued behind it on the open device), each command means what it
-    // means anywhere else: a Stop stops both, Next counts from the track
-    // the window shows, a seek restarts that track where the bar was put.
-    // The window shows B only once B sounds.
-    void stopAsOneTrackFlowsIntoTheNext() { CommandsAroundAJoin(0); }
-    void nextAsOneTrackFlowsIntoTheNext() { CommandsAroundAJoin(1); }
-    void seekAsOneTrackFlowsIntoTheNext() { CommandsAroundAJoin(2); }
-
-private:
-    void CommandsAroundAJoin(int action) {
-        RealClockDevice device;
-        Program p({}, {}, {}, &device);
-        TMainForm& m = *p.main;
-        const QString a = Cd("a.wav", 0.15, 21), b = Cd("b.wav", 1, 22), c = Cd("c.wav", 1, 23);
-        const QStringList list{a, b, c};
-        enum Action { kStop, kNext, kSeek };
-        const char* const names[] = {"Stop", "Next", "Seek"};
-        const int tries = 20;
-        int landed = 0, joinedFirst = 0;
-        for (int i = 0; i < tries; ++i) {
-            m.OpenOne(a);
-            for (const QString& f : list.mid(1)) p.playlist->Append(f);
-            const int runs = device.Opens();
-            const std::size_t before = device.Blocks().size();
-            m.PlayStopClick();
-            QVERIFY(Within(3000, [&] { return StartedWith(device, runs, HeadAt(a, 0)); }));
-            // A is one short block; B's first is queued right behind it.
-            QVERIFY(Within(3000, [&] { return device.Blocks().size() >= before + 2; }));
-            const auto blocks = device.Blocks();
-            const double join = blocks[before].end;
-            QCOMPARE(blocks[before + 1].start, join);
-            // B does not show before it sounds: neither as the current file
-            // nor in the title.
-            QCOMPARE(m.CurrentFile(), a);
-            QVERIFY(m.windowTitle().endsWith("a.wav"));
-            const double when = join - 40 + static_cast<double>(rng_() % 81);
-            while (device.Now() < when) QCoreApplication::processEvents();
-            const QString seen = m.CurrentFile();
-            if (seen == b) {
-                // Once it sounds, B shows as a track's end shows the next.
-                ++joinedFirst;
-                QVERIFY(m.windowTitle().endsWith("b.wav") && m.Label2->isVisible());
-            }
-            const int runsAtClick = device.Opens();
-            bool ok = false;
-            if (action == kStop) {
-                m.PlayStopClick();
-                ok = Within(3000, [&] { return Shown(m.PlayStop) == "Play" && !device.IsOpen(); });
-                QTest::qWait(150);
-                ok = ok && !device.IsOpen() && device.Opens() == runsAtClick;
-            } else if (action == kNext) {
-                const QString expected = list[(list.indexOf(seen) + 1) % list.size()];
-                m.NextTrackClick();
-                ok = Within(3000, [&] { return StartedWith(device, runsAtClick, HeadAt(expected, 0)); }) &&
-                     m.CurrentFile() == expected;
-            } else {
-                const int target = 500 + static_cast<int>(rng_() % 200);
-                m.TrackBar2->setValue(target);
-                ok = Within(3000, [&] { return StartedWith(device, runsAtClick, HeadAt(seen, target)); }) &&
-                     m.CurrentFile() == seen;
-            }
-            if (ok) ++landed;
-            else qWarning("%s, try %d, window showed %s", names[action], i, qPrintable(QFileInfo(seen).fileName()));
-            if (m.IsPlaying()) m.PlayStopClick();
-            QTRY_VERIFY(Shown(m.PlayStop) == "Play" && !device.IsOpen());
-        }
-        qInfo("%s around a join that landed: %d/%d (%d given after B sounded)", names[action], landed, tries,
-              joinedFirst);
-        QCOMPARE(landed, tries);
-        QVERIFY(joinedFirst > 0 && joinedFirst < tries);
-    }
-
-private slots:
 
     // A window busy for 1.5 s neither delays the sound nor loses the
     // position: every block is queued before the one ahead of it ran out,
