@@ -1,5 +1,7 @@
 #include "interpolate.h"
 
+#include "convert.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -220,7 +222,7 @@ void InterpolateBandLimited(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outF
     if (r != 2 && r != 4) return;
     const int cin = inFormat.nChannels;
     const int cout = outFormat.nChannels;
-    const bool in8 = inFormat.nBlockAlign == inFormat.nChannels;
+    const bool in8 = IsInput8Bit(inFormat);
     const bool out16 = outFormat.wBitsPerSample == 16;
     const std::uint8_t* block = in + static_cast<std::size_t>(kInterpolationContext) * inFormat.nBlockAlign;
     // Mono to stereo without the effect: both channels are the same stream.

@@ -213,8 +213,7 @@ PlayThread::Next PlayThread::LoadStep() {
         DataChunk = r.info.DataChunk;
         DataStart = r.info.DataStart;
         CurrentFile = name;
-        heldDataBytes_.store(DataChunk.cksize);
-        heldByteRate_.store(InFormat.nAvgBytesPerSec);
+        PublishHeldFile();
     }
     const bool save = std::exchange(SaveRequested, false);
     if (save) {
@@ -310,7 +309,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     ReadPosition = StartOffset;
     QueuedAny = false;
     JoinedTrack.clear();
-    Shown = ShownTrack{0, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
+    ShowRunTrack(0);
 
     if (Saving) {
         OutputBytes = OutputHeader::kSize;
@@ -346,8 +345,7 @@ std::optional<PlayThread::Next> PlayThread::PrepareDevice() {
 // one second left with a raised rate is a last block, so no frame past the
 // data is ever written.
 std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
-    const std::int32_t frame = InFormat.nBlockAlign;
-    const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
+    const std::int32_t advance = BlockAdvance();
     while (Remaining >= advance) {
         if (auto n = TakeRunCommand(Looks::StopOrStep)) return n;
         // A silent save has no waits to notice a stop request in; it ends at
@@ -388,15 +386,30 @@ std::optional<PlayThread::Next> PlayThread::QueuePaced() {
     if (!FirstBlock && previous) {
         if (auto n = WaitForDone(*previous)) return n;
     }
+    if (auto n = BlockStarted()) return n;
+    return WaitReadAhead();
+}
+
+// The block queued last has started to play: the pacing counts from here,
+// and the first block of a joined track makes that track the window's.
+std::optional<PlayThread::Next> PlayThread::BlockStarted() {
     LastWrite = clock_.TickCount();
     FirstBlock = false;
-    // The first block of a track queued behind the last one starts now.
-    if (!JoinedTrack.empty()) {
-        if (auto n = TakeJoinedTrack()) return n;
-    }
+    if (!JoinedTrack.empty()) return TakeJoinedTrack();
+    return std::nullopt;
+}
+
+// The next block is read and converted from 300 ms after this one started.
+std::optional<PlayThread::Next> PlayThread::WaitReadAhead() {
     const std::uint32_t started = LastWrite;
     return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; },
                      started + kReadAheadAfterMs);
+}
+
+// Input bytes a full block advances over: one second, and one frame more
+// when the rate is raised.
+std::int32_t PlayThread::BlockAdvance() const {
+    return Params.BlockInBytes + (Params.RateRatio > 1 ? InFormat.nBlockAlign : 0);
 }
 
 // Queues the current header behind those already queued.
@@ -423,7 +436,6 @@ std::optional<PlayThread::Next> PlayThread::FinishRun() {
         if (Playing) {
             CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
             if (auto n = QueueBlock()) return n;
-            LastQueuedFull = false;
         }
         Remaining = 0;
     }
@@ -495,8 +507,7 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
 // like any other block behind a full one. The track becomes the window's
 // when that block starts; nullopt: the run goes on with the track.
 std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
-    const std::int32_t frame = InFormat.nBlockAlign;
-    const std::int32_t advance = Params.BlockInBytes + (Params.RateRatio > 1 ? frame : 0);
+    const std::int32_t advance = BlockAdvance();
     const bool full = Remaining >= advance;
     const std::int32_t blockBytes = full ? Params.BlockInBytes : Remaining;
     const WaveHeader* tail = LastQueued;
@@ -516,18 +527,15 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
     if (tail) {
         if (auto n = WaitForDone(*tail)) return n;
     }
-    LastWrite = clock_.TickCount();
-    FirstBlock = false;
-    if (auto n = TakeJoinedTrack()) return n;
+    if (auto n = BlockStarted()) return n;
     if (!full) {
+        // A track shorter than a block: the next one follows it at once.
         Remaining = 0;
         return std::nullopt;
     }
     ReadPosition += advance;
     Remaining -= advance;
-    const std::uint32_t started = LastWrite;
-    return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; },
-                     started + kReadAheadAfterMs);
+    return WaitReadAhead();
 }
 
 // The joined track has started to sound: it becomes the window's current
@@ -541,10 +549,18 @@ std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
     if (!host_.AdvanceToTrack(name)) return EndTrack();
     // As at the start of any run: the file-loaded update hid the time.
     host_.ShowTimeLabels();
-    Shown = ShownTrack{JoinedBase, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
+    ShowRunTrack(JoinedBase);
+    PublishHeldFile();
+    return std::nullopt;
+}
+
+void PlayThread::ShowRunTrack(std::uint64_t base) {
+    Shown = ShownTrack{base, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
+}
+
+void PlayThread::PublishHeldFile() {
     heldDataBytes_.store(DataChunk.cksize);
     heldByteRate_.store(InFormat.nAvgBytesPerSec);
-    return std::nullopt;
 }
 
 PlayThread::Next PlayThread::EndTrack() {

@@ -84,6 +84,13 @@ private:
     std::optional<Next> PlayFullBlocks();
     std::optional<Next> QueuePaced();
     std::optional<Next> QueueBlock();
+    std::optional<Next> BlockStarted();
+    std::optional<Next> WaitReadAhead();
+    std::int32_t BlockAdvance() const;
+    // The position reports follow the run's track from `base` device bytes.
+    void ShowRunTrack(std::uint64_t base);
+    // The held file's size and rate, for the seek-bar handler.
+    void PublishHeldFile();
     std::optional<Next> FinishRun();
     Next EndTrack();
     bool PrepareNextTrack(bool shortTail);
