@@ -68,7 +68,8 @@ public:
     virtual std::string PeekNextTrack() = 0;
     // ...and, when that next track starts to sound, AdvanceAfterTrack's
     // change if it would still choose `expected`. False, changing nothing,
-    // when the playlist now leads elsewhere.
+    // when the playlist now leads elsewhere, and while a command the run
+    // takes (1, 2, 4, 5) waits: it was given for the track still shown.
     virtual bool AdvanceToTrack(const std::string& expected) = 0;
     // A file that cannot be opened leaves the playlist: deselect all, select
     // its first entry (compared without regard to case), remove, then the

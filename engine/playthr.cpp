@@ -543,10 +543,15 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
 // leads elsewhere, the sound stops and the track's end goes the usual way.
 std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
     // A command given before the change was given for the track the window
-    // showed: a restart loads that track again.
-    if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
-    const std::string name = std::exchange(JoinedTrack, {});
-    if (!host_.AdvanceToTrack(name)) return EndTrack();
+    // showed (a restart loads that track again); the window refuses the
+    // change while one waits, so one given in the instant is taken too.
+    for (;;) {
+        if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
+        if (host_.AdvanceToTrack(JoinedTrack)) break;
+        // Refused with nothing waiting: the playlist leads elsewhere now.
+        if (channel_.Load() == kCmdNone) return EndTrack();
+    }
+    JoinedTrack.clear();
     // As at the start of any run: the file-loaded update hid the time.
     host_.ShowTimeLabels();
     ShowRunTrack(JoinedBase);

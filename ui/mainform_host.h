@@ -131,7 +131,15 @@ public:
     }
     bool AdvanceToTrack(const std::string& expected) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(expected));
-        return Get<bool>([this, file] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrackTo(file); });
+        return Get<bool>([this, file] {
+            // Decided here, in turn with the window's handlers: a command sent
+            // before the change is for the track the window still shows.
+            const std::int32_t pending = form_.Tag().Load();
+            if (pending == kCmdPlayStop || pending == kCmdRestart || pending == kCmdNextTrack ||
+                pending == kCmdPreviousTrack)
+                return false;
+            return form_.playlist_ && form_.playlist_->AdvanceAfterTrackTo(file);
+        });
     }
     void DropUnopenableFile(const std::string& name) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(name));
