@@ -19,8 +19,9 @@ public:
     // no longer `seen` (a command, a stop request, a block done), or after
     // maxMs.
     virtual void WaitForWake(CommandChannel& channel, std::uint32_t seen, std::uint32_t maxMs) = 0;
-    // Idle: returns when a command or a stop request arrives, or after maxMs.
-    virtual void WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) = 0;
+    // Idle: returns when a command or a stop request arrives. Nothing else
+    // wakes an idle thread, so it sleeps without a timeout.
+    virtual void WaitForCommand(CommandChannel& channel) = 0;
 };
 
 }  // namespace sonivel

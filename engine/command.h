@@ -149,7 +149,13 @@ public:
     }
     bool StopRequested() const { return stop_.load(); }
 
-    // Blocks until the code is not 0, a stop is requested, or maxMs passed.
+    // Blocks until the code is not 0 or a stop is requested (both are set
+    // under the lock and notified, so neither is slept through)...
+    void WaitForCommand() {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return code_.load() != 0 || stop_.load(); });
+    }
+    // ...or until maxMs passed.
     void WaitForCommand(std::uint32_t maxMs) {
         std::unique_lock lock(mutex_);
         wake_.wait_for(lock, std::chrono::milliseconds(maxMs),

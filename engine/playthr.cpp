@@ -177,7 +177,7 @@ PlayThread::Next PlayThread::IdleStep() {
     for (;;) {
         while (channel_.Load() == kCmdNone) {
             if (channel_.StopRequested()) return Next::End;
-            clock_.WaitForCommand(channel_, options_.idleWaitMs);
+            clock_.WaitForCommand(channel_);
         }
         const std::optional<CommandRequest> c = channel_.Take();
         if (!c) continue;
@@ -660,8 +660,7 @@ void PlayThread::ReportPosition(std::uint32_t playedBytes) {
     const std::uint64_t played = playedBytes > Shown.base ? playedBytes - Shown.base : 0;
     const PositionReport r = MapDevicePosition(static_cast<std::uint32_t>(played), Shown.expansionFactor,
                                                Shown.startOffset, Shown.dataBytes, Shown.byteRate, BarMax);
-    host_.SetSeekBarPosition(r.barPosition);
-    host_.ShowTime(r.seconds);
+    host_.ShowPosition(r.barPosition, r.seconds);
 }
 
 void PlayThread::SwitchBuffers(const WaveHeader* busy) {

@@ -30,9 +30,6 @@ struct PlayThreadOptions {
     // only when the byte count read is a multiple of 100; the sound devices
     // count in steps of 100 bytes, so each of these polls reports.
     std::uint32_t displayIntervalMs = 100;
-    // Longest idle sleep between two looks at the command code (a command
-    // wakes the thread earlier).
-    std::uint32_t idleWaitMs = 250;
     // A queued block that is not done this long after it should have been
     // means the device stopped playing: the run ends.
     std::uint32_t deviceTimeoutMs = 4000;

@@ -19,8 +19,8 @@ void SystemClock::WaitForWake(CommandChannel& channel, std::uint32_t seen, std::
     channel.WaitForWake(seen, maxMs);
 }
 
-void SystemClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
-    channel.WaitForCommand(maxMs);
+void SystemClock::WaitForCommand(CommandChannel& channel) {
+    channel.WaitForCommand();
 }
 
 }  // namespace sonivel

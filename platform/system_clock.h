@@ -10,7 +10,7 @@ public:
     std::uint32_t TickCount() override;
     void Sleep(std::uint32_t ms) override;
     void WaitForWake(CommandChannel& channel, std::uint32_t seen, std::uint32_t maxMs) override;
-    void WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) override;
+    void WaitForCommand(CommandChannel& channel) override;
 };
 
 }  // namespace sonivel

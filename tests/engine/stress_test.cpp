@@ -36,7 +36,7 @@ public:
         now_ += maxMs;
         std::this_thread::yield();
     }
-    void WaitForCommand(CommandChannel& channel, std::uint32_t) override {
+    void WaitForCommand(CommandChannel& channel) override {
         now_ += 5;
         channel.WaitForCommand(1);
     }

@@ -54,7 +54,7 @@ void FakeClock::WaitForWake(CommandChannel& channel, std::uint32_t seen, std::ui
     }
 }
 
-void FakeClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
+void FakeClock::WaitForCommand(CommandChannel& channel) {
     ++idleWaits;
     if (!idle_.empty()) {
         now += 10;
@@ -64,8 +64,8 @@ void FakeClock::WaitForCommand(CommandChannel& channel, std::uint32_t maxMs) {
         return;
     }
     if (!timed_.empty()) {
-        // Jump to the next scheduled action, at most maxMs ahead.
-        now = std::min(timed_.begin()->first, now + maxMs);
+        // Sleeps until the next scheduled action.
+        now = std::max(now, timed_.begin()->first);
         RunDue();
         return;
     }
