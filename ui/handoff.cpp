@@ -13,10 +13,6 @@
 namespace sonivel {
 namespace {
 
-// Without a change seen, the store is still looked at every this many beats
-// (a watcher can miss a change, for one on a network share).
-constexpr int kBeatsBetweenSafetyLooks = 50;
-
 QString SettingsFolder() {
     Registry store;
     const QString dir = QFileInfo(store.Settings().fileName()).absolutePath();
@@ -92,20 +88,17 @@ void InstanceHandoff::Watch() {
     watcher_->addPath(QFileInfo(file).absolutePath());
     if (QFileInfo::exists(file)) watcher_->addPath(file);
     const auto changed = [this, file] {
-        changed_ = true;
         if (!watcher_->files().contains(file) && QFileInfo::exists(file)) watcher_->addPath(file);
+        if (changeSignal_) changeSignal_();
     };
     QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, changed);
     QObject::connect(watcher_.get(), &QFileSystemWatcher::fileChanged, changed);
 }
 
+bool InstanceHandoff::Watching() const { return watcher_ && !watcher_->directories().isEmpty(); }
+
 QStringList InstanceHandoff::Heartbeat(bool takeNames) {
     if (!watcher_) Watch();
-    const bool due = changed_ || (takeNames && namesLeft_) || ++quietBeats_ >= kBeatsBetweenSafetyLooks ||
-                     watcher_->directories().isEmpty();
-    if (!due) return {};
-    changed_ = false;
-    quietBeats_ = 0;
     Registry store;
     QStringList names;
     // Writing only when needed keeps the timer from rewriting the file ten
@@ -113,7 +106,6 @@ QStringList InstanceHandoff::Heartbeat(bool takeNames) {
     if (store.ReadInteger("Status").value_or(0) != 1) store.WriteInteger("Status", 1);
     const QString open = store.ReadString("Open");
     const QStringList pending = PendingKeys(store);
-    namesLeft_ = !takeNames && (!open.isEmpty() || !pending.isEmpty());
     if (takeNames && !open.isEmpty()) {
         store.WriteString("Open", "");
         names << open;

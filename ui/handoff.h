@@ -8,15 +8,18 @@
 //
 // The running instance also holds an instance lock for its whole life, so a
 // starting instance that gets it knows at once that none runs and skips the
-// wait. And the heartbeat looks at the store only when the settings file
-// changed (the file system tells, through a watcher) or now and then to be
-// safe: a quiet store costs nothing ten times a second.
+// wait. And the store needs looking at only when the settings file changed
+// (the file system tells, through a watcher) or now and then to be safe:
+// the owner runs the heartbeat when told of a change and every few seconds
+// (every 100 ms only where nothing can be watched), so a quiet store costs
+// nothing.
 #pragma once
 
 #include <QFileSystemWatcher>
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace sonivel {
@@ -26,21 +29,24 @@ public:
     // Starting instance. True when another instance answered: `file`, if not
     // empty, has been handed to it, and this instance should end. False: this
     // is the running instance now, and names left for an instance that ended
-    // are gone; call Heartbeat from its 100 ms timer.
+    // are gone; call Heartbeat from its timer.
     bool HandOff(const QString& file, int waitMs);
-    // Running instance, every 100 ms: keeps Status at 1 and, with
-    // `takeNames`, returns the names handed over since the last call, oldest
-    // first (without, they stay until a call that takes them).
+    // Running instance: keeps Status at 1 and, with `takeNames`, returns the
+    // names handed over since the last call, oldest first (without, they
+    // stay until a call that takes them). The first call starts watching.
     QStringList Heartbeat(bool takeNames);
+    // Called on the windows' thread when the settings file or its folder
+    // changed: a heartbeat is due.
+    void SetChangeSignal(std::function<void()> signal) { changeSignal_ = std::move(signal); }
+    // True once the watcher watches the folder: a change will be told, and
+    // a heartbeat is needed only now and then. False before the first
+    // heartbeat and where nothing can be watched.
+    bool Watching() const;
 
 private:
     // Starts watching the settings file and its folder.
     void Watch();
-    // Names were waiting in the store at the last look but not taken.
-    bool namesLeft_ = false;
-    // A look at the store is due: something changed, or nothing was seen yet.
-    bool changed_ = true;
-    int quietBeats_ = 0;
+    std::function<void()> changeSignal_;
     std::unique_ptr<QLockFile> lock_;
     std::unique_ptr<QLockFile> instanceLock_;
     std::unique_ptr<QFileSystemWatcher> watcher_;

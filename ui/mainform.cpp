@@ -66,6 +66,7 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
+    handoff_.SetChangeSignal([this] { LookAtStoreSoon(); });
     FitSize();
 }
 
@@ -336,6 +337,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     // Start-up is complete: names handed over meanwhile are taken now, after
     // the command-line file.
     ready_ = true;
+    LookAtStoreSoon();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -108,6 +108,8 @@ public:
     void Openplaylist1Click();
     void MRUFileList1MRUItemClick(const QString& file);
     void Timer1Timer();
+    // Something for the hand-off may wait in the store: the timer runs soon.
+    void LookAtStoreSoon();
     void PlaylistShowClick();
     void About1Click();
     void AssociatewavefileswithSonivel1Click();
