@@ -43,6 +43,11 @@ public:
     virtual int SeekBarMax() = 0;
     virtual void SetSeekBarPosition(int position) = 0;
     virtual void ShowTime(double seconds) = 0;
+    // Where a playing run has got to: the bar and the time in one report.
+    virtual void ShowPosition(int barPosition, double seconds) {
+        SetSeekBarPosition(barPosition);
+        ShowTime(seconds);
+    }
     // Makes the time value visible, then the "Time:" label.
     virtual void ShowTimeLabels() = 0;
     // The "Writing to disk" label.

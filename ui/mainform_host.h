@@ -44,14 +44,14 @@ public:
         return Get<bool>([this] { return form_.PlayonSave->isChecked(); });
     }
     void RaiseOutputChoice(const QualityShortfall& s) override {
-        form_.calls_.CallSync([this, s] {
+        Calls().CallSync([this, s] {
             if (s.rate) Pair(form_.N44100Hz1, form_.N1);
             if (s.channels) Pair(form_.Stereo1, form_.Mono1);
             if (s.bits) Pair(form_.N16bitspersample1, form_.N8bitspersample1);
         });
     }
     void ApplyDeviceLimits(const DeviceLimits& limits) override {
-        form_.calls_.CallSync([this, limits] {
+        Calls().CallSync([this, limits] {
             if (limits.monoOnly) Disable(form_.Stereo1, form_.Mono1);
             if (limits.no16Bits) Disable(form_.N16bitspersample1, form_.N8bitspersample1);
             if (limits.no44100Hz) Disable(form_.N44100Hz1, form_.N1);
@@ -68,31 +68,43 @@ public:
     // latest command is stale and not shown.
     void SetSeekBarPosition(int position) override {
         const std::uint32_t seen = form_.tag_.TakenSerial();
-        form_.calls_.Post(kBarReport, [this, position, seen] {
+        Calls().Post(kBarReport, [this, position, seen] {
             // The user's hand on the bar wins over the progress display.
             if (form_.ReportIsCurrent(seen) && !form_.TrackBar2->isSliderDown()) form_.SetBarPosition(position);
         });
     }
     void ShowTime(double seconds) override {
         const std::uint32_t seen = form_.tag_.TakenSerial();
-        form_.calls_.Post(kTimeReport, [this, seconds, seen] {
+        Calls().Post(kTimeReport, [this, seconds, seen] {
             if (form_.ReportIsCurrent(seen)) form_.Label2->setText(QString::fromStdString(FormatTime(seconds)));
         });
     }
+    // Ten times a second while playing: one wake of the windows' thread for
+    // the bar and the time together, and none when neither would change.
+    void ShowPosition(int position, double seconds) override {
+        const std::uint32_t seen = form_.tag_.TakenSerial();
+        std::string text = FormatTime(seconds);
+        if (!shown_.Changed(position, text, seen)) return;
+        form_.calls_.Post(kPositionReport, [this, position, text = std::move(text), seen] {
+            if (!form_.ReportIsCurrent(seen)) return;
+            if (!form_.TrackBar2->isSliderDown()) form_.SetBarPosition(position);
+            form_.Label2->setText(QString::fromStdString(text));
+        });
+    }
     void ShowTimeLabels() override {
-        form_.calls_.Post(0, [this] {
+        Calls().Post(0, [this] {
             form_.Label2->setVisible(true);
             form_.Label1->setVisible(true);
         });
     }
     void SetWritingLabelVisible(bool visible) override {
-        form_.calls_.Post(0, [this, visible] { form_.Label3->setVisible(visible); });
+        Calls().Post(0, [this, visible] { form_.Label3->setVisible(visible); });
     }
     void SetPlaying(bool playing) override {
-        form_.calls_.Post(0, [this, playing] { form_.SetPlayingLook(playing); });
+        Calls().Post(0, [this, playing] { form_.SetPlayingLook(playing); });
     }
     void ShowError(int textId) override {
-        form_.calls_.Call([this, textId](UiCallQueue::Done done) {
+        Calls().Call([this, textId](UiCallQueue::Done done) {
             const QString caption = ErrorBoxCaption(ErrorSource::Program);
             const QString text = Q(Text(textId));
             if (startupPhase) {
@@ -105,7 +117,7 @@ public:
     }
     bool AskRaiseQuality() override {
         auto yes = std::make_shared<bool>(false);
-        form_.calls_.Call([this, yes](UiCallQueue::Done done) {
+        Calls().Call([this, yes](UiCallQueue::Done done) {
             const QString caption = ErrorBoxCaption(ErrorSource::Program);
             form_.deps_.services->QuestionAsync(&form_, caption, Q(Text(kTextQualityTooLow)),
                                                 [yes, done](bool answer) {
@@ -117,7 +129,7 @@ public:
     }
     void StepTrack(bool next, const std::string& from) override {
         const QString origin = DecodeFileName(QByteArray::fromStdString(from));
-        form_.calls_.CallSync([this, next, origin] {
+        Calls().CallSync([this, next, origin] {
             if (form_.playlist_) form_.playlist_->StepTrack(next, origin);
         });
     }
@@ -143,23 +155,29 @@ public:
     }
     void DropUnopenableFile(const std::string& name) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(name));
-        form_.calls_.CallSync([this, file] {
+        Calls().CallSync([this, file] {
             if (form_.playlist_) form_.playlist_->DropUnopenableFile(file);
         });
     }
     void QuitProgram() override {
-        form_.calls_.CallSync([this] {
+        Calls().CallSync([this] {
             quitRequested = true;
             QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
         });
     }
 
 private:
-    enum PostKey { kBarReport = 1, kTimeReport = 2 };
+    enum PostKey { kBarReport = 1, kTimeReport = 2, kPositionReport = 3 };
+    // Every call but a position report: what the window shows may change
+    // with it, so the next report is handed over whatever it holds.
+    UiCallQueue& Calls() {
+        shown_.Forget();
+        return form_.calls_;
+    }
     template <class T, class F>
     T Get(F read) {
         auto result = std::make_shared<T>();
-        form_.calls_.CallSync([result, read] { *result = read(); });
+        Calls().CallSync([result, read] { *result = read(); });
         return *result;
     }
     static void Pair(QAction* on, QAction* off) {
@@ -172,6 +190,7 @@ private:
         partner->setChecked(true);
     }
     TMainForm& form_;
+    ShownPosition shown_;  // render thread only
 };
 
 }  // namespace sonivel

@@ -34,6 +34,34 @@ TEST(ReportPosition, BarStaysInRangeAndSurvivesEmptyData) {
     EXPECT_EQ(empty.seconds, 0);
 }
 
+// Reports come more often than the window's text and bar change (every
+// wake of a run makes one); only those that show something new reach it.
+TEST(ShownPosition, OnlyAChangeOrANewCommandIsHandedOver) {
+    struct Step {
+        bool forgetFirst;
+        int bar;
+        double seconds;
+        std::uint32_t serial;
+        bool handedOver;
+    };
+    const Step steps[] = {
+        {false, 10, 1.00, 3, true},   // the first report
+        {false, 10, 1.05, 3, false},  // the same tenth
+        {false, 10, 1.10, 3, true},   // a new tenth
+        {false, 11, 1.10, 3, true},   // the bar moved
+        {false, 11, 1.10, 4, true},   // a command since: the window may have refused the last one
+        {false, 11, 1.12, 4, false},
+        {true, 11, 1.12, 4, true},    // something else was shown in between
+        {false, 11, 1.19, 4, false},
+    };
+    ShownPosition shown;
+    for (const Step& s : steps) {
+        if (s.forgetFirst) shown.Forget();
+        EXPECT_EQ(shown.Changed(s.bar, FormatTime(s.seconds), s.serial), s.handedOver)
+            << s.bar << " " << s.seconds << " " << s.serial;
+    }
+}
+
 TEST(SeekBar, TimeForAPositionWhileStopped) {
     EXPECT_EQ(FormatTime(SecondsAtBar(250, 1000, 1000000, 22050)), "0:00:11.3");
     EXPECT_EQ(SecondsAtBar(250, 1000, 1000000, 0), 0);
