@@ -1,9 +1,11 @@
 // The built program as a person starts it: several instances handing files
 // to one another, and a file played through SDL's disk driver.
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <random>
 
 #include "registry.h"
 #include "support/wave_builder.h"
@@ -64,22 +66,29 @@ class ProgramTest : public QObject {
         return converted.readAll().mid(44);
     }
 
-    // Waits until the disk driver's capture has stopped growing (the device
-    // closed) and returns it; with `awaited`, only once the end of that sound
-    // is in it, since the capture also stands still while one run closes
-    // the device and the next opens it.
-    static QByteArray SettledCapture(const QString& capture, qint64 atLeast, const QByteArray& awaited = {}) {
+    // Waits until the disk driver's capture holds the whole of one of the
+    // `awaited` sounds (its end is in it) and has then stopped growing (the
+    // device closed), and returns it. What was played decides, not when: a
+    // capture also stands still while one run closes the device and the
+    // next opens it, and for a moment whenever the machine is busy.
+    static QByteArray SettledCapture(const QString& capture, const QList<QByteArray>& awaited) {
         qint64 size = -1;
+        QElapsedTimer still;
         (void)QTest::qWaitFor(
             [&] {
                 const qint64 now = QFileInfo(capture).size();
-                bool stable = now == size && now > atLeast;
-                size = now;
-                if (stable && !awaited.isEmpty()) {
-                    QFile played(capture);
-                    stable = played.open(QIODevice::ReadOnly) && played.readAll().contains(awaited.right(4096));
+                if (now != size) {
+                    size = now;
+                    still.start();
+                    return false;
                 }
-                return stable;
+                // Standing still for several device buffers: closed.
+                if (still.elapsed() < 400) return false;
+                QFile played(capture);
+                if (!played.open(QIODevice::ReadOnly)) return false;
+                const QByteArray all = played.readAll();
+                return std::any_of(awaited.begin(), awaited.end(),
+                                   [&](const QByteArray& sound) { return all.contains(sound.right(4096)); });
             },
             15000);
         QFile played(capture);
@@ -108,6 +117,34 @@ private slots:
         Close(*first);
         QCOMPARE(RecentFiles(), QStringList{file});
         QVERIFY(Registry().Settings().childKeys().filter("Open.").isEmpty());
+    }
+
+    // An idle instance answers only when its settings store changes (and
+    // now and then to be safe): hand-offs at random moments, on the real
+    // clock, are each answered within the starting instance's wait, and
+    // every name is taken in order.
+    void handOffsAtRandomMomentsAreAllAnswered() {
+        auto first = Start({Wave("idle.wav", 0.5)});
+        QTRY_COMPARE_WITH_TIMEOUT(Registry().ReadInteger("Status").value_or(0), 1, 10000);
+        std::mt19937 random(std::random_device{}());
+        const int tries = 10;
+        QStringList handed;
+        int answered = 0;
+        for (int i = 0; i < tries; ++i) {
+            QTest::qWait(std::uniform_int_distribution<int>(0, 1500)(random));
+            handed << Wave(QString("moment%1.wav").arg(i), 0.2);
+            auto second = Start({handed.back()});
+            // Unanswered, the starting instance would run on as the only one.
+            if (second->waitForFinished(5000) && second->exitCode() == 0) ++answered;
+        }
+        qInfo("hand-offs answered: %d/%d", answered, tries);
+        QCOMPARE(answered, tries);
+        QTest::qWait(300);
+        QCOMPARE(first->state(), QProcess::Running);
+        Close(*first);
+        QStringList latest = handed.mid(tries - 5);
+        std::reverse(latest.begin(), latest.end());
+        QCOMPARE(RecentFiles(), latest);
     }
 
     void severalInstancesAtOnceKeepOneWindowAndEveryFile() {
@@ -155,9 +192,7 @@ private slots:
             const QByteArray data = converted.readAll().mid(44);
 
             auto player = Start({file}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture});
-            // Played in real time; then the device closes and the capture stops growing.
-            QTest::qWait(2500);
-            const QByteArray all = SettledCapture(capture, data.size());
+            const QByteArray all = SettledCapture(capture, {data});
             Close(*player);
             const qsizetype at = all.indexOf(data.left(4096));
             QVERIFY2(at >= 0, "the converted sound was not played");
@@ -187,7 +222,7 @@ private slots:
         auto handing = Start({"two.wav"}, disk, dir_.path());
         QVERIFY(handing->waitForFinished(10000));
         QCOMPARE(handing->exitCode(), 0);
-        const QByteArray all = SettledCapture(capture, second.size(), second);
+        const QByteArray all = SettledCapture(capture, {second});
         Close(*player);
         const qsizetype atTwo = all.indexOf(second.left(4096));
         QVERIFY2(atTwo >= 0, "the handed file was not played");
@@ -219,7 +254,7 @@ private slots:
                 if (p->state() == QProcess::Running) running = p.get();
             QVERIFY(running);
             QTest::qWait(500);  // every name handed over is taken
-            const QByteArray played = SettledCapture(capture, sounds.front().size());
+            const QByteArray played = SettledCapture(capture, sounds);
             Close(*running);
             const QString last = RecentFiles().value(0);
             const qsizetype which = files.indexOf(last);

@@ -1,3 +1,4 @@
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -394,7 +395,12 @@ private slots:
             m.OpenOne(Wave("long.wav", 600));
             p.services.files << out;
             m.SaveAs1Click();
-            QTRY_VERIFY(QFileInfo(out).size() > 44);
+            // Closed the moment the save has begun: a save left alone for a
+            // polling step of 50 ms can be done already.
+            QDeadlineTimer deadline(10000);
+            while (QFileInfo(out).size() <= 44 && !deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            QVERIFY(QFileInfo(out).size() > 44);
             m.close();
         }  // the window is gone and the thread has ended
         const WaveReadResult saved = ReadWaveFile(out.toStdString());
