@@ -1,21 +1,40 @@
 #!/usr/bin/env bash
-# What playing and starting cost, measured in one run on this machine:
-# - CPU of the whole program while it plays an 11025 Hz 8-bit mono file
-#   (window shown), on SDL's dummy driver and through a private PulseAudio
-#   server's null sink; paplay playing the same file through the same sink,
-#   and sox and aplay where they can reach it, as the reference;
-# - CPU while idle with a file loaded;
-# - start to window shown (median of 10), against a plain Qt window with
-#   the same menus, buttons and slider (bench/ref_window).
+# What playing costs the whole machine, measured in one run side by side with
+# the players people already use:
+# - CPU of the player's process and of the sound server over the same
+#   SECONDS_MEASURED (default 10) seconds, after WARM_UP (default 4) seconds
+#   of playing an 11025 Hz 8-bit mono file, window shown, through one private
+#   PulseAudio server with a null sink at 44100 Hz stereo; Sonivel and every
+#   peer player with a window that Debian offers (installed here when
+#   missing), ROUNDS (default 2) rounds;
+# - Sonivel idle with a file loaded, the player and the server;
+# - how long after a click on Stop the sink falls silent (bench/stop_latency.py);
+# - start to window shown (median of 10), against a plain Qt window with the
+#   same menus, buttons and slider (bench/ref_window).
 # CPU is the run time of all the process's threads (/proc/PID/task/*/schedstat,
-# in nanoseconds) over SECONDS_MEASURED (default 10) seconds, as a share of
-# one core.
+# in nanoseconds) as a share of one core.
 #
 #   bash bench/play_cost.sh [build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
 seconds=${SECONDS_MEASURED:-10}
+warm=${WARM_UP:-4}
+rounds=${ROUNDS:-2}
+
+need=()
+for tool in pulseaudio:pulseaudio parec:pulseaudio-utils xdotool:xdotool Xvfb:xvfb sox:sox bc:bc \
+    audacious:audacious mpv:mpv; do
+  command -v "${tool%%:*}" >/dev/null || need+=("${tool#*:}")
+done
+/usr/bin/python3 -c 'import numpy' 2>/dev/null || need+=(python3-numpy)
+dpkg-query -W -f='${Status}' audacious-plugins 2>/dev/null | grep -q 'ok installed' || need+=(audacious-plugins)
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=(); [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
 [ -x "$build/app/sonivel" ] && [ -x "$build/bench/ref_window" ] || {
   cmake --preset release >/dev/null && cmake --build --preset release --target sonivel ref_window; }
 program=$(realpath "$build/app/sonivel")
@@ -25,46 +44,54 @@ work=$(mktemp -d)
 mkdir -p "$work/home" "$work/config/Korvath" "$work/runtime"
 chmod 700 "$work/runtime"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
-export QT_QPA_PLATFORM=xcb DISPLAY=:$((90 + RANDOM % 9))
-printf '[General]\n44100Hz=0\n16Bits=0\nStereo=0\nStereoEffects=0\nPlayOnSave=0\nAutoRepeat=0\nLanguage=English\n' \
-  >"$work/config/Korvath/Sonivel.conf"
+export QT_QPA_PLATFORM=xcb DISPLAY=:$((90 + RANDOM % 9)) SDL_AUDIODRIVER=pulseaudio
+unset PULSE_SERVER PULSE_SINK
+settings() {
+  printf '[General]\n44100Hz=%s\n16Bits=%s\nStereo=%s\nStereoEffects=0\nPlayOnSave=0\nAutoRepeat=0\nLanguage=English\n' \
+    "$1" "$1" "$1" >"$work/config/Korvath/Sonivel.conf"
+}
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -noreset >/dev/null 2>&1 &
 xvfb=$!
-pulseaudio -D --exit-idle-time=-1 -n --load="module-null-sink sink_name=t rate=22050 channels=1 format=u8" \
-  --load=module-native-protocol-unix >/dev/null 2>&1 || true
+pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes \
+  --load="module-null-sink sink_name=t rate=44100 channels=2 format=s16le" \
+  --load=module-native-protocol-unix >/dev/null 2>&1
 cleanup() {
   kill "$xvfb" 2>/dev/null || true
   [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && kill "$(cat "$XDG_RUNTIME_DIR/pulse/pid")" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-sleep 1
+for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+server=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
 
-long="$work/long.wav" short="$work/short.wav"
+long="$work/long.wav" short="$work/short.wav" loud="$work/loud.wav"
 sox -n -r 11025 -b 8 -c 1 -e unsigned "$long" synth 120 sine 440 vol 0.5
 sox -n -r 11025 -b 8 -c 1 -e unsigned "$short" synth 0.5 sine 440 vol 0.5
+sox -n -r 44100 -b 16 -c 2 "$loud" synth 60 sine 440 vol 0.5
 
-runtime() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{n += $1} END {print n}'; }
-# CPU share of process $1 over the measuring time, in percent of one core.
-cpu() {
-  local a b
-  a=$(runtime "$1"); sleep "$seconds"; b=$(runtime "$1")
-  echo "scale=3; ($b - $a) / 10000000 / $seconds" | bc -l
+runtime() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{n += $1} END {print n + 0}'; }
+share() { echo "scale=3; ($2 - $1) / 10000000 / $seconds" | bc -l | sed 's/^\./0./'; }
+# "player% server% sum%" over the measuring time, for processes $1 and $2.
+pair_cpu() {
+  local a1 a2 b1 b2
+  a1=$(runtime "$1") a2=$(runtime "$2")
+  sleep "$seconds"
+  b1=$(runtime "$1") b2=$(runtime "$2")
+  printf '%s%% %s%% %s%%' "$(share "$a1" "$b1")" "$(share "$a2" "$b2")" \
+    "$(echo "scale=3; ($b1 - $a1 + $b2 - $a2) / 10000000 / $seconds" | bc -l | sed 's/^\./0./')"
 }
-# Starts "$@", waits for its window, lets it settle, and measures it.
+# Starts "$@", waits for its window, warms up, and measures it beside the server.
 window_cpu() {
   "$@" >/dev/null 2>&1 &
-  local p=$!
-  for _ in $(seq 1 400); do xdotool search --onlyvisible --pid "$p" >/dev/null 2>&1 && break; sleep 0.01; done
-  sleep 2
-  cpu "$p"
-  kill "$p"; wait "$p" 2>/dev/null || true
-}
-tool_cpu() {
-  "$@" >/dev/null 2>&1 &
-  local p=$!
+  local p=$! shown=no
+  for _ in $(seq 1 1000); do
+    xdotool search --onlyvisible --pid "$p" >/dev/null 2>&1 && { shown=yes; break; }
+    sleep 0.01
+  done
+  sleep "$warm"
+  if [ $shown = yes ] && kill -0 "$p" 2>/dev/null; then pair_cpu "$p" "$server"; else printf 'n/a'; fi
+  kill "$p" 2>/dev/null; wait "$p" 2>/dev/null || true
   sleep 1
-  if kill -0 "$p" 2>/dev/null; then cpu "$p"; kill "$p"; wait "$p" 2>/dev/null || true; else echo "n/a"; fi
 }
 # Milliseconds from start to the window shown; median of 10.
 start_ms() {
@@ -82,20 +109,18 @@ start_ms() {
   printf '%s\n' "${times[@]}" | sort -n | sed -n 5p
 }
 
-have_pulse=no
-pactl info >/dev/null 2>&1 && have_pulse=yes
-printf '%-58s %s\n' measure value
-printf '%-58s %s%%\n' "sonivel playing, SDL dummy driver" "$(SDL_AUDIODRIVER=dummy window_cpu "$program" "$long")"
-if [ $have_pulse = yes ]; then
-  printf '%-58s %s%%\n' "sonivel playing, PulseAudio null sink" "$(SDL_AUDIODRIVER=pulseaudio window_cpu "$program" "$long")"
-  printf '%-58s %s%%\n' "paplay, same file and sink" "$(tool_cpu paplay "$long")"
-  printf '%-58s %s%%\n' "sox, same file and sink" "$(tool_cpu sox -q "$long" -t pulseaudio default)"
-  printf '%-58s %s%%\n' "aplay, same file and sink (ALSA's pulse plugin)" "$(tool_cpu aplay -q -D pulse "$long")"
-else
-  echo "PulseAudio does not start here: the sound-server rows are left out"
-fi
-printf '%-58s %s%%\n' "sonivel idle, a file loaded (dummy driver)" "$(SDL_AUDIODRIVER=dummy window_cpu "$program" "$short")"
-[ $have_pulse = yes ] &&
-  printf '%-58s %s%%\n' "sonivel idle, a file loaded (PulseAudio)" "$(SDL_AUDIODRIVER=pulseaudio window_cpu "$program" "$short")"
-printf '%-58s %s ms\n' "start to window: sonivel (median of 10)" "$(SDL_AUDIODRIVER=dummy start_ms "$program")"
-printf '%-58s %s ms\n' "start to window: reference Qt window (median of 10)" "$(start_ms "$reference")"
+row() { printf '%-44s %s\n' "$1" "$2"; }
+settings 1
+row "player (with its window), round" "player server sum"
+for round in $(seq 1 "$rounds"); do
+  row "sonivel, $round" "$(window_cpu "$program" "$long")"
+  row "audacious (GTK interface), $round" "$(window_cpu audacious --gtk "$long")"
+  row "audacious (Qt interface), $round" "$(window_cpu audacious --qt "$long")"
+  row "mpv with its window, $round" "$(window_cpu mpv --no-config --force-window=yes --ao=pulse "$long")"
+done
+row "sonivel idle, a file loaded" "$(window_cpu "$program" "$short")"
+row "nothing playing (server alone)" "$(pair_cpu "$xvfb" "$server" | cut -d' ' -f2)"
+echo "stop: click to silence at the sink"
+/usr/bin/python3 bench/stop_latency.py "$program" "$loud" 47 52 5 | sed 's/^/  /'
+row "start to window: sonivel (median of 10)" "$(SDL_AUDIODRIVER=dummy start_ms "$program") ms"
+row "start to window: a plain Qt window" "$(start_ms "$reference") ms"
