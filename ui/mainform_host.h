@@ -92,10 +92,7 @@ public:
         });
     }
     void ShowTimeLabels() override {
-        Calls().Post(0, [this] {
-            form_.Label2->setVisible(true);
-            form_.Label1->setVisible(true);
-        });
+        Calls().Post(0, [this] { TimeLabelsShown(); });
     }
     void SetWritingLabelVisible(bool visible) override {
         Calls().Post(0, [this, visible] { form_.Label3->setVisible(visible); });
@@ -150,7 +147,12 @@ public:
             if (pending == kCmdPlayStop || pending == kCmdRestart || pending == kCmdNextTrack ||
                 pending == kCmdPreviousTrack)
                 return false;
-            return form_.playlist_ && form_.playlist_->AdvanceAfterTrackTo(file);
+            if (!form_.playlist_ || !form_.playlist_->AdvanceAfterTrackTo(file)) return false;
+            // The track plays on: its time shows in the same step as its
+            // name, not a moment later (the thread's ShowTimeLabels that
+            // follows finds it shown).
+            TimeLabelsShown();
+            return true;
         });
     }
     void DropUnopenableFile(const std::string& name) override {
@@ -179,6 +181,11 @@ private:
         auto result = std::make_shared<T>();
         Calls().CallSync([result, read] { *result = read(); });
         return *result;
+    }
+    // Makes the time value visible, then the "Time:" label.
+    void TimeLabelsShown() {
+        form_.Label2->setVisible(true);
+        form_.Label1->setVisible(true);
     }
     static void Pair(QAction* on, QAction* off) {
         off->setChecked(false);
