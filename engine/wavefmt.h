@@ -25,6 +25,9 @@ constexpr FOURCC kFmtId = MakeFourCC('f', 'm', 't', ' ');
 constexpr FOURCC kDataId = MakeFourCC('d', 'a', 't', 'a');
 
 constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
+// The extensible layout: the real format is a sub-format named in the 22
+// bytes that follow the 18 of the plain header.
+constexpr std::uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
 // Little-endian field access on byte buffers, independent of the host order.
 inline std::uint16_t LoadLE16(const std::uint8_t* p) {

@@ -1,5 +1,7 @@
 #include "waveread.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace sonivel {
@@ -41,6 +43,25 @@ bool FindChunk(ByteSource& src, std::int64_t from, std::int64_t end, FOURCC id, 
         pos += 8 + static_cast<std::int64_t>(size) + (size & 1);
     }
     return false;
+}
+
+// An extensible fmt chunk (40 bytes at least) whose sub-format is plain PCM
+// holds exactly what a plain one does: it is read as one. Other sub-formats
+// (floating point, compressed ones) stay unknown.
+bool IsExtensiblePcm(ByteSource& src, const Chunk& fmt) {
+    constexpr std::size_t kExtensibleSize = 40;
+    if (fmt.size < kExtensibleSize) return false;
+    std::uint8_t raw[kExtensibleSize];
+    if (src.ReadAt(fmt.dataOffset, raw, sizeof raw) != static_cast<std::int64_t>(sizeof raw)) return false;
+    const std::uint16_t containerBits = LoadLE16(raw + 14);
+    const std::uint16_t extraBytes = LoadLE16(raw + 16);
+    const std::uint16_t validBits = LoadLE16(raw + 18);
+    // The sub-format GUID: the format tag, then the fixed tail every
+    // tag-derived sub-format shares.
+    static constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    return extraBytes >= 22 && validBits <= containerBits && LoadLE16(raw + 24) == WAVE_FORMAT_PCM &&
+           std::equal(std::begin(kGuidTail), std::end(kGuidTail), raw + 26);
 }
 
 }  // namespace
@@ -85,7 +106,8 @@ WaveReadResult ReadWave(ByteSource& src) {
         result.error = kTextErrorReadingFormat;
         return result;
     }
-    const WAVEFORMAT format = WAVEFORMAT::Parse(raw);
+    WAVEFORMAT format = WAVEFORMAT::Parse(raw);
+    if (format.wFormatTag == WAVE_FORMAT_EXTENSIBLE && IsExtensiblePcm(src, fmt)) format.wFormatTag = WAVE_FORMAT_PCM;
 
     const std::int64_t afterFmt =
         fmt.dataOffset + static_cast<std::int64_t>(fmt.size) + (fmt.size & 1);

@@ -303,8 +303,10 @@ SECTIONS = [
                                         "format description."),
             ("Only noncompressed wave files with 11025, 22050 or 44100 Hz "
              "sampling rates are supported in this version.",
-             "the file is compressed, uses another rate, or has more than two "
-             "channels or more than 16 bits per sample."),
+             "the file is compressed (or holds floating-point samples), uses "
+             "another rate, or has more than two channels or more than 16 bits "
+             "per sample. Uncompressed files in the extensible layout some "
+             "recorders write are read like any other."),
             ("The output quality is too low and Sonivel cannot reduce the "
              "sound quality of a file...",
              "see \"Why Sonivel asks to raise the format\"."),

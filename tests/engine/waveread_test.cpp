@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "support/wave_builder.h"
@@ -105,6 +106,48 @@ TEST(WaveRead, RefusesFormatsItCannotPlay) {
     check(test::FmtPayload(1, 2, 22050, 88200, 3, 16), "block align 3 for stereo");
     check(test::FmtPayload(1, 1, 22050, 0, 2, 16), "byte rate 0");
     check(test::FmtPayload(1, 1, 22050, 0xFFFFFFFF, 2, 16), "byte rate too large");
+}
+
+// Recorders and editors write plain PCM in the extensible layout too: it
+// reads as the same format and the same sound as the plain layout, so it
+// plays and converts the same; only the PCM sub-format is taken.
+TEST(WaveRead, ExtensibleLayoutWithPcmInsideIsPcm) {
+    for (std::uint32_t rate : {11025u, 22050u, 44100u})
+        for (std::uint16_t bits : {8, 16})
+            for (std::uint16_t ch : {1, 2}) {
+                const Format f{1, ch, rate, bits};
+                const Bytes sound = test::NoiseSamples(f, 50, rate + bits + ch);
+                const WaveReadResult plain = ReadBytes(test::MakeWave(f, sound));
+                const Bytes file = RiffBuilder().Chunk("fmt ", test::ExtensibleFmtPayload(f)).Data(sound).Build();
+                const WaveReadResult r = ReadBytes(file);
+                ASSERT_TRUE(r.ok()) << rate << " " << bits << " " << ch << ": " << r.error;
+                EXPECT_EQ(r.info.InFormat, plain.info.InFormat);
+                ASSERT_EQ(r.info.DataBytes(), sound.size());
+                EXPECT_TRUE(std::equal(sound.begin(), sound.end(), file.begin() + r.info.DataStart));
+            }
+    const Format f{1, 2, 44100, 16};
+    Bytes wrongTail = test::ExtensibleFmtPayload(f);
+    wrongTail.back() ^= 1;
+    Bytes noExtension = test::ExtensibleFmtPayload(f);
+    noExtension[16] = 0;  // says it carries no sub-format
+    Bytes cutShort = test::ExtensibleFmtPayload(f);
+    cutShort.resize(24);
+    const struct {
+        Bytes fmt;
+        const char* what;
+    } refused[] = {
+        {test::ExtensibleFmtPayload(f, 3), "floating-point sub-format"},
+        {test::ExtensibleFmtPayload(f, 2), "ADPCM sub-format"},
+        {test::ExtensibleFmtPayload(f, 1, 20), "more valid bits than the container"},
+        {test::ExtensibleFmtPayload({1, 2, 44100, 24}), "24 bits"},
+        {test::ExtensibleFmtPayload({1, 2, 48000, 16}), "48000 Hz"},
+        {cutShort, "cut short"},
+        {wrongTail, "another GUID"},
+        {noExtension, "no extension"},
+    };
+    for (const auto& c : refused)
+        EXPECT_EQ(ReadBytes(RiffBuilder().Chunk("fmt ", c.fmt).Data(Bytes(16, 0)).Build()).error, kTextUnsupportedFormat)
+            << c.what;
 }
 
 TEST(WaveRead, ClampsADataSizeLargerThanTheFile) {

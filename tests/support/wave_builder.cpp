@@ -40,6 +40,17 @@ Bytes FmtPayload(const Format& f) {
     return FmtPayload(f.tag, f.channels, f.rate, f.ByteRate(), f.BlockAlign(), f.bits);
 }
 
+Bytes ExtensibleFmtPayload(const Format& f, std::uint16_t subFormat, std::uint16_t validBits) {
+    Bytes p = FmtPayload(0xFFFE, f.channels, f.rate, f.ByteRate(), f.BlockAlign(), f.bits);
+    Put16(p, 22);
+    Put16(p, validBits ? validBits : f.bits);
+    Put32(p, f.channels == 2 ? 3u : 4u);  // front left and right, or front centre
+    Put16(p, subFormat);
+    for (const std::uint8_t b : {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+        p.push_back(b);
+    return p;
+}
+
 RiffBuilder& RiffBuilder::Chunk(const char* id, const Bytes& payload, bool pad) {
     PutId(body_, id);
     Put32(body_, static_cast<std::uint32_t>(payload.size()));

@@ -29,6 +29,10 @@ void PutId(Bytes& b, const char* id);
 Bytes FmtPayload(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                  std::uint32_t byteRate, std::uint16_t blockAlign, std::uint16_t bits);
 Bytes FmtPayload(const Format& f);
+// The extensible layout of `f` (40 bytes): sub-format `subFormat` (1 for PCM)
+// with the standard GUID tail, `validBits` (0: f.bits) and the usual speaker
+// mask.
+Bytes ExtensibleFmtPayload(const Format& f, std::uint16_t subFormat = 1, std::uint16_t validBits = 0);
 
 class RiffBuilder {
 public:

@@ -73,6 +73,17 @@ std::vector<CorpusFile> WaveCorpus() {
     refused("48000hz.wav", MakeWave({1, 2, 48000, 16}, Bytes(400, 0)), 45);
     refused("24bit.wav", MakeWave({1, 2, 44100, 24}, Bytes(600, 0)), 45);
     refused("six-channels.wav", MakeWave({1, 6, 44100, 16}, Bytes(1200, 0)), 45);
+    // The extensible layout: PCM inside is PCM; anything else is not.
+    {
+        const Format stereo16{1, 2, 44100, 16};
+        opens("extensible-pcm-stereo16.wav",
+              RiffBuilder().Chunk("fmt ", ExtensibleFmtPayload(stereo16)).Data(NoiseSamples(stereo16, 2205, 5)).Build(),
+              stereo16, 2205);
+        opens("extensible-pcm-mono8.wav",
+              RiffBuilder().Chunk("fmt ", ExtensibleFmtPayload(mono8)).Data(Bytes(1103, 140)).Build(), mono8, 1103);
+        refused("extensible-float.wav",
+                RiffBuilder().Chunk("fmt ", ExtensibleFmtPayload(stereo16, 3)).Data(Bytes(400, 0)).Build(), 45);
+    }
     refused("extensible.wav", RiffBuilder().Chunk("fmt ", FmtPayload(0xFFFE, 2, 44100, 176400, 4, 16)).Data(Bytes(400, 0)).Build(), 45);
     refused("zero-fields.wav", RiffBuilder().Chunk("fmt ", FmtPayload(1, 0, 0, 0, 0, 0)).Data(Bytes(8, 0)).Build(), 45);
     refused("huge-fields.wav",
