@@ -150,16 +150,10 @@ public:
     bool StopRequested() const { return stop_.load(); }
 
     // Blocks until the code is not 0 or a stop is requested (both are set
-    // under the lock and notified, so neither is slept through)...
+    // under the lock and notified, so neither is slept through).
     void WaitForCommand() {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return code_.load() != 0 || stop_.load(); });
-    }
-    // ...or until maxMs passed.
-    void WaitForCommand(std::uint32_t maxMs) {
-        std::unique_lock lock(mutex_);
-        wake_.wait_for(lock, std::chrono::milliseconds(maxMs),
-                       [this] { return code_.load() != 0 || stop_.load(); });
     }
 
 private:

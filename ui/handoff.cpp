@@ -101,8 +101,8 @@ QStringList InstanceHandoff::Heartbeat(bool takeNames) {
     if (!watcher_) Watch();
     Registry store;
     QStringList names;
-    // Writing only when needed keeps the timer from rewriting the file ten
-    // times a second.
+    // Writing only when needed keeps a look from changing the store, which
+    // the watcher would report as a change to look at again.
     if (store.ReadInteger("Status").value_or(0) != 1) store.WriteInteger("Status", 1);
     const QString open = store.ReadString("Open");
     const QStringList pending = PendingKeys(store);

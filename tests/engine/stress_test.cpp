@@ -38,7 +38,7 @@ public:
     }
     void WaitForCommand(CommandChannel& channel) override {
         now_ += 5;
-        channel.WaitForCommand(1);
+        channel.WaitForWake(channel.WakeCount(), 1);
     }
 
 private:
