@@ -83,6 +83,18 @@ std::string Explain(int textId, const HeadlessHost::Settings& settings, const st
         case kTextOverwriteOpenFile:
             about = shownOutput;
             break;
+        case kTextOutputTooLarge: {
+            // The window's two lines: the program's text, then the reason.
+            about = shownOutput;
+            const std::string_view both = Text(kTextOutputTooLarge, Language());
+            const std::size_t cut = both.find('\n');
+            more = std::string(both.substr(cut + 1));
+            while (!more.empty() && more.back() == '.') more.pop_back();
+            // Inside the parentheses, as the other reasons: no capital.
+            if (!more.empty() && more[0] >= 'A' && more[0] <= 'Z') more[0] = static_cast<char>(more[0] - 'A' + 'a');
+            textId = kTextCannotWriteWave;
+            break;
+        }
         case kTextQualityTooLow: {
             const WaveReadResult in = ReadWaveFile(settings.input);
             if (in.ok()) {
@@ -105,8 +117,14 @@ std::string Explain(int textId, const HeadlessHost::Settings& settings, const st
 int Check(const HeadlessHost::Settings& settings) {
     const WaveReadResult in = ReadWaveFile(settings.input);
     if (!in.ok()) return in.error;
-    if (!settings.raiseQuality && CheckQuality(in.info.InFormat, SelectOutputFormat(settings.choice)).Any())
-        return kTextQualityTooLow;
+    const QualityShortfall shortfall = CheckQuality(in.info.InFormat, SelectOutputFormat(settings.choice));
+    if (!settings.raiseQuality && shortfall.Any()) return kTextQualityTooLow;
+    // What the run would write, from where it would start.
+    const OutputChoice choice = RaiseOutput(settings.choice, shortfall);
+    const WAVEFORMAT& f = in.info.InFormat;
+    const BlockParams params = ComputeBlockParams(f, SelectOutputFormat(choice), choice.effects, choice.bandLimited);
+    const SeekPlan seek = PlanSeek(settings.seekPosition, kSeekBarMax, in.info.DataBytes(), in.info.DataStart, f.nBlockAlign);
+    if (!OutputFitsWave(f, params, seek.Remaining)) return kTextOutputTooLarge;
     return kTextNone;
 }
 

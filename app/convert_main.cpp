@@ -50,6 +50,12 @@ int ConvertOne(const HeadlessHost::Settings& settings) {
         std::cerr << Explain(kTextOverwriteOpenFile, settings, settings.output) << "\n";
         return 1;
     }
+    // An output a wave file cannot hold is refused before the output is
+    // touched: an existing file of that name stays as it was.
+    if (Check(settings) == kTextOutputTooLarge) {
+        std::cerr << Explain(kTextOutputTooLarge, settings, settings.output) << "\n";
+        return 1;
+    }
     // The progress line, drawn by a thread of its own while the save runs.
     const std::uint64_t size = FileSize(PathFromUtf8(settings.input));
     std::atomic<int> position{0};

@@ -3,6 +3,9 @@
 // playlist editor, and the message loop.
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QStandardPaths>
+#include <cstdio>
+#include <cstring>
 
 #include "about.h"
 #include "desktop_icon.h"
@@ -14,8 +17,70 @@
 #include "services.h"
 #include "system_clock.h"
 
+namespace {
+
+// What `sonivel --help` prints: no window opens and no setting is read.
+void PrintUsage() {
+    const QString settings =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Korvath/Sonivel.conf";
+    std::printf(
+        "Usage: sonivel [--] [FILE.wav | FOLDER]...\n"
+        "Plays wave files raised to 22050 or 44100 Hz, 8 or 16 bits, mono or stereo.\n"
+        "The first file given plays; all of them (a folder: the wave files below it)\n"
+        "form the playlist. With Sonivel already running, they go to its window.\n"
+        "\n"
+        "  --help     show this text and end\n"
+        "  --version  show the version and end\n"
+        "  --         what follows is a file, even when it starts with -\n"
+        "\n"
+        "Settings: %s\n"
+        "Converting files without a window: sonivel-convert (see sonivel-convert --help)\n",
+        qPrintable(settings));
+}
+
+// --help and --version are answered before the application starts, so they
+// need no display. The first name or "--" ends the options looked at.
+int EarlyOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0 || argv[i][0] != '-') return -1;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage();
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Sonivel %s\n", SONIVEL_VERSION);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+// The names to open: what the toolkit left of the command line (it takes
+// its own options, such as -platform), options ended by "--". An option not
+// known here is a usage error: never opened as a file.
+bool FileArguments(QStringList arguments, QStringList& names) {
+    arguments.removeFirst();
+    bool optionsEnded = false;
+    for (const QString& a : arguments) {
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && a.startsWith('-') && a != "-") {
+            std::fprintf(stderr, "sonivel: unknown option %s (sonivel --help shows the usage)\n", qPrintable(a));
+            return false;
+        } else {
+            names << a;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const int answered = EarlyOption(argc, argv); answered >= 0) return answered;
     QApplication app(argc, argv);
+    QStringList arguments;
+    if (!FileArguments(QCoreApplication::arguments(), arguments)) return 2;
     // Outlives the windows, so a late request never pokes a closed channel.
     const sonivel::WakeChannel termination;
     QApplication::setApplicationName("Sonivel");
@@ -32,8 +97,6 @@ int main(int argc, char** argv) {
     deps.clock = &clock;
     deps.programFolder = QCoreApplication::applicationDirPath();
 
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
     sonivel::TMainForm mainForm(deps, arguments);
     if (!mainForm.FormCreate()) return 0;
     sonivel::TAboutBox aboutBox(&mainForm);

@@ -66,6 +66,18 @@ BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bo
     return p;
 }
 
+std::int64_t ConvertedBytes(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes) {
+    if (inputBytes <= 0 || params.BlockInBytes <= 0) return 0;
+    const std::int64_t advance = params.BlockInBytes + (params.RateRatio > 1 ? in.nBlockAlign : 0);
+    const std::int64_t full = inputBytes / advance;
+    const std::int64_t rest = inputBytes - full * advance;
+    return full * params.FullBlockBytes + rest * params.ExpansionFactor;
+}
+
+bool OutputFitsWave(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes) {
+    return static_cast<std::int64_t>(OutputHeader::kSize) + ConvertedBytes(in, params, inputBytes) <= kMaxWaveFileBytes;
+}
+
 std::int64_t BlockInputSpan(const WAVEFORMAT& in, const BlockParams& params,
                             std::int32_t blockInBytes) {
     return static_cast<std::int64_t>(blockInBytes) +

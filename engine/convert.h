@@ -75,6 +75,15 @@ std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFor
                           const BlockParams& params, const std::uint8_t* in,
                           std::int32_t blockInBytes, std::uint8_t* out);
 
+// The bytes of sound a run writes for `inputBytes` of input, block by block
+// as it converts them: full blocks advance one second of input (and one
+// frame more when the rate is raised), the rest is one shorter block.
+std::int64_t ConvertedBytes(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes);
+// A wave file's sizes are 32-bit: header and sound together at most 4 GiB.
+constexpr std::int64_t kMaxWaveFileBytes = 0xFFFFFFFFll;
+// Whether the file a save of `inputBytes` writes fits that.
+bool OutputFitsWave(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes);
+
 // Bytes of input a block of blockInBytes needs in its buffer, context included.
 std::int64_t BlockInputSpan(const WAVEFORMAT& in, const BlockParams& params,
                             std::int32_t blockInBytes);

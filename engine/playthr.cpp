@@ -66,7 +66,7 @@ namespace sonivel {
 namespace {
 
 // The largest file the 32-bit sizes of a wave header can describe.
-constexpr std::int64_t kMaxOutputLength = 0xFFFFFFFFll;
+constexpr std::int64_t kMaxOutputLength = kMaxWaveFileBytes;
 // Pacing of a play run: the next block is queued this long after the
 // previous one started playing (about 150 ms before it runs out)...
 constexpr std::uint32_t kNextBlockAfterMs = 850;
@@ -312,6 +312,9 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     ShowRunTrack(0);
 
     if (Saving) {
+        // A wave file holds at most 4 GiB: an output that cannot fit is
+        // refused before its first byte, not cut off after hours of writing.
+        if (!OutputFitsWave(InFormat, Params, Remaining)) return Fail(kTextOutputTooLarge);
         OutputBytes = OutputHeader::kSize;
         if (!OutputFile.WriteAt(0, Header.bytes.data(), OutputHeader::kSize)) {
             OutputFailed = true;

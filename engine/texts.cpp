@@ -76,6 +76,10 @@ constexpr std::array<Pair, kNumTexts> kTexts = {{
      "Si cela vous intéresse que je la traduise en français,\n"
      "S.V.P. dites-le moi en envoyant un message à sonivel@example.org.\n"
      "Ce message n'apparaîtra plus."},  // 59
+    {"Could not write wave file.\nThe converted sound would be larger than the 4 GiB a wave file can hold; "
+     "start later in the file or choose a lower output format.",
+     "Fichier sonore ne peut être écrit\nLe son converti dépasserait les 4 Gio qu'un fichier wave peut contenir ; "
+     "commencez plus loin dans le fichier ou choisissez un format de rendement plus bas."},  // 60
 }};
 
 constexpr std::array<const char*, kNumLanguages> kErrorCaptions = {"Error", "Erreur"};

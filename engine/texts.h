@@ -10,7 +10,7 @@ namespace sonivel {
 
 enum Language : int { kEnglish = 0, kFrench = 1 };
 constexpr int kNumLanguages = 2;
-constexpr int kNumTexts = 60;
+constexpr int kNumTexts = 61;
 
 // The ids of the 60 texts, in the order of the table: the menus (0..21),
 // the buttons and labels, the messages, and the playlist editor (50..59).
@@ -76,9 +76,11 @@ enum TextId : int {
     kTextClose = 57,
     kTextEmptyPlaylist = 58,
     kTextNoFrenchManual = 59,
+    // A save refused before it starts: text 46, then why.
+    kTextOutputTooLarge = 60,
 };
 
-// Text `id` (0..59) in `language`; an empty view for an id out of range.
+// Text `id` (0..60) in `language`; an empty view for an id out of range.
 std::string_view Text(int id, int language);
 // "Error" / "Erreur": the caption of every error box.
 std::string_view ErrorCaption(int language);

@@ -1,5 +1,7 @@
 #include "file_names.h"
 
+#include <QStringDecoder>
+
 namespace sonivel {
 namespace {
 
@@ -32,6 +34,7 @@ qsizetype ValidSequence(const QByteArray& s, qsizetype i) {
 QString DecodeFileName(const QByteArray& bytes) {
     QString name;
     name.reserve(bytes.size());
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     qsizetype i = 0;
     while (i < bytes.size()) {
         // Runs of valid UTF-8 are decoded at once; a stray byte is kept apart.
@@ -41,7 +44,9 @@ QString DecodeFileName(const QByteArray& bytes) {
             if (n == 0) break;
             end += n;
         }
-        if (end > i) name += QString::fromUtf8(bytes.constData() + i, end - i);
+        // A byte order mark is a character of the name like any other:
+        // QString::fromUtf8 would drop one that starts a run.
+        if (end > i) name += utf8.decode(QByteArrayView(bytes.constData() + i, end - i));
         if (end < bytes.size()) {
             name += QChar(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[end])));
             ++end;

@@ -166,7 +166,7 @@ bool AssociateWaveFiles(const QString& program, const QString& iconName) {
 #else
     const QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     // Hidden from menus: the launcher is the menu entry; this one only opens files.
-    const QString entry = SonivelDesktopEntry(QuoteDesktopExec(DesktopExecProgram(program)) + " %f",
+    const QString entry = SonivelDesktopEntry(QuoteDesktopExec(DesktopExecProgram(program)) + " %F",
                                               iconName,
                                               "NoDisplay=true\nMimeType=" + MimeTypeList() + "\n");
     if (!WriteText(applications + "/" + kAssociationEntry, entry)) return false;

@@ -57,14 +57,23 @@ SECTIONS = [
               "after a short pause instead."),
         ("p", "Other ways to open a file:"),
         ("ul", [
-            "Drop a wave file from the file manager onto the window.",
+            "Drop a wave file from the file manager onto the window. A "
+            "folder dropped there stands for the wave files in it and in its "
+            "subfolders: they become the playlist, in the order a listing "
+            "shows them (\"Track 2\" before \"Track 10\"), and the first "
+            "becomes the current file.",
             "Choose one of the last five files you opened, listed at the "
             "bottom of the [File] menu.",
-            "Start Sonivel with the file: `sonivel \"Side A.wav\"`. If Sonivel "
-            "is already running, the running window takes the file and plays "
-            "it, and no second window opens.",
-            "Open a wave file from the file manager once Sonivel is the "
-            "program for wave files (see \"Options\").",
+            "Start Sonivel with files or folders: `sonivel \"Side A.wav\" "
+            "\"Side B.wav\"`. The first file plays and all of them form the "
+            "playlist, in the order given. If Sonivel is already running, "
+            "the running window takes them the same way, and no second "
+            "window opens. A name that starts with a dash goes after `--`: "
+            "`sonivel -- -intro.wav`. `sonivel --help` shows the usage and "
+            "where the settings are kept, `sonivel --version` the version.",
+            "Open wave files from the file manager once Sonivel is the "
+            "program for wave files (see \"Options\"): several files "
+            "chosen together all join the playlist.",
         ]),
         ("p", "The desktop's media controls (the play, pause, next and "
               "previous keys, and the sound menu of the panel) work the "
@@ -195,16 +204,29 @@ SECTIONS = [
             ("[Remove >>]", "takes the selected entries out of the playlist "
                             "(or double-click an entry)."),
             ("[Remove all >>]", "empties the playlist."),
-            ("[Open playlist...]", "loads a playlist file (`.snl`)."),
-            ("[Save playlist...]", "saves the playlist to a file (`.snl`)."),
+            ("[Open playlist...]", "loads a playlist file: Sonivel's own "
+                                   "(`.snl`), or an M3U (`.m3u`, `.m3u8`) or "
+                                   "PLS (`.pls`) list written by another "
+                                   "player."),
+            ("[Save playlist...]", "saves the playlist to a file: Sonivel's "
+                                   "own (`.snl`, the default) or M3U8 "
+                                   "(`.m3u8`, which other players read), by "
+                                   "the kind chosen in the dialog or the "
+                                   "suffix typed."),
             ("[Close]", "closes the editor. Playback stops and the first file "
                         "of the playlist becomes the current file."),
         ]),
         ("p", "A file already in the playlist is not added twice. Wave files "
-              "can also be dropped on the playlist from the file manager. "
-              "[File > Open playlist...] in the main window loads a playlist "
-              "file without opening the editor."),
-        ("p", "A playlist file is plain text: one full path per line."),
+              "can also be dropped on the playlist from the file manager; a "
+              "folder dropped there adds the wave files in it and in its "
+              "subfolders. [File > Open playlist...] in the main window loads "
+              "a playlist file without opening the editor."),
+        ("p", "A playlist file is plain text: one full path per line. In an "
+              "M3U or PLS list, names are relative to the list's folder "
+              "unless they are full paths or `file://` addresses, and lines "
+              "starting with `#` are comments. Entries of such a list that "
+              "are missing or are not wave files are left out, and a message "
+              "names them."),
     ]),
     ("options", "Options", [
         ("dl", [
@@ -320,7 +342,16 @@ SECTIONS = [
              "the computer is out of memory; Sonivel closes."),
             ("Could not write wave file.",
              "the new file could not be made, or the disk filled up. What was "
-             "written so far is a valid wave file."),
+             "written so far is a valid wave file. With a second line saying "
+             "the converted sound would be larger than 4 GiB: a wave file "
+             "cannot hold more, and nothing was written; start later in the "
+             "file or choose a lower output format."),
+            ("There are no wave files in this folder",
+             "a folder was dropped or given, and neither it nor its "
+             "subfolders hold a file ending in `.wav`."),
+            ("Missing or not wave files, these names of the list were left out",
+             "an M3U or PLS playlist named files that are not there, or that "
+             "are not wave files; the others were loaded."),
             ("You cannot overwrite the file you opened.",
              "[Save As...] needs another name than the file being played."),
             ("First, stop playback and set the indicator to the position you "

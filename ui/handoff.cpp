@@ -37,7 +37,7 @@ void DropNamesLeft(Registry& store) {
 
 }  // namespace
 
-bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
+bool InstanceHandoff::HandOff(const QStringList& names, int waitMs) {
     const QString folder = SettingsFolder();
     lock_ = std::make_unique<QLockFile>(folder + "/Sonivel.startup.lock");
     lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
@@ -68,12 +68,14 @@ bool InstanceHandoff::HandOff(const QString& file, int waitMs) {
         DropNamesLeft(store);
         return false;
     }
-    if (!file.isEmpty()) {
-        // Time first, then the process: names sort in the order handed over.
+    if (!names.isEmpty()) {
+        // Time first, then the process: hand-offs sort in the order made,
+        // and the names of one by their place in it.
         const QString stamp = QString("%1-%2")
                                   .arg(QDateTime::currentMSecsSinceEpoch(), 15, 10, QChar('0'))
                                   .arg(QCoreApplication::applicationPid());
-        store.WriteString("Open." + stamp, file);
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (!names[i].isEmpty()) store.WriteString(QString("Open.%1.%2").arg(stamp).arg(i, 6, 10, QChar('0')), names[i]);
         store.Sync();
     }
     lock_.reset();
@@ -97,10 +99,10 @@ void InstanceHandoff::Watch() {
 
 bool InstanceHandoff::Watching() const { return watcher_ && !watcher_->directories().isEmpty(); }
 
-QStringList InstanceHandoff::Heartbeat(bool takeNames) {
+QList<QStringList> InstanceHandoff::Heartbeat(bool takeNames) {
     if (!watcher_) Watch();
     Registry store;
-    QStringList names;
+    QList<QStringList> handed;
     // Writing only when needed keeps a look from changing the store, which
     // the watcher would report as a change to look at again.
     if (store.ReadInteger("Status").value_or(0) != 1) store.WriteInteger("Status", 1);
@@ -108,17 +110,23 @@ QStringList InstanceHandoff::Heartbeat(bool takeNames) {
     const QStringList pending = PendingKeys(store);
     if (takeNames && !open.isEmpty()) {
         store.WriteString("Open", "");
-        names << open;
+        handed << QStringList{open};
     }
+    QString group;
     for (const QString& key : takeNames ? pending : QStringList()) {
         const QString name = store.ReadString(key);
         store.DeleteKey(key);
-        if (!name.isEmpty()) names << name;
+        if (name.isEmpty()) continue;
+        // "Open.<stamp>.<n>": one hand-off per stamp.
+        const QString stamp = key.section('.', 1, 1);
+        if (handed.isEmpty() || stamp != group) handed << QStringList();
+        group = stamp;
+        handed.back() << name;
     }
     store.Sync();
     // The check of the next starting instance may begin: this one answers now.
     if (lock_) lock_.reset();
-    return names;
+    return handed;
 }
 
 }  // namespace sonivel

@@ -4,7 +4,8 @@
 // file manager starts several instances at once: a lock file serialises the
 // check, and the instance that keeps running holds that lock until its
 // heartbeat runs; and each name handed over gets its own value
-// ("Open.<stamp>") so names handed over together are all delivered.
+// ("Open.<stamp>.<n>", n the name's place in its instance's list) so names
+// handed over together are all delivered, and in order.
 //
 // The running instance also holds an instance lock for its whole life, so a
 // starting instance that gets it knows at once that none runs and skips the
@@ -26,15 +27,16 @@ namespace sonivel {
 
 class InstanceHandoff {
 public:
-    // Starting instance. True when another instance answered: `file`, if not
-    // empty, has been handed to it, and this instance should end. False: this
-    // is the running instance now, and names left for an instance that ended
-    // are gone; call Heartbeat from its timer.
-    bool HandOff(const QString& file, int waitMs);
+    // Starting instance. True when another instance answered: `names`, if
+    // any, have been handed to it as one hand-off, and this instance should
+    // end. False: this is the running instance now, and names left for an
+    // instance that ended are gone; call Heartbeat from its timer.
+    bool HandOff(const QStringList& names, int waitMs);
     // Running instance: keeps Status at 1 and, with `takeNames`, returns the
-    // names handed over since the last call, oldest first (without, they
-    // stay until a call that takes them). The first call starts watching.
-    QStringList Heartbeat(bool takeNames);
+    // hand-offs made since the last call, oldest first, each the names of one
+    // starting instance in its order (without, they stay until a call that
+    // takes them). The first call starts watching.
+    QList<QStringList> Heartbeat(bool takeNames);
     // Called on the windows' thread when the settings file or its folder
     // changed: a heartbeat is due.
     void SetChangeSignal(std::function<void()> signal) { changeSignal_ = std::move(signal); }

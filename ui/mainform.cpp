@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include "desktop_icon.h"
 #include "dropfile.h"
 #include "file_names.h"
+#include "folder_files.h"
 #include "keyboard.h"
 #include "mainform_host.h"
 #include "mrufilelist.h"
@@ -58,8 +60,10 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     ProgLink1->LinkName = "Sonivel.lnk";
     DropFile = new TDropFile(this);
     DropFile->setObjectName("DropFile");
+    // Each dropped file is opened in turn; a dropped folder is one choice.
     connect(DropFile, &TDropFile::DropFile, this, [this](const QString& path) {
-        OpenOne(path);
+        if (QFileInfo(path).isDir()) OpenNames({path}, false);
+        else OpenOne(path);
         StartFileHandled = true;
     });
     Timer1 = new QTimer(this);
@@ -292,13 +296,13 @@ void TMainForm::SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm) {
 }
 
 bool TMainForm::FormCreate() {
-    // The name is made absolute here, against this instance's working folder:
-    // a running instance may work in another one.
-    if (!arguments_.isEmpty() && !arguments_.front().isEmpty())
-        arguments_.front() = QFileInfo(arguments_.front()).absoluteFilePath();
-    // Another instance answers: hand the file over and end.
-    const QString first = arguments_.isEmpty() ? QString() : arguments_.front();
-    if (handoff_.HandOff(first, deps_.handoffWaitMs)) return false;
+    // The names are made absolute here, against this instance's working
+    // folder: a running instance may work in another one.
+    for (QString& name : arguments_)
+        if (!name.isEmpty()) name = QFileInfo(name).absoluteFilePath();
+    arguments_.removeAll(QString());
+    // Another instance answers: hand the names over and end.
+    if (handoff_.HandOff(arguments_, deps_.handoffWaitMs)) return false;
     Timer1->start();
     StartFileHandled = false;
     programFolder_ = deps_.programFolder;
@@ -331,8 +335,9 @@ void TMainForm::StartRenderThread() {
 void TMainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!arguments_.isEmpty() && !StartFileHandled) {
-        OpenAndPlay(arguments_.front());
+        OpenNames(arguments_, true);
         StartFileHandled = true;
+        lastIntake_.start();
     }
     // Start-up is complete: names handed over meanwhile are taken now, after
     // the command-line file.
@@ -351,9 +356,25 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void TMainForm::OpenAndPlay(const QString& file) {
-    OpenOne(file);
-    Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
+void TMainForm::OpenNames(const QStringList& names, bool play) {
+    const QStringList files = ExpandFolders(names);
+    if (files.isEmpty()) {
+        ShowNoWaveFiles(names);
+        return;
+    }
+    OpenOne(files.front());
+    if (playlist_ && files.size() > 1) playlist_->AppendAll(files.mid(1));
+    if (play) Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
+}
+
+void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
+    QStringList shown;
+    for (const QString& f : folders) shown << QDir::toNativeSeparators(f);
+    const QString text = CurrentLanguage().load() == kFrench
+                             ? QString::fromUtf8("Aucun fichier wave dans ce dossier :")
+                             : QString("There are no wave files in this folder:");
+    deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), text + "\n" + shown.join('\n'),
+                            UiServices::Icon::Warning);
 }
 
 void TMainForm::Send(CommandRequest request) { lastSent_ = tag_.Send(std::move(request)); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -84,7 +85,17 @@ public:
     void OpenOne(const QString& file);
     // A file handed over or named on the command line: opened, then played,
     // whatever was playing before.
-    void OpenAndPlay(const QString& file);
+    void OpenAndPlay(const QString& file) { OpenNames({file}, true); }
+    // Names given as one choice (a command line, a hand-off, a dropped
+    // folder): a folder stands for the wave files below it; the first file
+    // is opened as one file is, and all of them form the playlist, in order.
+    // `play`: it plays, whatever was playing before.
+    void OpenNames(const QStringList& names, bool play);
+    // A hand-off taken from the store. One made soon after the window
+    // started or after the previous hand-off (a file manager starting one
+    // instance per file) joins the playlist and plays its first file; a
+    // later one is opened as OpenNames opens names.
+    void TakeHandOff(const QStringList& names);
     void FileLoadedUpdate();
     void NoFileState();
     void UpdateTrackButtons();
@@ -175,6 +186,8 @@ private:
     void RestartIfPlaying();
     void SetButtonCaptions(bool playing);
     void FitSize();
+    // Names that stood for wave files gave none: says so, naming them.
+    void ShowNoWaveFiles(const QStringList& folders);
     void OpenHelp(const QString& name, int failureText);
     QString TextOf(int id) const;
 
@@ -186,6 +199,7 @@ private:
     bool settingBar_ = false;
     bool created_ = false;
     bool ready_ = false;  // start-up complete: hand-offs are taken
+    QElapsedTimer lastIntake_;  // since the start-up file or the last hand-off
     std::uint32_t lastSent_ = 0;
     QString programFolder_;
     CommandChannel tag_;

@@ -5,6 +5,9 @@
 // watched.
 #include "mainform.h"
 
+#include "folder_files.h"
+#include "mrufilelist.h"
+
 namespace sonivel {
 namespace {
 
@@ -20,9 +23,32 @@ constexpr int kChangeLookMs = 10;
 void TMainForm::Timer1Timer() {
     // Until start-up is complete (its boxes answered, the playlist and the
     // recent files there) the timer only answers; names wait in the store.
-    for (const QString& name : handoff_.Heartbeat(ready_)) OpenAndPlay(name);
+    for (const QStringList& names : handoff_.Heartbeat(ready_)) TakeHandOff(names);
     const int next = handoff_.Watching() ? kSafetyLookMs : 100;
     if (Timer1->interval() != next) Timer1->setInterval(next);
+}
+
+void TMainForm::TakeHandOff(const QStringList& names) {
+    // Instances a file manager starts at once, one per file, hand their
+    // files over one after another, a few tenths of a second apart.
+    constexpr qint64 kTogetherMs = 2000;
+    const bool together = lastIntake_.isValid() && lastIntake_.elapsed() < kTogetherMs;
+    lastIntake_.start();
+    if (!together || !playlist_ || playlist_->Count() == 0) {
+        OpenNames(names, true);
+        return;
+    }
+    const QStringList files = ExpandFolders(names);
+    if (files.isEmpty()) {
+        ShowNoWaveFiles(names);
+        return;
+    }
+    // Every file joins once; the first of this hand-off plays, and is
+    // remembered as an opened file is.
+    playlist_->AddNames(files);
+    mru_->AddItem(files.front());
+    LoadTrack(files.front());
+    Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
 }
 
 void TMainForm::LookAtStoreSoon() {

@@ -1,6 +1,7 @@
 #include "playlist.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QScreen>
@@ -12,6 +13,7 @@
 
 #include "dropfile.h"
 #include "file_names.h"
+#include "folder_files.h"
 #include "keyboard.h"
 
 #include "playlist_model.h"
@@ -23,7 +25,32 @@
 
 namespace sonivel {
 namespace {
-constexpr const char* kPlaylistFilter = "Sonivel Playlist (*.snl)";
+// Open offers every kind a playlist is read as, together first; Save the
+// two it is written as, Sonivel's own first (the default).
+constexpr const char* kOpenPlaylistFilter =
+    "All playlists (*.snl *.m3u *.m3u8 *.pls);;Sonivel Playlist (*.snl);;M3U Playlist (*.m3u *.m3u8);;"
+    "PLS Playlist (*.pls)";
+constexpr const char* kSavePlaylistFilter = "Sonivel Playlist (*.snl);;M3U8 Playlist (*.m3u8)";
+
+// A regular file that starts as a wave file does ("RIFF", a size, "WAVE").
+bool LooksLikeWaveFile(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
+}
+
+// At most this many names in one box; the rest are counted.
+constexpr int kNamesShown = 20;
+
+QString NamedList(const QStringList& names, bool french) {
+    QStringList shown = names.mid(0, kNamesShown);
+    if (names.size() > kNamesShown) {
+        const qsizetype more = names.size() - kNamesShown;
+        shown << (french ? QString::fromUtf8("… et %1 autres").arg(more) : QString::fromUtf8("… and %1 more").arg(more));
+    }
+    return shown.join('\n');
+}
 }  // namespace
 
 TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget* parent)
@@ -217,7 +244,9 @@ void TPlaylistForm::ListFiles() {
     FileListBox1->clear();
     // "*.wav" in any letter case.
     const QStringList names = QDir(folder_).entryList({"*.wav"}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    FileListBox1->addItems(names);
+    // Each name with the desktop's file icon, one shared picture.
+    const QIcon icon = style()->standardIcon(QStyle::SP_FileIcon);
+    for (const QString& name : names) new QListWidgetItem(icon, name, FileListBox1);
 }
 
 void TPlaylistForm::AddFiles(bool selectedOnly) {
@@ -235,7 +264,9 @@ void TPlaylistForm::AddFiles(bool selectedOnly) {
 void TPlaylistForm::Button1Click() { AddFiles(false); }
 void TPlaylistForm::Button3Click() { AddFiles(true); }
 
-void TPlaylistForm::AddNames(const QStringList& names) {
+void TPlaylistForm::AddNames(const QStringList& given) {
+    // A folder stands for the wave files below it: an entry can only play a file.
+    const QStringList names = ExpandFolders(given);
     QSet<QString> present;
     present.reserve(Model->Count() + names.size());
     for (const QString& entry : Model->Entries()) present.insert(FileNameKey(entry));
@@ -288,10 +319,15 @@ void TPlaylistForm::showEvent(QShowEvent* event) {
 QStringList TPlaylistForm::Entries() const { return Model->Entries(); }
 int TPlaylistForm::Count() const { return Model->Count(); }
 
-void TPlaylistForm::Append(const QString& path) {
+void TPlaylistForm::Append(const QString& path) { AppendAll({path}); }
+
+void TPlaylistForm::AppendAll(const QStringList& paths) {
     // A name that cannot be stored in a playlist file still plays; it is
     // only not listed.
-    if (FitsPlaylistLine(path)) Model->Append({path});
+    QStringList fit;
+    for (const QString& path : paths)
+        if (FitsPlaylistLine(path)) fit << path;
+    Model->Append(fit);
     owner_.PlaylistChanged();
 }
 
@@ -318,16 +354,33 @@ void TPlaylistForm::Button4Click() {
 
 bool TPlaylistForm::OpenPlaylist() {
     Registry store;
-    const QString path = services_.OpenFile(this, "Open Playlist", store.ReadString("LastPlayListFolder"), kPlaylistFilter, "snl");
+    const QString path =
+        services_.OpenFile(this, "Open Playlist", store.ReadString("LastPlayListFolder"), kOpenPlaylistFilter, "snl");
     if (path.isEmpty()) return true;
     QStringList entries;
     QString error;
-    if (!ReadPlaylistFile(path, entries, &error)) {
+    PlaylistKind kind = PlaylistKind::Snl;
+    if (!ReadPlaylistFile(path, entries, &error, &kind)) {
         services_.Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
         return false;
     }
-    Model->Set(entries);
+    // Another program's list may name anything, anywhere: what is not a
+    // wave file there is left out, and said so. Sonivel's own lists are
+    // taken as they stand; an entry is dropped when it cannot be opened.
+    QStringList kept, left;
+    if (kind == PlaylistKind::Snl) kept = entries;
+    else
+        for (const QString& entry : entries) (LooksLikeWaveFile(entry) ? kept : left) << entry;
+    Model->Set(kept);
     owner_.PlaylistChanged();
+    if (!left.isEmpty()) {
+        const bool french = CurrentLanguage().load() == kFrench;
+        const QString why = french ? QString::fromUtf8("Absents ou pas des fichiers wave, ces noms de la liste "
+                                                       "n'ont pas été repris :")
+                                   : QString("Missing or not wave files, these names of the list were left out:");
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + NamedList(left, french),
+                          UiServices::Icon::Warning);
+    }
     store.WriteString("LastPlayListFolder", FolderOf(path));
     store.Sync();
     return true;
@@ -335,11 +388,12 @@ bool TPlaylistForm::OpenPlaylist() {
 
 void TPlaylistForm::Button6Click() {
     if (Count() == 0) {
-        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), Q(Text(kTextEmptyPlaylist)), UiServices::Icon::Error);
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), Q(Text(kTextEmptyPlaylist)), UiServices::Icon::Warning);
         return;
     }
     Registry store;
-    const QString path = services_.SaveFile(this, "Save Playlist", store.ReadString("LastPlayListFolder"), kPlaylistFilter, "snl");
+    const QString path =
+        services_.SaveFile(this, "Save Playlist", store.ReadString("LastPlayListFolder"), kSavePlaylistFilter, "snl");
     if (path.isEmpty()) return;
     QString error;
     if (!WritePlaylistFile(path, Entries(), &error)) {

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTreeView>
 
 #include "texts.h"
@@ -22,7 +23,14 @@ QMessageBox* MakeBox(QWidget* parent, const QString& caption, const QString& tex
 }
 
 QMessageBox::Icon ToQt(UiServices::Icon icon) {
-    return icon == UiServices::Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon;
+    switch (icon) {
+        case UiServices::Icon::Error:
+            return QMessageBox::Critical;
+        case UiServices::Icon::Warning:
+            return QMessageBox::Warning;
+        default:
+            return QMessageBox::NoIcon;
+    }
 }
 
 }  // namespace
@@ -68,6 +76,16 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSpec& spec) {
     dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(spec.defaultSuffix);
+    // With a choice of kinds, a name typed without a suffix gets the chosen
+    // filter's (its first pattern's).
+    if (!spec.defaultSuffix.isEmpty() && spec.filter.contains(";;")) {
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            const qsizetype at = filter.indexOf("(*.");
+            if (at < 0) return;
+            const QString suffix = filter.mid(at + 3).section(QRegularExpression("[ )]"), 0, 0);
+            if (!suffix.isEmpty() && !suffix.contains('*')) dialog.setDefaultSuffix(suffix);
+        });
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.save);
     // The detail view's columns as wide as what they show (Qt's defaults
     // cut the size and the date), and the dialog as wide as its columns.

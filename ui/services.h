@@ -18,7 +18,8 @@ class UiServices {
 public:
     virtual ~UiServices() = default;
 
-    enum class Icon { None, Error };
+    // Error: the stop sign; Warning: the exclamation mark.
+    enum class Icon { None, Error, Warning };
     // A box with an OK button, shown modally; returns when closed.
     virtual void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) = 0;
     // A box that does not block the windows: `closed` runs when the user

@@ -113,6 +113,38 @@ TEST_F(ConvertCli, RefusalsAndTheirMessages) {
     EXPECT_NE(r.output.find("--effects"), std::string::npos);
 }
 
+// 7.5 hours at 11025 Hz, 8 bits, mono become 4.5 GiB at the default output:
+// refused before anything is written, in each mode and language, with the
+// reason; an output of that name already there stays as it was.
+TEST_F(ConvertCli, AnOutputTooLargeForAWaveFileIsRefusedUpFront) {
+    std::filesystem::create_directories(dir.File("tree"));
+    dir.WriteSparseWave("tree/long.wav", {1, 1, 11025, 8}, 11025u * 3600 * 15 / 2);
+    const test::Format f{1, 1, 11025, 8};
+    dir.Write("tree/short.wav", test::MakeWave(f, test::NoiseSamples(f, 5000)));
+    const test::Bytes kept{'k', 'e', 'p', 't'};
+    dir.Write("kept.wav", kept);
+    const std::string reason = "(the converted sound would be larger than the 4 GiB a wave file can hold; "
+                               "start later in the file or choose a lower output format)";
+
+    Result r = Convert(Path("tree/long.wav") + " " + Path("kept.wav"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find(dir.File("kept.wav") + ": Error: Could not write wave file. " + reason), std::string::npos)
+        << r.output;
+    EXPECT_EQ(test::ReadAll(dir.File("kept.wav")), kept);
+    r = Convert("--lang fr " + Path("tree/long.wav") + " " + Path("kept.wav"));
+    EXPECT_NE(r.output.find("Fichier sonore ne peut être écrit (le son converti dépasserait les 4 Gio"), std::string::npos)
+        << r.output;
+
+    for (const char* mode : {"", "--dry-run "}) {
+        r = Convert(mode + Path("tree") + " " + Path("out"));
+        EXPECT_NE(r.status, 0) << mode;
+        EXPECT_NE(r.output.find(dir.File("out/long.wav") + ": Error: Could not write wave file. " + reason), std::string::npos)
+            << mode << r.output;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("out/long.wav"))) << mode;
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out/short.wav")));
+}
+
 // --interpolation hq: one file, the same file in a folder run and a dry run
 // agree; the classic in-betweens stay the default.
 TEST_F(ConvertCli, InterpolationChoiceReachesEveryMode) {

@@ -96,6 +96,34 @@ class ProgramTest : public QObject {
         return played.readAll();
     }
 
+    struct Ran {
+        int code = -1;
+        QByteArray out, err;
+    };
+    static Ran Run(const QStringList& args, const QString& workingFolder = {}) {
+        QProcess p;
+        if (!workingFolder.isEmpty()) p.setWorkingDirectory(workingFolder);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        p.setProcessEnvironment(env);
+        p.start(SONIVEL_PROGRAM, args);
+        if (!p.waitForFinished(10000)) p.kill();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                p.readAllStandardError()};
+    }
+
+    // Whether each sound is in `all`, whole, each after the one before it.
+    static bool InOrder(const QByteArray& all, const QList<QByteArray>& sounds) {
+        qsizetype from = 0;
+        for (const QByteArray& sound : sounds) {
+            const qsizetype at = all.indexOf(sound.left(4096), from);
+            if (at < 0 || all.mid(at, sound.size()) != sound) return false;
+            from = at + sound.size();
+        }
+        return true;
+    }
+
 private slots:
     void init() {
         Registry store;
@@ -164,6 +192,62 @@ private slots:
         QStringList recent = RecentFiles();
         recent.sort();
         QCOMPARE(recent, files);
+    }
+
+    // Options are answered without a window or a setting; an unknown one is
+    // a usage error; after "--" a name that starts with '-' is a file.
+    void optionsAreNotFiles() {
+        const QString settings = Registry().Settings().fileName();
+        const QDateTime before = QFileInfo(settings).lastModified();
+        const Ran help = Run({"--help"});
+        QCOMPARE(help.code, 0);
+        QVERIFY2(help.out.startsWith("Usage: sonivel"), help.out.constData());
+        QVERIFY(help.out.contains(QFile::encodeName(settings)));
+        QVERIFY(help.out.contains("sonivel-convert"));
+        const Ran version = Run({"--version"});
+        QCOMPARE(version.code, 0);
+        QCOMPARE(version.out, QByteArray("Sonivel 2.0.0\n"));
+        const Ran unknown = Run({"-x", Wave("given.wav", 0.2)});
+        QCOMPARE(unknown.code, 2);
+        QCOMPARE(unknown.err.count('\n'), 1);
+        QVERIFY(unknown.err.contains("-x"));
+        QCOMPARE(QFileInfo(settings).lastModified(), before);
+        QVERIFY(!Registry().ValueExists("Status"));
+
+        const QString dashed = Wave("-x.wav", 0.2);
+        auto player = Start({"--", "-x.wav"}, {}, dir_.path());
+        QTRY_COMPARE_WITH_TIMEOUT(Registry().ReadInteger("Status").value_or(0), 1, 10000);
+        Close(*player);
+        QCOMPARE(RecentFiles(), QStringList{dashed});
+    }
+
+    // Several names on one command line, and several handed over at once:
+    // the first plays, and all of them, a folder as the wave files below
+    // it, are the playlist in the order given, which plays on track after
+    // track.
+    void severalNamesAreOnePlaylist() {
+        QDir().mkpath(dir_.path() + "/album/Disc");
+        const QString one = Wave("first.wav", 0.4, 41), three = Wave("third.wav", 0.4, 44);
+        const QString two = Wave("album/Disc/Track 2.wav", 0.4, 42), ten = Wave("album/Disc/Track 10.wav", 0.4, 43);
+        const QList<QByteArray> sounds{Converted(one), Converted(two), Converted(ten), Converted(three)};
+        const QString capture = dir_.path() + "/several.raw";
+        const QStringList disk{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture};
+        auto player = Start({one, dir_.path() + "/album", three}, disk);
+        QByteArray all = SettledCapture(capture, {sounds.back()});
+        QVERIFY2(InOrder(all, sounds), "the command line's files did not play in order");
+
+        // The running window takes a hand-off of several names the same way.
+        QFile::remove(capture);
+        const QString four = Wave("fourth.wav", 0.4, 45), five = Wave("fifth.wav", 0.4, 46);
+        const QList<QByteArray> handed{Converted(five), Converted(four)};
+        auto handing = Start({"fifth.wav", "fourth.wav"}, disk, dir_.path());
+        QVERIFY(handing->waitForFinished(10000));
+        QCOMPARE(handing->exitCode(), 0);
+        all = SettledCapture(capture, {handed.back()});
+        Close(*player);
+        QVERIFY2(InOrder(all, handed), "the handed files did not play in order");
+        QVERIFY2(!all.contains(sounds.front().left(4096)), "the old playlist played on");
+        QCOMPARE(RecentFiles().mid(0, 2), (QStringList{dir_.path() + "/fifth.wav", one}));
     }
 
     // With the classic interpolation and with the high-quality one chosen in

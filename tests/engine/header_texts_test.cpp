@@ -46,7 +46,13 @@ TEST(Texts, TableIsCompleteInBothLanguages) {
     }
     EXPECT_TRUE(Text(59, kEnglish).empty());
     EXPECT_NE(Text(59, kFrench).find("example.org"), std::string_view::npos);
-    EXPECT_TRUE(Text(60, kEnglish).empty());
+    for (const int language : {kEnglish, kFrench}) {
+        // The refused save: text 46 as its first line, then the reason.
+        const std::string_view tooLarge = Text(kTextOutputTooLarge, language);
+        EXPECT_EQ(tooLarge.substr(0, tooLarge.find('\n')), Text(kTextCannotWriteWave, language));
+        EXPECT_NE(tooLarge.find("4 Gi"), std::string_view::npos);
+    }
+    EXPECT_TRUE(Text(kNumTexts, kEnglish).empty());
     EXPECT_TRUE(Text(-1, kFrench).empty());
 }
 

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "convert.h"
 #include "playthr.h"
+#include "position.h"
 #include "support/engine_fakes.h"
 #include "support/thread_rig.h"
 #include "support/wave_builder.h"
@@ -554,6 +556,61 @@ TEST(SaveRun, NeverOverwritesTheFileItReads) {
     rig.Run();
     EXPECT_EQ(rig.host.errors, std::vector<int>{kTextOverwriteOpenFile});
     EXPECT_EQ(test::ReadAll(rig.host.currentFile), original);
+}
+
+// What a save will write is known before it starts: for inputs that end on
+// and off a block, raised or kept, from the start and from a later place.
+TEST(PlayThread, SavedSizeIsKnownBeforeTheSaveStarts) {
+    struct Case {
+        Format in;
+        std::size_t frames;
+        OutputChoice choice;
+        int seek;
+    };
+    const std::vector<Case> cases = {
+        {{1, 1, 11025, 8}, 1, {}, 0},
+        {{1, 1, 11025, 8}, 11025, {}, 0},
+        {{1, 1, 11025, 8}, 11026, {}, 0},
+        {{1, 1, 11025, 8}, 11025 * 2 + 1, {true, true, true, true, true}, 0},
+        {{1, 2, 22050, 16}, 22050 * 3 + 7, {false, true, true, false}, 0},
+        {{1, 1, 22050, 8}, 22050 + 22051, {true, false, false, false}, 300},
+        {{1, 2, 44100, 16}, 44100 * 2 + 3, {}, 0},
+        {{1, 2, 44100, 16}, 44100 * 2 + 3, {}, 777},
+    };
+    for (const Case& c : cases) {
+        SaveRig rig;
+        rig.host.currentFile = rig.Wave("in.wav", c.in, test::NoiseSamples(c.in, c.frames));
+        rig.host.choice = c.choice;
+        rig.host.seekPosition = c.seek;
+        rig.Save();
+        rig.Run();
+        const WaveReadResult in = ReadWaveFile(rig.host.currentFile);
+        ASSERT_TRUE(in.ok());
+        const WAVEFORMAT& f = in.info.InFormat;
+        const BlockParams params = ComputeBlockParams(f, SelectOutputFormat(c.choice), c.choice.effects, c.choice.bandLimited);
+        const SeekPlan seek = PlanSeek(c.seek, kSeekBarMax, in.info.DataBytes(), in.info.DataStart, f.nBlockAlign);
+        EXPECT_EQ(static_cast<std::int64_t>(rig.Output().size() - 44), ConvertedBytes(f, params, seek.Remaining))
+            << c.in.rate << " Hz, " << c.frames << " frames, from " << c.seek;
+    }
+}
+
+// An output a wave file cannot hold is refused before its first byte, and
+// no file is left behind; the same input still plays.
+TEST(PlayThread, SaveTooLargeForAWaveFileIsRefusedBeforeItStarts) {
+    // 11025 Hz 8-bit mono raised to 44100 Hz 16-bit stereo grows 16 times:
+    // 7.5 hours of it would be 4.5 GiB.
+    SaveRig rig;
+    const Format f{1, 1, 11025, 8};
+    rig.host.currentFile = rig.dir.WriteSparseWave("long.wav", f, 11025u * 3600 * 15 / 2);
+    rig.Save();
+    rig.clock.WhenIdle([&] {
+        rig.channel.Store(kCmdPlayStop);
+        rig.clock.At(rig.clock.now + 1500, [&] { rig.channel.Store(kCmdPlayStop); });
+    });
+    rig.Run();
+    EXPECT_EQ(rig.host.errors, std::vector<int>{kTextOutputTooLarge});
+    EXPECT_FALSE(std::filesystem::exists(rig.out));
+    EXPECT_EQ(rig.device.opened.size(), 1u) << "playing it was refused too";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "wave_builder.h"
 
+#include "wavefmt.h"
+
 #include <algorithm>
 #include <random>
 
@@ -125,6 +127,15 @@ std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
     const std::string path = File(name);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+std::string TempDir::WriteSparseWave(const std::string& name, const Format& f, std::uint32_t dataBytes) const {
+    Bytes header = MakeWave(f, Bytes());
+    StoreLE32(&header[4], static_cast<std::uint32_t>(header.size()) - 8 + dataBytes);
+    StoreLE32(&header[header.size() - 4], dataBytes);
+    const std::string path = Write(name, header);
+    std::filesystem::resize_file(path, header.size() + dataBytes);
     return path;
 }
 

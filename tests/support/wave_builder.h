@@ -68,6 +68,9 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
     std::string Write(const std::string& name, const Bytes& bytes) const;
+    // A wave file whose data chunk claims `dataBytes` of silence that the
+    // file system holds as a hole: a long recording without a large disk.
+    std::string WriteSparseWave(const std::string& name, const Format& f, std::uint32_t dataBytes) const;
 
 private:
     std::string path_;

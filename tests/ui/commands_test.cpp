@@ -210,8 +210,8 @@ private slots:
         TPlaylistForm playlist(m, services, &m);
         m.SetWindows(&about, &playlist);
         m.show();
-        QTRY_COMPARE(m.CurrentFile(), second);  // taken in order: the last stays current
-        QCOMPARE(playlist.Entries(), QStringList{second});
+        QTRY_COMPARE(m.CurrentFile(), second);  // taken in order: the last plays
+        QCOMPARE(playlist.Entries(), (QStringList{first, second}));  // handed together: both kept
         QCOMPARE(m.MRUFileList1()->Items(), (QStringList{second, first}));
         QTRY_VERIFY(m.IsPlaying() && device.IsOpen());
         m.PlayStopClick();

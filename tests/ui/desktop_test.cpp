@@ -112,7 +112,7 @@ private slots:
             if (name == "plain") {
                 // Nothing to quote: a plain path, which every launcher parses.
                 QCOMPARE(Field(ReadFile(launcher), "Exec"), program);
-                QCOMPARE(Field(ReadFile(opener), "Exec"), program + " %f");
+                QCOMPARE(Field(ReadFile(opener), "Exec"), program + " %F");
             }
             if (gio.isEmpty()) continue;
             const auto started = [&](const QString& entry, const QStringList& files) {
@@ -125,11 +125,12 @@ private slots:
             QCOMPARE(fromMenu.size(), 3);
             QCOMPARE(QFileInfo(fromMenu[0]).canonicalFilePath(), QFileInfo(program).canonicalFilePath());
             QCOMPARE(fromMenu[1], folder);
-            const QString wave = home_.path() + "/Side A (live) & more.wav";
-            const QStringList withFile = started(opener, {wave});
+            // Files chosen together start one program with all of them.
+            const QString wave = home_.path() + "/Side A (live) & more.wav", side = home_.path() + "/Side B.wav";
+            const QStringList withFile = started(opener, {wave, side});
             QCOMPARE(withFile.size(), 3);
             QCOMPARE(QFileInfo(withFile[0]).canonicalFilePath(), QFileInfo(program).canonicalFilePath());
-            QCOMPARE(withFile[2], wave);
+            QCOMPARE(withFile[2], wave + " " + side);
         }
         if (gio.isEmpty()) QSKIP("gio is not installed: the entries were validated, not launched");
     }
@@ -180,7 +181,7 @@ private slots:
         const QString entry = ReadFile(entryPath);
         QCOMPARE(Field(entry, "MimeType"), QString("audio/x-wav;audio/wav;audio/vnd.wave;"));
         QVERIFY(Field(entry, "Exec").startsWith(QCoreApplication::applicationFilePath() + " "));
-        QVERIFY(Field(entry, "Exec").endsWith(" %f"));
+        QVERIFY(Field(entry, "Exec").endsWith(" %F"));
         QString output;
         QVERIFY2(Valid(entryPath, &output), qPrintable(output));
         const QString defaults = ReadFile(config + "/mimeapps.list");
@@ -201,7 +202,7 @@ private slots:
 
         // A path with blanks is quoted, so the file manager starts it whole.
         QVERIFY(AssociateWaveFiles("/opt/my apps/sonivel", "sonivel"));
-        QCOMPARE(Field(ReadFile(entryPath), "Exec"), QString("\"/opt/my apps/sonivel\" %f"));
+        QCOMPARE(Field(ReadFile(entryPath), "Exec"), QString("\"/opt/my apps/sonivel\" %F"));
     }
 
     void helpCommands() {

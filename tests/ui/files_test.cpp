@@ -1,6 +1,7 @@
 // Files and names as Linux has them: names that differ only in case, names
 // with line breaks or in an older 8-bit encoding, special files offered as
 // playlists, saves that fail part-way, and the real file dialogs.
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTreeView>
@@ -62,9 +63,9 @@ struct DialogSeen {
 
 // Answers the next file dialog: records it, types `name` into its name box
 // and accepts it as a person pressing Enter would.
-void AnswerNextDialog(DialogSeen& seen, const QString& name) {
+void AnswerNextDialog(DialogSeen& seen, const QString& name, const QString& chooseFilter = {}) {
     auto* timer = new QTimer(qApp);  // freed with the application at the latest
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, &seen, name] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, &seen, name, chooseFilter] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) return;
         // The folder is read in the background: wait (a while) for its rows.
@@ -90,6 +91,13 @@ void AnswerNextDialog(DialogSeen& seen, const QString& name) {
         seen.mode = dialog->fileMode();
         seen.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
         seen.size = dialog->size();
+        // A filter chosen as a person chooses it, in the dialog's list.
+        if (auto* kinds = dialog->findChild<QComboBox*>("fileTypeCombo"); kinds && !chooseFilter.isEmpty()) {
+            const int at = kinds->findText(chooseFilter);
+            kinds->setCurrentIndex(at);
+            emit kinds->activated(at);
+            emit kinds->textActivated(chooseFilter);
+        }
         if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit")) edit->setText(name);
         // A refusal ("File not found") would be a box of its own, shown inside accept(): close it
         // and the dialog, so the test fails instead of waiting.
@@ -288,6 +296,27 @@ private slots:
         QCOMPARE(QDir(dir_.path()).entryList({"good.snl*"}, QDir::Files | QDir::Hidden), QStringList{"good.snl"});
     }
 
+    // Save As of a file whose output a wave file cannot hold: the box says
+    // why, nothing is written, and the window is ready to play.
+    void saveTooLargeForAWaveFileIsRefused() {
+        for (const int language : {kEnglish, kFrench}) {
+            Program p;
+            CurrentLanguage().store(language);
+            test::TempDir temp;
+            const QString in = QString::fromStdString(temp.WriteSparseWave("long.wav", {1, 1, 11025, 8}, 11025u * 3600 * 15 / 2));
+            const QString out = QString::fromStdString(temp.File("out.wav"));
+            p.main->OpenOne(in);
+            p.services.files << out;
+            p.main->SaveAs1Click();
+            QTRY_COMPARE(p.services.messages.size(), 1);
+            QCOMPARE(p.services.messages.front(), ErrorBoxCaption(ErrorSource::Program) + "|" + Q(Text(kTextOutputTooLarge)));
+            QVERIFY(p.services.messages.front().contains(language == kFrench ? "4 Gio" : "4 GiB"));
+            QTRY_COMPARE(test::Shown(p.main->PlayStop), Q(Text(kTextPlay)));
+            QVERIFY(!QFile::exists(out));
+        }
+        CurrentLanguage().store(kEnglish);
+    }
+
     void theRealFileDialogs() {
         Program p;
         QtUiServices real;
@@ -305,7 +334,8 @@ private slots:
         QVERIFY(e.OpenPlaylist());
         QVERIFY(open.shown);
         QCOMPARE(open.title, QString("Open Playlist"));
-        QCOMPARE(open.filters, QStringList{"Sonivel Playlist (*.snl)"});
+        QCOMPARE(open.filters, (QStringList{"All playlists (*.snl *.m3u *.m3u8 *.pls)", "Sonivel Playlist (*.snl)",
+                                            "M3U Playlist (*.m3u *.m3u8)", "PLS Playlist (*.pls)"}));
         QCOMPARE(open.suffix, QString("snl"));
         QCOMPARE(open.accept, QFileDialog::AcceptOpen);
         QCOMPARE(open.mode, QFileDialog::ExistingFile);
@@ -319,11 +349,18 @@ private slots:
         e.Button6Click();
         QVERIFY(save.shown);
         QCOMPARE(save.title, QString("Save Playlist"));
-        QCOMPARE(save.filters, QStringList{"Sonivel Playlist (*.snl)"});
+        QCOMPARE(save.filters, (QStringList{"Sonivel Playlist (*.snl)", "M3U8 Playlist (*.m3u8)"}));
         QCOMPARE(save.suffix, QString("snl"));
         QCOMPARE(save.accept, QFileDialog::AcceptSave);
         QVERIFY(save.confirmsOverwrite);
         QCOMPARE(ReadRaw(folder + "/newlist.snl"), QByteArray("/m/x.wav\r\n"));
+        // The other kind chosen in the list: its suffix, and its contents.
+        DialogSeen m3u;
+        AnswerNextDialog(m3u, "otherlist", "M3U8 Playlist (*.m3u8)");
+        e.Button6Click();
+        QVERIFY(m3u.shown);
+        QCOMPARE(ReadRaw(folder + "/otherlist.m3u8"), QByteArray("#EXTM3U\n/m/x.wav\n"));
+        QVERIFY(!QFile::exists(folder + "/otherlist.snl"));
 
         // The main window's Open: wave files, "wav" added to a bare name.
         WriteRaw(QFile::encodeName(folder + "/song.wav"), WaveBytes(0.5));

@@ -6,6 +6,8 @@
 #include <QtTest>
 
 #include "dropfile.h"
+#include "file_names.h"
+#include "folder_files.h"
 #include "mrufilelist.h"
 #include "playlist_file.h"
 #include "playlist_rules.h"
@@ -308,6 +310,7 @@ private slots:
         // Empty: refused without a dialog.
         e.Button6Click();
         QCOMPARE(p.services.messages, QStringList{Q(31) + "|" + Q(58)});
+        QCOMPARE(p.services.icons, QList<UiServices::Icon>{UiServices::Icon::Warning});  // the exclamation mark
         QVERIFY(p.services.dialogFolders.isEmpty());
 
         e.Model->Append({"/m/a.wav", "/m/b.wav", "/m/a.wav"});
@@ -343,16 +346,99 @@ private slots:
         QCOMPARE(Registry().ReadString("LastPlayListFolder"), QString("/before/"));
     }
 
+    // Lists other players wrote, opened from the main menu as a person
+    // opens them: what each kind holds, in order, and one box naming what
+    // was left out (in the language of the windows).
+    void otherPlayersPlaylists() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        QDir().mkpath(dir_.path() + "/lists/sub");
+        const QString folder = dir_.path() + "/lists";
+        const QString a = test::WriteWave(folder, "a.wav", 0.2);
+        const QString accented = test::WriteWave(folder, QString::fromUtf8("b é.wav"), 0.2);
+        const QString inSub = test::WriteWave(folder + "/sub", "c.WAV", 0.2);
+        // A name in an older 8-bit encoding: its bytes, not UTF-8.
+        const QByteArray latin1Bytes = QFile::encodeName(folder) + "/caf\xe9.wav";
+        const QString latin1 = DecodeFileName(latin1Bytes);
+        QVERIFY(QFile::copy(a, latin1));
+        Write("lists/notwave.wav", "just some text, long enough to be read");
+        const QString missing = folder + "/missing.wav", notWave = folder + "/notwave.wav";
+        const QByteArray accentedUrl = QUrl::fromLocalFile(accented).toEncoded();
+
+        struct Case {
+            const char* name;
+            QByteArray bytes;
+            QStringList entries, left;
+            bool french = false;
+        };
+        const QList<Case> cases{
+            {"plain.m3u", "#EXTM3U\n#EXTINF:1,A\na.wav\n" + QFile::encodeName(accented) + "\nmissing.wav\nsub/c.WAV\n",
+             {a, accented, inSub}, {missing}},
+            {"windows.m3u8", "\xEF\xBB\xBF#EXTM3U\r\n# a comment\r\n" + accentedUrl + "\r\nnotwave.wav\r\nsub\\c.WAV\r\n",
+             {accented, inSub}, {notWave}, true},
+            {"latin1.m3u", "caf\xe9.wav\n../lists/a.wav\n", {latin1, a}, {}},
+            {"numbered.pls", "[playlist]\r\nFile2=a.wav\r\nTitle2=A\r\nFile10=missing.wav\r\nFile1=sub/c.WAV\r\nNumberOfEntries=3\r\n",
+             {inSub, a}, {missing}},
+            {"sniffed.txt", "#EXTM3U\na.wav\n", {a}, {}},
+        };
+        for (const Case& c : cases) {
+            CurrentLanguage().store(c.french ? kFrench : kEnglish);
+            const QString list = Write(QString("lists/") + c.name, c.bytes);
+            const qsizetype before = p.services.messages.size();
+            p.services.files << list;
+            p.main->Openplaylist1Click();
+            QVERIFY2(e.Entries() == c.entries, qPrintable(QString(c.name) + ": " + e.Entries().join(" | ")));
+            QCOMPARE(p.main->CurrentFile(), c.entries.front());
+            if (c.left.isEmpty()) {
+                QCOMPARE(p.services.messages.size(), before);
+                continue;
+            }
+            QCOMPARE(p.services.messages.size(), before + 1);
+            const QString box = p.services.messages.last();
+            QVERIFY2(box.startsWith(c.french ? QString::fromUtf8("Erreur|Absents ou pas des fichiers wave")
+                                             : QString("Error|Missing or not wave files")),
+                     qPrintable(box));
+            for (const QString& name : c.left) QVERIFY2(box.split('\n').contains(name), qPrintable(box));
+        }
+        CurrentLanguage().store(kEnglish);
+
+        // Saved as M3U8 and read back: the same entries, the odd name too.
+        const QStringList all{latin1, a, accented, inSub};
+        e.Model->Set(all);
+        p.services.files << folder + "/saved.m3u8";
+        e.Button6Click();
+        const QByteArray written = [&] {
+            QFile f(folder + "/saved.m3u8");
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        QVERIFY(written.startsWith("#EXTM3U\n" + latin1Bytes + "\n"));
+        e.Model->Clear();
+        p.services.files << folder + "/saved.m3u8";
+        p.main->Openplaylist1Click();
+        QCOMPARE(e.Entries(), all);
+    }
+
     void droppedFiles() {
         QCOMPARE(TDropFile::FileNameOf("/music/Song.Live.wav"), QString("Song.Live.wav"));
         QCOMPARE(TDropFile::ExtensionOf("Song.Live.wav"), QString("wav"));
         QCOMPARE(TDropFile::ExtensionOf("README"), QString());
         QCOMPARE(TDropFile::FileNameOf("nofolder"), QString());
 
+        // A folder tree: its wave files, each folder's in natural order,
+        // then its subfolders'; other files and hidden ones left out.
+        const QString tree = dir_.path() + "/album";
+        for (const char* sub : {"CD 10", "CD 2", "CD 1", "empty"}) QDir().mkpath(tree + "/" + sub);
+        for (const char* name : {"Track 10.wav", "Track 2.WAV", "notes.txt", ".hidden.wav", "CD 1/b.wav",
+                                 "CD 10/a.wav", "CD 2/c.wav", "CD 2/Track 1.Wav"})
+            Write(QString("album/") + name, "RIFF");
+        const QStringList treeFiles{tree + "/Track 2.WAV", tree + "/Track 10.wav", tree + "/CD 1/b.wav",
+                                    tree + "/CD 2/c.wav", tree + "/CD 2/Track 1.Wav", tree + "/CD 10/a.wav"};
+
         Program p;
         const QString longName = dir_.path() + "/" + QString(200, 'n') + ".wav";
-        const QList<QUrl> urls{QUrl::fromLocalFile("/m/one.wav"), QUrl::fromLocalFile("/m/two.WAV"),
-                               QUrl::fromLocalFile(longName), QUrl::fromLocalFile(dir_.path())};
+        QList<QUrl> urls{QUrl::fromLocalFile("/m/one.wav"), QUrl::fromLocalFile("/m/two.WAV"),
+                         QUrl::fromLocalFile(longName), QUrl::fromLocalFile(tree)};
         const auto drop = [&](QWidget* target) {
             QMimeData data;
             data.setUrls(urls);
@@ -362,7 +448,8 @@ private slots:
             QApplication::sendEvent(target, &event);
             return enter.isAccepted() && event.isAccepted();
         };
-        // On the editor's list: every path appended in order, duplicates skipped.
+        // On the editor's list: every path appended in order, a folder as
+        // its files, duplicates skipped.
         QSignalSpy spy(p.playlist->DropFile, &TDropFile::DropFile);
         QVERIFY(drop(p.playlist->Playlist->viewport()));
         QCOMPARE(spy.size(), 4);
@@ -370,19 +457,37 @@ private slots:
         QCOMPARE(spy[1][1].toString(), QString("two.WAV"));
         QCOMPARE(spy[1][2].toString(), QString("WAV"));
         QCOMPARE(spy[2][0].toString(), longName);
-        QCOMPARE(p.playlist->Entries(), (QStringList{"/m/one.wav", "/m/two.WAV", longName, dir_.path()}));
+        QCOMPARE(p.playlist->Entries(), (QStringList{"/m/one.wav", "/m/two.WAV", longName} + treeFiles));
         drop(p.playlist->Playlist->viewport());
-        QCOMPARE(p.playlist->Count(), 4);
-        // On the main window: each opened in turn, the last stays current.
+        QCOMPARE(p.playlist->Count(), 3 + treeFiles.size());
+        // On the main window: each file opened in turn; the folder, one
+        // choice, is the playlist, its first file current.
         QVERIFY(drop(p.main.get()));
-        QCOMPARE(p.main->CurrentFile(), dir_.path());
-        QCOMPARE(p.playlist->Count(), 1);
+        QCOMPARE(p.main->CurrentFile(), treeFiles.front());
+        QCOMPARE(p.playlist->Entries(), treeFiles);
         QCOMPARE(p.main->MRUFileList1()->Items().size(), 4);
+        QVERIFY(p.main->NextTrack->isEnabled());
+        // A folder without wave files changes nothing and says so.
+        urls = {QUrl::fromLocalFile(tree + "/empty")};
+        QVERIFY(drop(p.main.get()));
+        QCOMPARE(p.playlist->Entries(), treeFiles);
+        QCOMPARE(p.services.messages.last(), "Error|There are no wave files in this folder:\n" + tree + "/empty");
+        QCOMPARE(p.services.icons.last(), UiServices::Icon::Warning);
         // Drops switched off are refused.
         p.playlist->DropFile->SetEnabled(false);
         spy.clear();
         drop(p.playlist->Playlist->viewport());
         QCOMPARE(spy.size(), 0);
+    }
+
+    void naturalNameOrder() {
+        const QStringList expected{"01 Intro.wav", "2 b.wav", "10 a.wav", "Track 07.wav", "Track 7.wav", "track 8.wav",
+                                   "Track 10.wav", "Track 10a.wav", "Track 100.wav", "Trackless.wav"};
+        QStringList names = expected;
+        std::reverse(names.begin(), names.end());
+        std::swap(names[2], names[7]);
+        std::sort(names.begin(), names.end(), NaturalLess);
+        QCOMPARE(names, expected);
     }
 
 private:

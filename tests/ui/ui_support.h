@@ -51,16 +51,20 @@ public:
     QStringList dialogFolders;  // the folder each file dialog was opened in
     QStringList dialogTitles;
 
-    void Message(QWidget*, const QString& caption, const QString& text, Icon) override {
+    QList<Icon> icons;     // the icon of every box, as messages
+    void Message(QWidget*, const QString& caption, const QString& text, Icon icon) override {
         messages << caption + "|" + text;
+        icons << icon;
     }
-    void MessageAsync(QWidget*, const QString& caption, const QString& text, Icon,
+    void MessageAsync(QWidget*, const QString& caption, const QString& text, Icon icon,
                       std::function<void()> closed) override {
         messages << caption + "|" + text;
+        icons << icon;
         closed();
     }
     bool Question(QWidget*, const QString& caption, const QString& text) override {
         messages << caption + "|" + text;
+        icons << Icon::None;
         return answers.isEmpty() ? true : answers.takeFirst();
     }
     void QuestionAsync(QWidget* parent, const QString& caption, const QString& text,
