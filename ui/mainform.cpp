@@ -373,8 +373,11 @@ void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
     const QString text = CurrentLanguage().load() == kFrench
                              ? QString::fromUtf8("Aucun fichier wave dans ce dossier :")
                              : QString("There are no wave files in this folder:");
-    deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), text + "\n" + shown.join('\n'),
-                            UiServices::Icon::Warning);
+    // Not modal: this can come as the window first shows, before the
+    // program's event loop runs, where a modal box's own loop would keep a
+    // request to end (a logout) from ending the program.
+    deps_.services->MessageAsync(this, ErrorBoxCaption(ErrorSource::Program), text + "\n" + shown.join('\n'),
+                                 UiServices::Icon::Warning, [] {});
 }
 
 void TMainForm::Send(CommandRequest request) { lastSent_ = tag_.Send(std::move(request)); }

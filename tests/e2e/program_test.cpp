@@ -232,6 +232,13 @@ private slots:
         const QList<QByteArray> sounds{Converted(one), Converted(two), Converted(ten), Converted(three)};
         const QString capture = dir_.path() + "/several.raw";
         const QStringList disk{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + capture};
+        // A folder without wave files says so, and the program still ends
+        // when asked while it says it.
+        QDir().mkpath(dir_.path() + "/nothing");
+        auto nothing = Start({dir_.path() + "/nothing"});
+        QTRY_COMPARE_WITH_TIMEOUT(Registry().ReadInteger("Status").value_or(0), 1, 10000);
+        Close(*nothing);
+
         auto player = Start({one, dir_.path() + "/album", three}, disk);
         QByteArray all = SettledCapture(capture, {sounds.back()});
         QVERIFY2(InOrder(all, sounds), "the command line's files did not play in order");
