@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
 
@@ -60,6 +61,13 @@ QString AbsoluteIn(const QString& folder, const QString& path) {
 // does not exist.
 QString EntryPath(const QByteArray& entry, const QString& folder) {
     QByteArray bytes = entry;
+    // An address of another kind (a stream) is no file here: kept as
+    // written, so that it is named as the list names it.
+    static const QRegularExpression otherAddress("^[A-Za-z][A-Za-z0-9+.-]*://");
+    if (bytes.left(7).toLower() != "file://" && otherAddress.match(QString::fromLatin1(bytes.left(40))).hasMatch()) {
+        const QString address = DecodeFileName(bytes);
+        return FitsPlaylistLine(address) ? address : QString();
+    }
     if (bytes.left(7).toLower() == "file://") {
         bytes.remove(0, 7);
         const qsizetype slash = bytes.indexOf('/');  // after the host, if any

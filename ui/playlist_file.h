@@ -27,7 +27,8 @@ PlaylistKind SavedKindOf(const QString& path);
 // An M3U or M3U8 list: one entry a line, lines starting with '#' (#EXTM3U,
 // #EXTINF and the rest) skipped, a byte order mark skipped; a name is read
 // as UTF-8 where it is valid and kept as bytes where not (DecodeFileName).
-// file:// addresses are decoded; other entries are relative to `folder`.
+// file:// addresses are decoded, other addresses (streams) kept as they
+// are; the rest is relative to `folder`.
 QStringList ParseM3u(const QByteArray& bytes, const QString& folder);
 // A PLS list: the FileN= values, in the order of N.
 QStringList ParsePls(const QByteArray& bytes, const QString& folder);

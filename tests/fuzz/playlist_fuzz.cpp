@@ -1,7 +1,8 @@
 // Arbitrary bytes as a playlist file: reading never fails or loses a byte of
 // any name, whatever its encoding, and writing what was read and reading it
 // again gives the same entries. The same bytes as another player's M3U or
-// PLS list: every entry is an absolute path a playlist line can hold, and
+// PLS list: every entry is an absolute path (or another program's address)
+// a playlist line can hold, and
 // the M3U8 written of them reads back as the same entries.
 #include <QByteArray>
 #include <QStringList>
@@ -23,9 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (names != text) __builtin_trap();
 
     for (const QStringList& read : {sonivel::ParseM3u(bytes, "/lists"), sonivel::ParsePls(bytes, "/lists")}) {
-        for (const QString& e : read)
-            if (!e.startsWith('/') || !sonivel::FitsPlaylistLine(e)) __builtin_trap();
-        if (sonivel::ParseM3u(sonivel::FormatM3u8(read), "/elsewhere") != read) __builtin_trap();
+        QStringList paths;
+        for (const QString& e : read) {
+            if (!sonivel::FitsPlaylistLine(e)) __builtin_trap();
+            if (e.startsWith('/')) paths << e;
+            else if (!e.contains("://")) __builtin_trap();  // a stream's address, kept as written
+        }
+        if (sonivel::ParseM3u(sonivel::FormatM3u8(paths), "/elsewhere") != paths) __builtin_trap();
     }
     return 0;
 }

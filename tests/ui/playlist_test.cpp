@@ -372,8 +372,9 @@ private slots:
             bool french = false;
         };
         const QList<Case> cases{
-            {"plain.m3u", "#EXTM3U\n#EXTINF:1,A\na.wav\n" + QFile::encodeName(accented) + "\nmissing.wav\nsub/c.WAV\n",
-             {a, accented, inSub}, {missing}},
+            {"plain.m3u", "#EXTM3U\n#EXTINF:1,A\na.wav\n" + QFile::encodeName(accented) + "\nmissing.wav\nsub/c.WAV\n"
+                          "http://radio.example/stream\n",
+             {a, accented, inSub}, {missing, "http://radio.example/stream"}},
             {"windows.m3u8", "\xEF\xBB\xBF#EXTM3U\r\n# a comment\r\n" + accentedUrl + "\r\nnotwave.wav\r\nsub\\c.WAV\r\n",
              {accented, inSub}, {notWave}, true},
             {"latin1.m3u", "caf\xe9.wav\n../lists/a.wav\n", {latin1, a}, {}},
