@@ -71,8 +71,11 @@ QStringList WaveFilesBelow(const QString& folder) {
 
 QStringList ExpandFolders(const QStringList& names) {
     QStringList out;
+    out.reserve(names.size());
     for (const QString& name : names) {
-        if (QFileInfo(name).isDir()) out << WaveFilesBelow(name);
+        // A wave file's name is taken as one without asking the file system:
+        // a drop of thousands of files stays as quick as the list itself.
+        if (!HasWaveSuffix(name) && QFileInfo(name).isDir()) out << WaveFilesBelow(name);
         else out << name;
     }
     return out;

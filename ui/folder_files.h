@@ -21,7 +21,7 @@ bool HasWaveSuffix(const QString& name);
 QStringList WaveFilesBelow(const QString& folder);
 
 // Each folder among `names` replaced by the wave files below it, everything
-// else kept as it is, in order.
+// else kept as it is, in order. A name ending in .wav is taken for a file.
 QStringList ExpandFolders(const QStringList& names);
 
 }  // namespace sonivel

@@ -154,7 +154,8 @@ void TPlaylistForm::ConnectControls() {
     DropFile = new TDropFile(this);
     DropFile->setObjectName("DropFile");
     DropFile->SetDropTarget(Playlist);
-    connect(DropFile, &TDropFile::FilesDropped, this, [this](const QStringList& paths) { AddNames(paths); });
+    // A dropped folder stands for the wave files below it: an entry can only play a file.
+    connect(DropFile, &TDropFile::FilesDropped, this, [this](const QStringList& paths) { AddNames(ExpandFolders(paths)); });
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, Button3);
@@ -264,9 +265,7 @@ void TPlaylistForm::AddFiles(bool selectedOnly) {
 void TPlaylistForm::Button1Click() { AddFiles(false); }
 void TPlaylistForm::Button3Click() { AddFiles(true); }
 
-void TPlaylistForm::AddNames(const QStringList& given) {
-    // A folder stands for the wave files below it: an entry can only play a file.
-    const QStringList names = ExpandFolders(given);
+void TPlaylistForm::AddNames(const QStringList& names) {
     QSet<QString> present;
     present.reserve(Model->Count() + names.size());
     for (const QString& entry : Model->Entries()) present.insert(FileNameKey(entry));

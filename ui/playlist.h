@@ -67,9 +67,9 @@ public:
     void Append(const QString& path);
     // Appends names in order, as they come (a command line, a folder).
     void AppendAll(const QStringList& paths);
-    // Adds names not yet listed, in order (Add, Add all, a drop); a folder
-    // adds the wave files below it. Names a playlist file cannot hold are
-    // refused with a message naming them.
+    // Adds names not yet listed, in order (Add, Add all, a drop, whose
+    // folders are first replaced by the wave files below them). Names a
+    // playlist file cannot hold are refused with a message naming them.
     void AddNames(const QStringList& names);
     // No entry names the same file as `path` (names compared as the file
     // system compares them).
