@@ -248,6 +248,7 @@ void TMainForm::ConnectMenus() {
     for (QAction* a : {N1, N44100Hz1, N8bitspersample1, N16bitspersample1, Mono1, Stereo1, StereoEffects,
                        HighQualityInterpolation})
         connect(a, &QAction::triggered, this, [this, a] { OutputFormatClick(a); });
+    for (QAction* a : {PlayonSave, AutoRepeat}) connect(a, &QAction::triggered, this, [this, a] { OptionClick(a); });
     connect(English, &QAction::triggered, this, &TMainForm::EnglishClick);
     connect(French, &QAction::triggered, this, &TMainForm::FrenchClick);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
@@ -282,6 +283,7 @@ void TMainForm::ShowBarTime() {
 }
 
 void TMainForm::SetPlayingLook(bool playing) {
+    model_.SetPlaying(playing);
     PlayStop->setIcon(QIcon(playing ? Image2 : Image1));
     SetButtonCaptions(playing);
     // A run that ended may have moved the bar (to the start at the end of
@@ -416,7 +418,7 @@ void TMainForm::LoadFirstTrack(const QString& file) {
 void TMainForm::UpdateTrackButtons() {
     const bool several = playlist_ && playlist_->Count() > 1;
     NextTrack->setEnabled(several);
-    PrevTrack->setEnabled(NextTrack->isEnabled());
+    PrevTrack->setEnabled(several);
     emit StateChanged();
 }
 
@@ -431,7 +433,8 @@ void TMainForm::FileLoadedUpdate() {
     Label1->setVisible(false);
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + currentFile_);
-    if (!PrevTrack->isEnabled()) mru_->AddItem(currentFile_);
+    // A file opened by itself is remembered; a step through the playlist is not.
+    if (!playlist_ || playlist_->Count() <= 1) mru_->AddItem(currentFile_);
     emit StateChanged();
 }
 
@@ -485,18 +488,40 @@ void TMainForm::TrackBar2Change() {
 }
 
 void TMainForm::OutputFormatClick(QAction* clicked) {
-    auto pair = [&](QAction* on, QAction* off) {
-        off->setChecked(false);
-        on->setChecked(true);
-    };
-    if (clicked == N1) pair(N1, N44100Hz1);
-    else if (clicked == N44100Hz1) pair(N44100Hz1, N1);
-    else if (clicked == N8bitspersample1) pair(N8bitspersample1, N16bitspersample1);
-    else if (clicked == N16bitspersample1) pair(N16bitspersample1, N8bitspersample1);
-    else if (clicked == Mono1) pair(Mono1, Stereo1);
-    else if (clicked == Stereo1) pair(Stereo1, Mono1);
-    // StereoEffects and HighQualityInterpolation toggle themselves (checkable).
+    OutputChoice c = model_.Output();
+    if (clicked == N1 || clicked == N44100Hz1) c.rate44100 = clicked == N44100Hz1;
+    else if (clicked == N8bitspersample1 || clicked == N16bitspersample1) c.bits16 = clicked == N16bitspersample1;
+    else if (clicked == Mono1 || clicked == Stereo1) c.stereo = clicked == Stereo1;
+    else if (clicked == StereoEffects) c.effects = !c.effects;
+    else if (clicked == HighQualityInterpolation) c.bandLimited = !c.bandLimited;
+    model_.SetOutput(c);
+    ShowOutput();
     RestartIfPlaying();
+}
+
+void TMainForm::OptionClick(QAction* clicked) {
+    if (clicked == PlayonSave) model_.SetPlayOnSave(!model_.PlayOnSave());
+    else if (clicked == AutoRepeat) model_.SetAutoRepeat(!model_.AutoRepeat());
+    ShowOutput();
+}
+
+void TMainForm::ShowOutput() {
+    const OutputChoice& c = model_.Output();
+    const DeviceLimits& limits = model_.Limits();
+    const auto pair = [](QAction* on, QAction* off, bool first) {
+        on->setChecked(first);
+        off->setChecked(!first);
+    };
+    pair(N44100Hz1, N1, c.rate44100);
+    pair(N16bitspersample1, N8bitspersample1, c.bits16);
+    pair(Stereo1, Mono1, c.stereo);
+    StereoEffects->setChecked(c.effects);
+    HighQualityInterpolation->setChecked(c.bandLimited);
+    N44100Hz1->setEnabled(!limits.no44100Hz);
+    N16bitspersample1->setEnabled(!limits.no16Bits);
+    Stereo1->setEnabled(!limits.monoOnly);
+    PlayonSave->setChecked(model_.PlayOnSave());
+    AutoRepeat->setChecked(model_.AutoRepeat());
 }
 
 void TMainForm::Open1Click() {

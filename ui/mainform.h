@@ -20,6 +20,7 @@
 
 #include "command.h"
 #include "handoff.h"
+#include "player_model.h"
 #include "playlist.h"
 #include "playthr.h"
 #include "seekbar.h"
@@ -68,7 +69,7 @@ public:
     // The current file and the save target (the dialogs' FileName).
     QString CurrentFile() const override { return currentFile_; }
     // What the playlist editor asks of this window.
-    bool AutoRepeatOn() const override { return AutoRepeat->isChecked(); }
+    bool AutoRepeatOn() const override { return model_.AutoRepeat(); }
     void LoadTrack(const QString& file) override;
     void LoadFirstTrack(const QString& file) override;
     void PlaylistChanged() override { UpdateTrackButtons(); }
@@ -76,7 +77,9 @@ public:
     void SetCurrentFile(const QString& file) { currentFile_ = file; }
     QString SaveTarget() const { return saveTarget_; }
 
-    bool IsPlaying() const;
+    // The player's state; the controls show it.
+    const PlayerModel& Model() const { return model_; }
+    bool IsPlaying() const { return model_.Playing(); }
     CommandChannel& Tag() { return tag_; }
     PlayThread* Player() { return player_.get(); }
     TMRUFileList* MRUFileList1() { return mru_; }
@@ -178,6 +181,10 @@ private:
     void SaveSettings();
     void StartRenderThread();
     void SetPlayingLook(bool playing);
+    // The output menus and the options drawn from the model.
+    void ShowOutput();
+    // A click on Play while saving or Auto repeat.
+    void OptionClick(QAction* clicked);
     // Gives the render thread a command; remembers its serial.
     void Send(CommandRequest request);
     // True when a report was made after the thread took the window's latest command.
@@ -192,6 +199,7 @@ private:
     QString TextOf(int id) const;
 
     MainFormDeps deps_;
+    PlayerModel model_;
     QStringList arguments_;
     QString currentFile_;
     QString saveTarget_;

@@ -34,27 +34,22 @@ public:
         return Get<std::string>([this] { return FileNameBytes(form_.saveTarget_); });
     }
     OutputChoice ReadOutputChoice() override {
-        return Get<OutputChoice>([this] {
-            return OutputChoice{form_.N44100Hz1->isChecked(), form_.N16bitspersample1->isChecked(),
-                                form_.Stereo1->isChecked(), form_.StereoEffects->isChecked(),
-                                form_.HighQualityInterpolation->isChecked()};
-        });
+        return Get<OutputChoice>([this] { return form_.model_.Output(); });
     }
     bool PlayOnSaveChecked() override {
-        return Get<bool>([this] { return form_.PlayonSave->isChecked(); });
+        return Get<bool>([this] { return form_.model_.PlayOnSave(); });
     }
+    // The model changes, and the menus follow it.
     void RaiseOutputChoice(const QualityShortfall& s) override {
         Calls().CallSync([this, s] {
-            if (s.rate) Pair(form_.N44100Hz1, form_.N1);
-            if (s.channels) Pair(form_.Stereo1, form_.Mono1);
-            if (s.bits) Pair(form_.N16bitspersample1, form_.N8bitspersample1);
+            form_.model_.Raise(s);
+            form_.ShowOutput();
         });
     }
     void ApplyDeviceLimits(const DeviceLimits& limits) override {
         Calls().CallSync([this, limits] {
-            if (limits.monoOnly) Disable(form_.Stereo1, form_.Mono1);
-            if (limits.no16Bits) Disable(form_.N16bitspersample1, form_.N8bitspersample1);
-            if (limits.no44100Hz) Disable(form_.N44100Hz1, form_.N1);
+            form_.model_.ApplyLimits(limits);
+            form_.ShowOutput();
         });
     }
     int SeekBarPosition() override {
@@ -186,15 +181,6 @@ private:
     void TimeLabelsShown() {
         form_.Label2->setVisible(true);
         form_.Label1->setVisible(true);
-    }
-    static void Pair(QAction* on, QAction* off) {
-        off->setChecked(false);
-        on->setChecked(true);
-    }
-    static void Disable(QAction* item, QAction* partner) {
-        item->setEnabled(false);
-        item->setChecked(false);
-        partner->setChecked(true);
     }
     TMainForm& form_;
     ShownPosition shown_;  // render thread only

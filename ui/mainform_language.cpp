@@ -14,8 +14,6 @@ namespace sonivel {
 
 QString TMainForm::TextOf(int id) const { return Q(Text(id)); }
 
-bool TMainForm::IsPlaying() const { return StripMnemonics(PlayStop->text()) == TextOf(kTextStop); }
-
 void TMainForm::SetButtonCaptions(bool playing) {
     // Play and Stop both keep their keys, so the other buttons' keys do not
     // move when playback starts or stops.
@@ -31,9 +29,9 @@ void TMainForm::SetButtonCaptions(bool playing) {
 }
 
 void TMainForm::SwitchLanguage(int language) {
-    const bool playing = IsPlaying();
-    English->setChecked(language == kEnglish);
-    French->setChecked(language == kFrench);
+    model_.SetLanguage(language);
+    English->setChecked(model_.Language() == kEnglish);
+    French->setChecked(model_.Language() == kFrench);
     const std::pair<QObject*, int> captions[] = {
         {File1, kTextMenuFile}, {Open1, kTextMenuOpen}, {SaveAs1, kTextMenuSaveAs},
         {Openplaylist1, kTextMenuOpenPlaylist}, {Editplaylist1, kTextMenuEditPlaylist}, {E1, kTextMenuExit},
@@ -51,8 +49,7 @@ void TMainForm::SwitchLanguage(int language) {
     // An item of our own, beside the program's text table.
     HighQualityInterpolation->setText(language == kFrench ? QString::fromUtf8("&Interpolation haute qualité")
                                                           : QString("&High-quality interpolation"));
-    CurrentLanguage().store(language);
-    SetButtonCaptions(playing);
+    SetButtonCaptions(IsPlaying());
     Label1->setText(TextOf(kTextTimeLabel));
     Label3->setText(TextOf(kTextWritingLabel));
     // Qt's own buttons (Yes, No, Cancel) follow the language too.

@@ -14,31 +14,39 @@ namespace sonivel {
 void TMainForm::LoadSettings() {
     Registry store;
     QString error;
+    OutputChoice c = model_.Output();
+    bool playOnSave = model_.PlayOnSave(), autoRepeat = model_.AutoRepeat();
     struct Item {
         const char* name;
-        QAction* on;
-        QAction* off;
+        bool* value;
         bool mayBeMissing = false;  // settings of older versions lack it
     };
-    const Item items[] = {{"44100Hz", N44100Hz1, N1},
-                          {"16Bits", N16bitspersample1, N8bitspersample1},
-                          {"Stereo", Stereo1, Mono1},
-                          {"PlayOnSave", PlayonSave, nullptr},
-                          {"StereoEffects", StereoEffects, nullptr},
-                          {"AutoRepeat", AutoRepeat, nullptr},
-                          {"HighQualityInterpolation", HighQualityInterpolation, nullptr, true}};
+    const Item items[] = {{"44100Hz", &c.rate44100},
+                          {"16Bits", &c.bits16},
+                          {"Stereo", &c.stereo},
+                          {"PlayOnSave", &playOnSave},
+                          {"StereoEffects", &c.effects},
+                          {"AutoRepeat", &autoRepeat},
+                          {"HighQualityInterpolation", &c.bandLimited, true}};
+    const auto apply = [&] {
+        model_.SetOutput(c);
+        model_.SetPlayOnSave(playOnSave);
+        model_.SetAutoRepeat(autoRepeat);
+        ShowOutput();
+    };
     for (const Item& it : items) {
         if (it.mayBeMissing && !store.ValueExists(it.name)) continue;
         const std::optional<int> v = store.ReadInteger(it.name, &error);
         if (!v) {
             // What could not be read keeps its default, as do the values
             // after it; start-up goes on.
+            apply();
             deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
             return;
         }
-        it.on->setChecked(*v != 0);
-        if (it.off) it.off->setChecked(*v == 0);
+        *it.value = *v != 0;
     }
+    apply();
     if (store.ReadString("Language") == "French") SwitchLanguage(kFrench);
 }
 
@@ -52,13 +60,13 @@ void TMainForm::MigrateLegacySettings() {
     // file changes nothing.
     if (!bytes.isEmpty()) {
         auto byte = [&](int i) { return bytes[std::min<qsizetype>(i, bytes.size() - 1)] != 0; };
-        N44100Hz1->setChecked(byte(0));
-        N1->setChecked(!byte(0));
-        N16bitspersample1->setChecked(byte(1));
-        N8bitspersample1->setChecked(!byte(1));
-        Stereo1->setChecked(byte(2));
-        Mono1->setChecked(!byte(2));
-        PlayonSave->setChecked(byte(3));
+        OutputChoice c = model_.Output();
+        c.rate44100 = byte(0);
+        c.bits16 = byte(1);
+        c.stereo = byte(2);
+        model_.SetOutput(c);
+        model_.SetPlayOnSave(byte(3));
+        ShowOutput();
     }
     Registry store;
     if (!store.ValueExists("AskedIfDeleteConfigFile")) {
@@ -70,14 +78,15 @@ void TMainForm::MigrateLegacySettings() {
 
 void TMainForm::SaveSettings() {
     Registry store;
-    store.WriteInteger("44100Hz", N44100Hz1->isChecked() ? 1 : 0);
-    store.WriteInteger("16Bits", N16bitspersample1->isChecked() ? 1 : 0);
-    store.WriteInteger("Stereo", Stereo1->isChecked() ? 1 : 0);
-    store.WriteInteger("PlayOnSave", PlayonSave->isChecked() ? 1 : 0);
-    store.WriteInteger("StereoEffects", StereoEffects->isChecked() ? 1 : 0);
-    store.WriteInteger("AutoRepeat", AutoRepeat->isChecked() ? 1 : 0);
-    store.WriteInteger("HighQualityInterpolation", HighQualityInterpolation->isChecked() ? 1 : 0);
-    store.WriteString("Language", French->isChecked() ? "French" : "English");
+    const OutputChoice& c = model_.Output();
+    store.WriteInteger("44100Hz", c.rate44100 ? 1 : 0);
+    store.WriteInteger("16Bits", c.bits16 ? 1 : 0);
+    store.WriteInteger("Stereo", c.stereo ? 1 : 0);
+    store.WriteInteger("PlayOnSave", model_.PlayOnSave() ? 1 : 0);
+    store.WriteInteger("StereoEffects", c.effects ? 1 : 0);
+    store.WriteInteger("AutoRepeat", model_.AutoRepeat() ? 1 : 0);
+    store.WriteInteger("HighQualityInterpolation", c.bandLimited ? 1 : 0);
+    store.WriteString("Language", model_.Language() == kFrench ? "French" : "English");
     store.Sync();
     mru_->Save();
 }

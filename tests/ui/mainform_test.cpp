@@ -96,6 +96,8 @@ private slots:
         m.HighQualityInterpolation->trigger();
         QVERIFY(m.HighQualityInterpolation->isChecked());
         QCOMPARE(m.Tag().Load(), 0);
+        // The marks show the model, which is what a run reads.
+        QCOMPARE(m.Model().Output(), (OutputChoice{false, false, false, false, true}));
 
         // Playing: the run restarts with the new format.
         m.OpenOne(Wave("long.wav", 20));
@@ -130,6 +132,7 @@ private slots:
         QCOMPARE(Shown(m.Rewind), QString("Rembobiner"));
         QCOMPARE(m.Open1->text(), QString("&Ouvrir..."));
         QVERIFY(m.French->isChecked() && !m.English->isChecked());
+        QCOMPARE(m.Model().Language(), kFrench);
         QVERIFY(m.IsPlaying());
         const int opens = p.device.opens;
         m.Stereo1->trigger();

@@ -206,7 +206,7 @@ private slots:
 
         const auto advance = [&](const QString& from, bool repeat) {
             p.main->SetCurrentFile(from);
-            p.main->AutoRepeat->setChecked(repeat);
+            if (p.main->AutoRepeat->isChecked() != repeat) p.main->AutoRepeat->trigger();
             return e.AdvanceAfterTrack() ? p.main->CurrentFile() : QString("none");
         };
         QCOMPARE(advance("/m/B.wav", false), QString("/m/C.wav"));

@@ -1,0 +1,51 @@
+// PlayerModel: the player's state on the windows' thread, in one place. The
+// window's controls show it (menu checks, enabled items, the Play/Stop
+// caption and picture); handlers change it; the render thread reads it
+// through the window's host; the media controls read it too. No widget
+// holds state the program decides on.
+#pragma once
+
+#include <QString>
+
+#include "convert.h"
+#include "host.h"
+
+namespace sonivel {
+
+class PlayerModel {
+public:
+    // The output format the menus show and the render thread reads when a
+    // run is set up.
+    const OutputChoice& Output() const { return output_; }
+    void SetOutput(const OutputChoice& choice) { output_ = choice; }
+    // The Yes to the quality question: each failing part moves up.
+    void Raise(const QualityShortfall& shortfall) { output_ = RaiseOutput(output_, shortfall); }
+    // What the sound device cannot play, found at start-up: each such part
+    // of the choice is moved down once, and its item stays off.
+    const DeviceLimits& Limits() const { return limits_; }
+    void ApplyLimits(const DeviceLimits& limits);
+
+    bool PlayOnSave() const { return playOnSave_; }
+    void SetPlayOnSave(bool on) { playOnSave_ = on; }
+    bool AutoRepeat() const { return autoRepeat_; }
+    void SetAutoRepeat(bool on) { autoRepeat_ = on; }
+
+    // The language of the windows and the render thread's messages: held
+    // here and in the program-wide value the texts are looked up by.
+    int Language() const;
+    void SetLanguage(int language);
+
+    // Playing, as the render thread last reported it: the Play/Stop button
+    // is drawn from this, never the other way round.
+    bool Playing() const { return playing_; }
+    void SetPlaying(bool playing) { playing_ = playing; }
+
+private:
+    OutputChoice output_;
+    DeviceLimits limits_;
+    bool playOnSave_ = false;
+    bool autoRepeat_ = false;
+    bool playing_ = false;
+};
+
+}  // namespace sonivel
