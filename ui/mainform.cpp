@@ -416,13 +416,14 @@ void TMainForm::LoadFirstTrack(const QString& file) {
 }
 
 void TMainForm::UpdateTrackButtons() {
-    const bool several = playlist_ && playlist_->Count() > 1;
-    NextTrack->setEnabled(several);
-    PrevTrack->setEnabled(several);
+    model_.SetSeveralTracks(playlist_ && playlist_->Count() > 1);
+    NextTrack->setEnabled(model_.SeveralTracks());
+    PrevTrack->setEnabled(model_.SeveralTracks());
     emit StateChanged();
 }
 
 void TMainForm::FileLoadedUpdate() {
+    model_.SetLoaded(true);
     TrackBar2->setEnabled(true);
     SaveAs1->setEnabled(true);
     Rewind->setEnabled(true);
@@ -434,11 +435,12 @@ void TMainForm::FileLoadedUpdate() {
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + currentFile_);
     // A file opened by itself is remembered; a step through the playlist is not.
-    if (!playlist_ || playlist_->Count() <= 1) mru_->AddItem(currentFile_);
+    if (!model_.SeveralTracks()) mru_->AddItem(currentFile_);
     emit StateChanged();
 }
 
 void TMainForm::NoFileState() {
+    model_.SetLoaded(false);
     RewindClick();
     Label3->setVisible(false);
     Label2->setVisible(false);
@@ -452,12 +454,15 @@ void TMainForm::NoFileState() {
     emit StateChanged();
 }
 
-void TMainForm::PlayStopClick() {
+void TMainForm::PlayStopClick() { RequestPlaying(!IsPlaying()); }
+
+void TMainForm::RequestPlaying(bool play) {
+    // At the end of the file the first request only brings the bar back.
     if (TrackBar2->value() == TrackBar2->maximum()) {
         SetBarPosition(0);
         return;
     }
-    Send(CommandRequest::PlayStop(IsPlaying() ? PlayIntent::Stop : PlayIntent::Play));
+    Send(CommandRequest::PlayStop(play ? PlayIntent::Play : PlayIntent::Stop));
 }
 
 void TMainForm::RewindClick() {

@@ -110,6 +110,9 @@ public:
     void SeekTo(int position);
     void SwitchLanguage(int language);
 
+    // The intent to play (or to stop), from the button or the media controls.
+    void RequestPlaying(bool play);
+
     // Handlers.
     void PlayStopClick();
     void RewindClick();

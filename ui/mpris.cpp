@@ -39,7 +39,7 @@ MprisPlayer::MprisPlayer(QObject* parent, TMainForm& form) : QDBusAbstractAdapto
 // there: that is a pause. A file at its start is stopped.
 QString MprisPlayer::PlaybackStatus() const {
     if (form_.IsPlaying()) return "Playing";
-    return form_.PlayStop->isEnabled() && form_.TrackBar2->value() > 0 ? "Paused" : "Stopped";
+    return form_.Model().Loaded() && form_.TrackBar2->value() > 0 ? "Paused" : "Stopped";
 }
 
 const MprisPlayer::Track& MprisPlayer::Current() const {
@@ -59,7 +59,7 @@ const MprisPlayer::Track& MprisPlayer::Current() const {
 
 QVariantMap MprisPlayer::Metadata() const {
     QVariantMap m;
-    if (!form_.PlayStop->isEnabled()) {
+    if (!form_.Model().Loaded()) {
         m["mpris:trackid"] = QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
         return m;
     }
@@ -73,25 +73,25 @@ QVariantMap MprisPlayer::Metadata() const {
 
 qlonglong MprisPlayer::Position() const {
     const int max = form_.TrackBar2->maximum();
-    if (max <= 0 || !form_.PlayStop->isEnabled() || Current().length < 0) return 0;
+    if (max <= 0 || !form_.Model().Loaded() || Current().length < 0) return 0;
     return static_cast<qlonglong>(static_cast<double>(form_.TrackBar2->value()) / max * Current().length);
 }
 
-bool MprisPlayer::CanGoNext() const { return form_.NextTrack->isEnabled(); }
-bool MprisPlayer::CanGoPrevious() const { return form_.PrevTrack->isEnabled(); }
-bool MprisPlayer::CanPlay() const { return form_.PlayStop->isEnabled(); }
-bool MprisPlayer::CanSeek() const { return form_.TrackBar2->isEnabled() && CanPlay() && Current().length > 0; }
+bool MprisPlayer::CanGoNext() const { return form_.Model().SeveralTracks(); }
+bool MprisPlayer::CanGoPrevious() const { return form_.Model().SeveralTracks(); }
+bool MprisPlayer::CanPlay() const { return form_.Model().Loaded(); }
+bool MprisPlayer::CanSeek() const { return CanPlay() && Current().length > 0; }
 
 void MprisPlayer::Play() {
-    if (CanPlay() && !form_.IsPlaying()) form_.PlayStopClick();
+    if (CanPlay() && !form_.IsPlaying()) form_.RequestPlaying(true);
 }
 // Stopping keeps the bar where playback was, so the next Play continues
 // from there.
 void MprisPlayer::Pause() {
-    if (form_.IsPlaying()) form_.PlayStopClick();
+    if (form_.IsPlaying()) form_.RequestPlaying(false);
 }
 void MprisPlayer::PlayPause() {
-    if (CanPlay()) form_.PlayStopClick();
+    if (CanPlay()) form_.RequestPlaying(!form_.IsPlaying());
 }
 // A stop also goes back to the start, so Play after it begins the track.
 void MprisPlayer::Stop() {

@@ -35,6 +35,13 @@ public:
     int Language() const;
     void SetLanguage(int language);
 
+    // A file is loaded: Play, Rewind, the bar and Save As are on.
+    bool Loaded() const { return loaded_; }
+    void SetLoaded(bool loaded) { loaded_ = loaded; }
+    // The playlist holds two files or more: Next and Previous are on.
+    bool SeveralTracks() const { return severalTracks_; }
+    void SetSeveralTracks(bool several) { severalTracks_ = several; }
+
     // Playing, as the render thread last reported it: the Play/Stop button
     // is drawn from this, never the other way round.
     bool Playing() const { return playing_; }
@@ -45,6 +52,8 @@ private:
     DeviceLimits limits_;
     bool playOnSave_ = false;
     bool autoRepeat_ = false;
+    bool loaded_ = false;
+    bool severalTracks_ = false;
     bool playing_ = false;
 };
 
