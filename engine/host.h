@@ -41,6 +41,25 @@ public:
     // The seek bar (0..SeekBarMax) and the time text.
     virtual int SeekBarPosition() = 0;
     virtual int SeekBarMax() = 0;
+
+    // What a run is set up with, read at its set-up: the output choice, the
+    // bar's position (only when `withPosition`) and maximum, and play while
+    // saving. A host whose values live on another thread answers in one
+    // round trip; this one asks the single questions.
+    struct RunSetup {
+        OutputChoice choice;
+        int position = 0;
+        int barMax = 0;
+        bool playOnSave = false;
+    };
+    virtual RunSetup ReadRunSetup(bool withPosition) {
+        RunSetup setup;
+        setup.choice = ReadOutputChoice();
+        if (withPosition) setup.position = SeekBarPosition();
+        setup.playOnSave = PlayOnSaveChecked();
+        setup.barMax = SeekBarMax();
+        return setup;
+    }
     virtual void SetSeekBarPosition(int position) = 0;
     virtual void ShowTime(double seconds) = 0;
     // Where a playing run has got to: the bar and the time in one report.

@@ -272,9 +272,10 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
         ShowPlaying(true);
         OutBuffer = OutBuffer2.get();
         CurrentHeader = &Header2;
-        choice = host_.ReadOutputChoice();
+        setup_ = host_.ReadRunSetup(RestartPosition < 0);
+        choice = setup_.choice;
         OutFormat = SelectOutputFormat(choice);
-        position = RestartPosition >= 0 ? RestartPosition : host_.SeekBarPosition();
+        position = RestartPosition >= 0 ? RestartPosition : setup_.position;
         const QualityShortfall shortfall = CheckQuality(InFormat, OutFormat);
         if (!shortfall.Any()) break;
         if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) return false;
@@ -290,7 +291,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     Params = ComputeBlockParams(InFormat, OutFormat, choice.effects, choice.bandLimited);
     PlainCopy = Params.PlainCopy;
     Saving = OutputFile.IsOpen();
-    Playing = !Saving || host_.PlayOnSaveChecked();
+    Playing = !Saving || setup_.playOnSave;
     silentSave_.store(Saving && !Playing);
     if (Saving) host_.SetWritingLabelVisible(true);
 
@@ -302,7 +303,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
         CurrentFile.clear();
         return Fail(kTextErrorOpeningFile);
     }
-    BarMax = host_.SeekBarMax();
+    BarMax = setup_.barMax;
     const SeekPlan seek = PlanSeek(position, BarMax, DataBytes, DataStart, InFormat.nBlockAlign);
     StartOffset = seek.StartOffset;
     Remaining = seek.Remaining;

@@ -152,6 +152,7 @@ private:
     std::int32_t DataBytes = 0;
     std::int32_t Remaining = 0;
     int BarMax = kSeekBarMax;
+    Host::RunSetup setup_;  // what the window gave at the run's set-up
 
     File InputFile;
     std::int64_t ReadPosition = 0;  // file offset of the next block

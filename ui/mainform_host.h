@@ -52,6 +52,18 @@ public:
             form_.ShowOutput();
         });
     }
+    // One round trip for what a run is set up with, taken from the model
+    // and the bar in one step of the windows' thread.
+    RunSetup ReadRunSetup(bool withPosition) override {
+        return Get<RunSetup>([this, withPosition] {
+            RunSetup setup;
+            setup.choice = form_.model_.Output();
+            if (withPosition) setup.position = form_.TrackBar2->value();
+            setup.barMax = form_.TrackBar2->maximum();
+            setup.playOnSave = form_.model_.PlayOnSave();
+            return setup;
+        });
+    }
     int SeekBarPosition() override {
         return Get<int>([this] { return form_.TrackBar2->value(); });
     }
