@@ -96,7 +96,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options) {
         }
         if (!fs::exists(PathFromUtf8(file.output), ec)) continue;
         if (SameFile(file.input, file.output)) {
-            HeadlessHost::Settings s = options.settings;
+            ConversionRun s = options.settings;
             s.input = file.input;
             file.refusal = Explain(kTextOverwriteOpenFile, s, file.output);
         } else if (options.skipExisting) {
@@ -175,7 +175,7 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
                 continue;
             }
             if (file.refusal.empty()) {
-                HeadlessHost::Settings s = options.settings;
+                ConversionRun s = options.settings;
                 s.input = file.input;
                 if (const int verdict = Check(s); verdict != kTextNone) file.refusal = Explain(verdict, s, file.output);
             }
@@ -209,7 +209,7 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
                 std::error_code e;
                 if (output.has_parent_path()) fs::create_directories(output.parent_path(), e);
                 const fs::path temporary = TemporaryName(output, i);
-                HeadlessHost::Settings s = options.settings;
+                ConversionRun s = options.settings;
                 s.input = file.input;
                 s.output = Utf8FromPath(temporary);
                 JobResult r = RunSave(s, file.output, &stop, [&position, i](int p) { position[i] = p; });

@@ -13,7 +13,7 @@
 namespace sonivel::convert {
 
 struct BatchOptions {
-    HeadlessHost::Settings settings;  // input and output are set per file
+    ConversionRun settings;  // input and output are set per file
     std::vector<std::string> inputs;  // files and folders
     std::string outputFolder;
     int jobs = 1;

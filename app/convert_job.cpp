@@ -69,7 +69,7 @@ std::string ProgramText(int textId) {
 
 }  // namespace
 
-std::string Explain(int textId, const HeadlessHost::Settings& settings, const std::string& shownOutput) {
+std::string Explain(int textId, const ConversionRun& settings, const std::string& shownOutput) {
     std::string about = settings.input;
     std::string more;
     switch (textId) {
@@ -114,16 +114,16 @@ std::string Explain(int textId, const HeadlessHost::Settings& settings, const st
     return line;
 }
 
-int Check(const HeadlessHost::Settings& settings) {
+int Check(const ConversionRun& settings) {
     const WaveReadResult in = ReadWaveFile(settings.input);
     if (!in.ok()) return in.error;
     const QualityShortfall shortfall = CheckQuality(in.info.InFormat, SelectOutputFormat(settings.choice));
-    if (!settings.raiseQuality && shortfall.Any()) return kTextQualityTooLow;
+    if (!settings.raiseIfBelow && shortfall.Any()) return kTextQualityTooLow;
     // What the run would write, from where it would start.
     const OutputChoice choice = RaiseOutput(settings.choice, shortfall);
     const WAVEFORMAT& f = in.info.InFormat;
     const BlockParams params = ComputeBlockParams(f, SelectOutputFormat(choice), choice.effects, choice.bandLimited);
-    const SeekPlan seek = PlanSeek(settings.seekPosition, kSeekBarMax, in.info.DataBytes(), in.info.DataStart, f.nBlockAlign);
+    const SeekPlan seek = PlanSeek(settings.startPosition, kSeekBarMax, in.info.DataBytes(), in.info.DataStart, f.nBlockAlign);
     if (!OutputFitsWave(f, params, seek.Remaining)) return kTextOutputTooLarge;
     return kTextNone;
 }
@@ -142,7 +142,7 @@ std::string Describe(const std::string& path) {
            FormatTime(written.info.DataBytes() / static_cast<double>(f.nAvgBytesPerSec));
 }
 
-JobResult RunSave(const HeadlessHost::Settings& settings, const std::string& shownOutput,
+JobResult RunSave(const ConversionRun& settings, const std::string& shownOutput,
                   const std::atomic<bool>* stop, const std::function<void(int)>& progress) {
     JobResult result;
     std::ostringstream ignored;  // the lines are made from the texts shown
@@ -157,7 +157,10 @@ JobResult RunSave(const HeadlessHost::Settings& settings, const std::string& sho
     const bool started = thread.WaitUntilStarted();
     if (started) {
         channel.Store(kCmdSave);
-        while (!host.WaitForRunEndFor(20)) {
+        // The end is the thread's word (RunEnded); the wait wakes now and
+        // then only to see a stop raised from a signal handler, which
+        // cannot wake it.
+        while (!host.WaitForRunEndFor(stop ? 20 : 60000)) {
             if (stop && stop->load()) {
                 result.stopped = true;
                 break;

@@ -23,16 +23,16 @@ struct JobResult {
 // ends the save early; `progress` gets the position (0..1000) as it moves.
 // `shownOutput` is the name a person knows the output by (a save into a
 // folder writes under a temporary name first).
-JobResult RunSave(const HeadlessHost::Settings& settings, const std::string& shownOutput,
+JobResult RunSave(const ConversionRun& settings, const std::string& shownOutput,
                   const std::atomic<bool>* stop = nullptr, const std::function<void(int)>& progress = {});
 
 // The line for the engine's text `textId` about this conversion: the file it
 // concerns, the program's own text, and the reason or the way out.
-std::string Explain(int textId, const HeadlessHost::Settings& settings, const std::string& shownOutput);
+std::string Explain(int textId, const ConversionRun& settings, const std::string& shownOutput);
 
 // The engine's verdict on an input without converting it: kTextNone when it
 // would be converted with these settings, else the text that refuses it.
-int Check(const HeadlessHost::Settings& settings);
+int Check(const ConversionRun& settings);
 
 // The size of a file in bytes; 0 when it cannot be told.
 std::uint64_t FileSize(const std::filesystem::path& path);

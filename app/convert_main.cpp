@@ -45,7 +45,7 @@ bool ParseInt(const char* text, int low, int high, int& value) {
 }
 
 // One file to one file: written in place under its own name, as it always was.
-int ConvertOne(const HeadlessHost::Settings& settings) {
+int ConvertOne(const ConversionRun& settings) {
     if (SameFile(settings.input, settings.output)) {
         std::cerr << Explain(kTextOverwriteOpenFile, settings, settings.output) << "\n";
         return 1;
@@ -92,7 +92,7 @@ int Main(const std::vector<std::string>& args) {
         if (std::strcmp(argv[i], "--lang") == 0 && std::strcmp(argv[i + 1], "fr") == 0)
             CurrentLanguage().store(kFrench);
     BatchOptions batch;
-    HeadlessHost::Settings& settings = batch.settings;
+    ConversionRun& settings = batch.settings;
     batch.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::string> names;
     bool optionsEnded = false;
@@ -133,9 +133,9 @@ int Main(const std::vector<std::string>& args) {
         } else if (arg == "--seek") {
             const char* v = value();
             if (!v || !ParseInt(v, 0, 1000, number)) return Usage(std::string(Said(kSeekTakes)));
-            settings.seekPosition = number;
+            settings.startPosition = number;
         } else if (arg == "--yes") {
-            settings.raiseQuality = true;
+            settings.raiseIfBelow = true;
         } else if (arg == "--jobs" || arg == "-j") {
             const char* v = value();
             if (!v || !ParseInt(v, 1, 256, number)) return Usage(std::string(Said(kJobsTakes)));

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 5;
-    HeadlessHost::Settings settings;
+    ConversionRun settings;
     settings.input = argv[1];
     settings.choice.bandLimited = hq;
     std::ostringstream messages;

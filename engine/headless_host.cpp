@@ -6,9 +6,9 @@
 
 namespace sonivel {
 
-HeadlessHost::HeadlessHost(Settings settings, std::ostream& messages,
+HeadlessHost::HeadlessHost(ConversionRun run, std::ostream& messages,
                            std::function<void(int, int)> progress)
-    : settings_(std::move(settings)), messages_(messages), progress_(std::move(progress)) {}
+    : run_(std::move(run)), messages_(messages), progress_(std::move(progress)) {}
 
 void HeadlessHost::WaitForRunEnd() {
     std::unique_lock lock(mutex_);
@@ -32,20 +32,19 @@ bool HeadlessHost::Failed() const {
 
 OutputChoice HeadlessHost::ReadOutputChoice() {
     std::lock_guard lock(mutex_);
-    return settings_.choice;
+    return run_.choice;
 }
 
 void HeadlessHost::RaiseOutputChoice(const QualityShortfall& shortfall) {
     std::lock_guard lock(mutex_);
-    settings_.choice = RaiseOutput(settings_.choice, shortfall);
+    run_.choice = RaiseOutput(run_.choice, shortfall);
 }
 
 void HeadlessHost::SetSeekBarPosition(int position) {
     if (progress_) progress_(position, kSeekBarMax);
 }
 
-void HeadlessHost::SetPlaying(bool playing) {
-    if (playing) return;
+void HeadlessHost::RunEnded() {
     {
         std::lock_guard lock(mutex_);
         runEnded_ = true;
@@ -70,7 +69,7 @@ void HeadlessHost::ShowError(int textId) {
 }
 
 bool HeadlessHost::AskRaiseQuality() {
-    if (settings_.raiseQuality) return true;
+    if (run_.raiseIfBelow) return true;
     Print(kTextQualityTooLow);
     std::lock_guard lock(mutex_);
     failed_ = true;

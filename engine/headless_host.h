@@ -1,6 +1,7 @@
 // The host of a render thread that has no windows: the command-line
-// converter's. Menu state, seek position and answers are plain values; the
-// messages go to a stream; the progress of a save goes to a callback.
+// converter's. What the thread asks comes from the run's snapshot
+// (ConversionRun); the messages go to a stream; the progress of a save goes
+// to a callback; the end of the run is the thread's RunEnded.
 #pragma once
 
 #include <condition_variable>
@@ -15,20 +16,23 @@
 
 namespace sonivel {
 
+// One conversion, as the command line gives it: everything the run needs,
+// fixed before it starts.
+struct ConversionRun {
+    std::string input;
+    std::string output;
+    OutputChoice choice;
+    int startPosition = 0;      // where in the file to begin, 0..1000
+    bool raiseIfBelow = false;  // an output below the file's own format is raised (--yes), not refused
+};
+
 class HeadlessHost final : public Host {
 public:
-    struct Settings {
-        std::string input;
-        std::string output;
-        OutputChoice choice;
-        int seekPosition = 0;  // 0..1000
-        bool raiseQuality = false;  // the answer to the quality question
-    };
-
-    HeadlessHost(Settings settings, std::ostream& messages,
+    HeadlessHost(ConversionRun run, std::ostream& messages,
                  std::function<void(int position, int max)> progress = {});
 
-    // Blocks until the run that was started has ended (or failed to start).
+    // Blocks until the thread has ended what it was asked (a save, or a
+    // load that failed): the thread says so (RunEnded).
     void WaitForRunEnd();
     // The same, for at most `ms` milliseconds; true when the run has ended.
     bool WaitForRunEndFor(int ms);
@@ -37,19 +41,20 @@ public:
     // The texts shown, in order.
     std::vector<int> Messages() const;
 
-    std::string CurrentFileName() override { return settings_.input; }
-    std::string SaveTargetName() override { return settings_.output; }
+    std::string CurrentFileName() override { return run_.input; }
+    std::string SaveTargetName() override { return run_.output; }
     OutputChoice ReadOutputChoice() override;
     bool PlayOnSaveChecked() override { return false; }
     void RaiseOutputChoice(const QualityShortfall& shortfall) override;
     void ApplyDeviceLimits(const DeviceLimits&) override {}
-    int SeekBarPosition() override { return settings_.seekPosition; }
+    int SeekBarPosition() override { return run_.startPosition; }
     int SeekBarMax() override { return kSeekBarMax; }
     void SetSeekBarPosition(int position) override;
     void ShowTime(double) override {}
     void ShowTimeLabels() override {}
     void SetWritingLabelVisible(bool) override {}
-    void SetPlaying(bool playing) override;
+    void SetPlaying(bool) override {}
+    void RunEnded() override;
     void ShowError(int textId) override;
     bool AskRaiseQuality() override;
     void StepTrack(bool, const std::string&) override {}
@@ -62,7 +67,7 @@ public:
 private:
     void Print(int textId);
 
-    Settings settings_;
+    ConversionRun run_;
     std::ostream& messages_;
     std::function<void(int, int)> progress_;
     mutable std::mutex mutex_;

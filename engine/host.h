@@ -102,6 +102,10 @@ public:
 
     // The sample buffers could not be allocated: the program ends.
     virtual void QuitProgram() = 0;
+
+    // The thread waits for a command again: what it was asked (a run, a
+    // save, a load that failed) has ended. Comes after SetPlaying(false).
+    virtual void RunEnded() {}
 };
 
 }  // namespace sonivel

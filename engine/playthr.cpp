@@ -167,11 +167,12 @@ void PlayThread::Run() {
 PlayThread::Next PlayThread::IdleStep() {
     DeviceOpen = false;
     Header1.prepared = Header2.prepared = Header3.prepared = false;
-    // Play again, also after a load that failed before any run showed Stop:
-    // callers without windows take this as the end of what they asked for.
+    // Play again, also after a load that failed before any run showed Stop;
+    // and the end of what was asked, which callers without windows wait for.
     if (startup_.load() == Startup::Ready) {
         ShownPlaying = false;
         host_.SetPlaying(false);
+        host_.RunEnded();
     }
     startup_.store(Startup::Ready);
     for (;;) {
