@@ -109,11 +109,11 @@ void PlayThread::Join() {
 }
 
 bool PlayThread::AllocateBuffers() {
-    InBuffer = options_.allocate(kSampleBufferBytes);
-    OutBuffer1 = options_.allocate(kSampleBufferBytes);
-    OutBuffer2 = options_.allocate(kSampleBufferBytes);
-    OutBuffer3 = options_.allocate(kSampleBufferBytes);
-    return InBuffer && OutBuffer1 && OutBuffer2 && OutBuffer3;
+    dev_.InBuffer = options_.allocate(kSampleBufferBytes);
+    dev_.OutBuffer1 = options_.allocate(kSampleBufferBytes);
+    dev_.OutBuffer2 = options_.allocate(kSampleBufferBytes);
+    dev_.OutBuffer3 = options_.allocate(kSampleBufferBytes);
+    return dev_.InBuffer && dev_.OutBuffer1 && dev_.OutBuffer2 && dev_.OutBuffer3;
 }
 
 void PlayThread::DeviceCheck() {
@@ -131,8 +131,8 @@ void PlayThread::DeviceCheck() {
 }
 
 void PlayThread::Run() {
-    CurrentFile.clear();
-    Header.FillConstantParts();
+    track_.CurrentFile.clear();
+    run_.Header.FillConstantParts();
     DeviceCheck();
     if (!AllocateBuffers()) {
         host_.ShowError(kTextNoMemory);
@@ -141,9 +141,9 @@ void PlayThread::Run() {
         ended_.store(true);
         return;
     }
-    Header1.data = OutBuffer1.get();
-    Header2.data = OutBuffer2.get();
-    Header3.data = OutBuffer3.get();
+    dev_.Header1.data = dev_.OutBuffer1.get();
+    dev_.Header2.data = dev_.OutBuffer2.get();
+    dev_.Header3.data = dev_.OutBuffer3.get();
 
     // The window gave code 1 before starting this thread and waits for 0.
     channel_.Take();
@@ -157,20 +157,20 @@ void PlayThread::Run() {
         }
     }
     ShowPlaying(false);
-    InBuffer.reset();
-    OutBuffer1.reset();
-    OutBuffer2.reset();
-    OutBuffer3.reset();
+    dev_.InBuffer.reset();
+    dev_.OutBuffer1.reset();
+    dev_.OutBuffer2.reset();
+    dev_.OutBuffer3.reset();
     ended_.store(true);
 }
 
 PlayThread::Next PlayThread::IdleStep() {
-    DeviceOpen = false;
-    Header1.prepared = Header2.prepared = Header3.prepared = false;
+    dev_.DeviceOpen = false;
+    dev_.Header1.prepared = dev_.Header2.prepared = dev_.Header3.prepared = false;
     // Play again, also after a load that failed before any run showed Stop;
     // and the end of what was asked, which callers without windows wait for.
     if (startup_.load() == Startup::Ready) {
-        ShownPlaying = false;
+        run_.ShownPlaying = false;
         host_.SetPlaying(false);
         host_.RunEnded();
     }
@@ -187,7 +187,7 @@ PlayThread::Next PlayThread::IdleStep() {
                 if (c->intent == PlayIntent::Stop) continue;  // already stopped
                 return Next::Load;
             case kCmdSave:
-                SaveRequested = true;
+                given_.SaveRequested = true;
                 return Next::Load;
             case kCmdNextTrack:
             case kCmdPreviousTrack:
@@ -202,7 +202,7 @@ PlayThread::Next PlayThread::IdleStep() {
 
 PlayThread::Next PlayThread::LoadStep() {
     const std::string name = host_.CurrentFileName();
-    if (name != CurrentFile) {
+    if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
         if (!r.ok()) {
             host_.ShowError(r.error);
@@ -210,25 +210,25 @@ PlayThread::Next PlayThread::LoadStep() {
             if (r.error == kTextErrorOpeningFile) host_.DropUnopenableFile(name);
             return Next::Idle;
         }
-        InFormat = r.info.InFormat;
-        DataChunk = r.info.DataChunk;
-        DataStart = r.info.DataStart;
-        CurrentFile = name;
+        track_.InFormat = r.info.InFormat;
+        track_.DataChunk = r.info.DataChunk;
+        track_.DataStart = r.info.DataStart;
+        track_.CurrentFile = name;
         PublishHeldFile();
     }
-    const bool save = std::exchange(SaveRequested, false);
+    const bool save = std::exchange(given_.SaveRequested, false);
     if (save) {
-        OutputName = host_.SaveTargetName();
+        given_.OutputName = host_.SaveTargetName();
         // Never empty the file being played, whatever name it goes by.
-        if (SameFile(OutputName, CurrentFile)) {
+        if (SameFile(given_.OutputName, track_.CurrentFile)) {
             host_.ShowError(kTextOverwriteOpenFile);
             StopPlayback();
             return Next::Idle;
         }
-        OutputFile = File::Create(OutputName);
-        HeaderWritten = false;
-        OutputFailed = false;
-        if (!OutputFile.IsOpen()) {
+        run_.OutputFile = File::Create(given_.OutputName);
+        run_.HeaderWritten = false;
+        run_.OutputFailed = false;
+        if (!run_.OutputFile.IsOpen()) {
             host_.ShowError(kTextCannotWriteWave);
             StopPlayback();
             return Next::Idle;
@@ -267,64 +267,64 @@ PlayThread::Next PlayThread::RunStep() {
 // ends after one raise; the bound is only a guard. False: no run.
 bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
     for (int attempt = 0;; ++attempt) {
-        FirstBlock = true;
-        LastWrite = 0;
-        PlainCopy = false;
+        run_.FirstBlock = true;
+        run_.LastWrite = 0;
+        run_.PlainCopy = false;
         ShowPlaying(true);
-        OutBuffer = OutBuffer2.get();
-        CurrentHeader = &Header2;
-        setup_ = host_.ReadRunSetup(RestartPosition < 0);
-        choice = setup_.choice;
-        OutFormat = SelectOutputFormat(choice);
-        position = RestartPosition >= 0 ? RestartPosition : setup_.position;
-        const QualityShortfall shortfall = CheckQuality(InFormat, OutFormat);
+        dev_.OutBuffer = dev_.OutBuffer2.get();
+        dev_.CurrentHeader = &dev_.Header2;
+        given_.setup = host_.ReadRunSetup(given_.RestartPosition < 0);
+        choice = given_.setup.choice;
+        run_.OutFormat = SelectOutputFormat(choice);
+        position = given_.RestartPosition >= 0 ? given_.RestartPosition : given_.setup.position;
+        const QualityShortfall shortfall = CheckQuality(track_.InFormat, run_.OutFormat);
         if (!shortfall.Any()) break;
         if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) return false;
         host_.RaiseOutputChoice(shortfall);
     }
-    RestartPosition = -1;
+    given_.RestartPosition = -1;
     return true;
 }
 
 // The run's parameters, the input from `position`, the output file's
 // header placeholder and the device.
 std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice, int position) {
-    Params = ComputeBlockParams(InFormat, OutFormat, choice.effects, choice.bandLimited);
-    PlainCopy = Params.PlainCopy;
-    Saving = OutputFile.IsOpen();
-    Playing = !Saving || setup_.playOnSave;
-    silentSave_.store(Saving && !Playing);
-    if (Saving) host_.SetWritingLabelVisible(true);
+    run_.Params = ComputeBlockParams(track_.InFormat, run_.OutFormat, choice.effects, choice.bandLimited);
+    run_.PlainCopy = run_.Params.PlainCopy;
+    run_.Saving = run_.OutputFile.IsOpen();
+    run_.Playing = !run_.Saving || given_.setup.playOnSave;
+    silentSave_.store(run_.Saving && !run_.Playing);
+    if (run_.Saving) host_.SetWritingLabelVisible(true);
 
-    DataBytes = static_cast<std::int32_t>(DataChunk.cksize);
-    InputFile = File::OpenRead(CurrentFile);
-    if (!InputFile.IsOpen()) {
+    run_.DataBytes = static_cast<std::int32_t>(track_.DataChunk.cksize);
+    track_.InputFile = File::OpenRead(track_.CurrentFile);
+    if (!track_.InputFile.IsOpen()) {
         // The file went away since its format was read: read it afresh next
         // time, which also takes it off the playlist if it is still missing.
-        CurrentFile.clear();
+        track_.CurrentFile.clear();
         return Fail(kTextErrorOpeningFile);
     }
-    BarMax = setup_.barMax;
-    const SeekPlan seek = PlanSeek(position, BarMax, DataBytes, DataStart, InFormat.nBlockAlign);
-    StartOffset = seek.StartOffset;
-    Remaining = seek.Remaining;
-    ReadPosition = StartOffset;
-    QueuedAny = false;
-    JoinedTrack.clear();
+    run_.BarMax = given_.setup.barMax;
+    const SeekPlan seek = PlanSeek(position, run_.BarMax, run_.DataBytes, track_.DataStart, track_.InFormat.nBlockAlign);
+    run_.StartOffset = seek.StartOffset;
+    run_.Remaining = seek.Remaining;
+    track_.ReadPosition = run_.StartOffset;
+    run_.QueuedAny = false;
+    track_.JoinedTrack.clear();
     ShowRunTrack(0);
 
-    if (Saving) {
+    if (run_.Saving) {
         // A wave file holds at most 4 GiB: an output that cannot fit is
         // refused before its first byte, not cut off after hours of writing.
-        if (!OutputFitsWave(InFormat, Params, Remaining)) return Fail(kTextOutputTooLarge);
-        OutputBytes = OutputHeader::kSize;
-        if (!OutputFile.WriteAt(0, Header.bytes.data(), OutputHeader::kSize)) {
-            OutputFailed = true;
+        if (!OutputFitsWave(track_.InFormat, run_.Params, run_.Remaining)) return Fail(kTextOutputTooLarge);
+        run_.OutputBytes = OutputHeader::kSize;
+        if (!run_.OutputFile.WriteAt(0, run_.Header.bytes.data(), OutputHeader::kSize)) {
+            run_.OutputFailed = true;
             return Fail(kTextCannotWriteWave);
         }
-        HeaderWritten = true;
+        run_.HeaderWritten = true;
     }
-    if (Playing) {
+    if (run_.Playing) {
         if (auto n = PrepareDevice()) return n;
     }
     host_.ShowTimeLabels();
@@ -332,15 +332,15 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
 }
 
 std::optional<PlayThread::Next> PlayThread::PrepareDevice() {
-    if (!device_.Open(OutFormat)) return Fail(kTextCannotOpenDevice);
-    DeviceOpen = true;
-    QueuedBytes = 0;
-    LastQueued = nullptr;
-    Header1.length = Header2.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
-    if (!device_.Prepare(Header1)) return Fail(kTextCannotPrepareHeader);
-    Header1.prepared = true;
-    if (!device_.Prepare(Header2)) return Fail(kTextCannotPrepareHeader);
-    Header2.prepared = true;
+    if (!device_.Open(run_.OutFormat)) return Fail(kTextCannotOpenDevice);
+    dev_.DeviceOpen = true;
+    dev_.QueuedBytes = 0;
+    dev_.LastQueued = nullptr;
+    dev_.Header1.length = dev_.Header2.length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
+    if (!device_.Prepare(dev_.Header1)) return Fail(kTextCannotPrepareHeader);
+    dev_.Header1.prepared = true;
+    if (!device_.Prepare(dev_.Header2)) return Fail(kTextCannotPrepareHeader);
+    dev_.Header2.prepared = true;
     return std::nullopt;
 }
 
@@ -351,26 +351,26 @@ std::optional<PlayThread::Next> PlayThread::PrepareDevice() {
 // data is ever written.
 std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
     const std::int32_t advance = BlockAdvance();
-    while (Remaining >= advance) {
+    while (run_.Remaining >= advance) {
         if (auto n = TakeRunCommand(Looks::StopOrStep)) return n;
         // A silent save has no waits to notice a stop request in; it ends at
         // a block boundary with its file finished.
-        if (!Playing && channel_.StopRequested()) {
+        if (!run_.Playing && channel_.StopRequested()) {
             StopPlayback();
             return Next::End;
         }
         SwitchBuffers();
-        if (!ReadBlock(Params.BlockInBytes)) return Fail(kTextErrorOpeningFile);
-        ReadPosition += advance;
-        if (!ProduceBlock(Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
-        if (Saving) {
-            if (!AppendToOutput(Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
-            if (!Playing) host_.SetSeekBarPosition(BarPositionForOffset(ReadPosition, DataBytes, BarMax));
+        if (!ReadBlock(run_.Params.BlockInBytes)) return Fail(kTextErrorOpeningFile);
+        track_.ReadPosition += advance;
+        if (!ProduceBlock(run_.Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
+        if (run_.Saving) {
+            if (!AppendToOutput(run_.Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
+            if (!run_.Playing) host_.SetSeekBarPosition(BarPositionForOffset(track_.ReadPosition, run_.DataBytes, run_.BarMax));
         }
-        if (Playing) {
+        if (run_.Playing) {
             if (auto n = QueuePaced()) return n;
         }
-        Remaining -= advance;
+        run_.Remaining -= advance;
     }
     return std::nullopt;
 }
@@ -379,16 +379,16 @@ std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
 // started (at once for the first), then waits for the other buffer to be
 // done, and the next block is made from 300 ms after this one started.
 std::optional<PlayThread::Next> PlayThread::QueuePaced() {
-    if (!FirstBlock) {
-        const std::uint32_t last = LastWrite;
+    if (!run_.FirstBlock) {
+        const std::uint32_t last = run_.LastWrite;
         if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; },
                                last + kNextBlockAfterMs))
             return n;
     }
-    CurrentHeader->length = static_cast<std::uint32_t>(Params.FullBlockBytes);
-    const WaveHeader* previous = LastQueued;
+    dev_.CurrentHeader->length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
+    const WaveHeader* previous = dev_.LastQueued;
     if (auto n = QueueBlock()) return n;
-    if (!FirstBlock && previous) {
+    if (!run_.FirstBlock && previous) {
         if (auto n = WaitForDone(*previous)) return n;
     }
     if (auto n = BlockStarted()) return n;
@@ -398,15 +398,15 @@ std::optional<PlayThread::Next> PlayThread::QueuePaced() {
 // The block queued last has started to play: the pacing counts from here,
 // and the first block of a joined track makes that track the window's.
 std::optional<PlayThread::Next> PlayThread::BlockStarted() {
-    LastWrite = clock_.TickCount();
-    FirstBlock = false;
-    if (!JoinedTrack.empty()) return TakeJoinedTrack();
+    run_.LastWrite = clock_.TickCount();
+    run_.FirstBlock = false;
+    if (!track_.JoinedTrack.empty()) return TakeJoinedTrack();
     return std::nullopt;
 }
 
 // The next block is read and converted from 300 ms after this one started.
 std::optional<PlayThread::Next> PlayThread::WaitReadAhead() {
-    const std::uint32_t started = LastWrite;
+    const std::uint32_t started = run_.LastWrite;
     return WaitUntil([&] { return clock_.TickCount() - started >= kReadAheadAfterMs; },
                      started + kReadAheadAfterMs);
 }
@@ -414,17 +414,17 @@ std::optional<PlayThread::Next> PlayThread::WaitReadAhead() {
 // Input bytes a full block advances over: one second, and one frame more
 // when the rate is raised.
 std::int32_t PlayThread::BlockAdvance() const {
-    return Params.BlockInBytes + (Params.RateRatio > 1 ? InFormat.nBlockAlign : 0);
+    return run_.Params.BlockInBytes + (run_.Params.RateRatio > 1 ? track_.InFormat.nBlockAlign : 0);
 }
 
 // Queues the current header behind those already queued.
 std::optional<PlayThread::Next> PlayThread::QueueBlock() {
-    if (!device_.Write(*CurrentHeader)) return Fail(kTextCannotOpenDevice);
-    QueuedAny = true;
-    QueuedBytes += CurrentHeader->length;
-    BeforeLastQueued = LastQueued;
-    LastQueued = CurrentHeader;
-    LastQueuedFull = CurrentHeader->length == static_cast<std::uint32_t>(Params.FullBlockBytes);
+    if (!device_.Write(*dev_.CurrentHeader)) return Fail(kTextCannotOpenDevice);
+    run_.QueuedAny = true;
+    dev_.QueuedBytes += dev_.CurrentHeader->length;
+    dev_.BeforeLastQueued = dev_.LastQueued;
+    dev_.LastQueued = dev_.CurrentHeader;
+    dev_.LastQueuedFull = dev_.CurrentHeader->length == static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
     return std::nullopt;
 }
 
@@ -432,22 +432,22 @@ std::optional<PlayThread::Next> PlayThread::QueueBlock() {
 // next track queued behind it on the open device where that can be done
 // (nullopt: the run goes on with it), else the end as it always was.
 std::optional<PlayThread::Next> PlayThread::FinishRun() {
-    if (Remaining > 0) {
+    if (run_.Remaining > 0) {
         SwitchBuffers();
-        const std::int32_t outBytes = Remaining * Params.ExpansionFactor;
-        if (!ReadBlock(Remaining)) return Fail(kTextErrorOpeningFile);
-        if (!ProduceBlock(Remaining)) return Fail(kTextUnsupportedFormat);
-        if (Saving && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
-        if (Playing) {
-            CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
+        const std::int32_t outBytes = run_.Remaining * run_.Params.ExpansionFactor;
+        if (!ReadBlock(run_.Remaining)) return Fail(kTextErrorOpeningFile);
+        if (!ProduceBlock(run_.Remaining)) return Fail(kTextUnsupportedFormat);
+        if (run_.Saving && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
+        if (run_.Playing) {
+            dev_.CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
             if (auto n = QueueBlock()) return n;
         }
-        Remaining = 0;
+        run_.Remaining = 0;
     }
-    const bool shortTail = !LastQueuedFull;
+    const bool shortTail = !dev_.LastQueuedFull;
     if (PrepareNextTrack(shortTail)) return StartJoinedTrack(shortTail);
-    if (Playing && QueuedAny) {
-        if (auto n = WaitForDone(*CurrentHeader)) return n;
+    if (run_.Playing && run_.QueuedAny) {
+        if (auto n = WaitForDone(*dev_.CurrentHeader)) return n;
     }
     return EndTrack();
 }
@@ -460,14 +460,14 @@ std::optional<PlayThread::Next> PlayThread::FinishRun() {
 // `shortTail`: the block queued last is shorter than a full one, so the
 // entry's first block must follow at once, in the third buffer.
 bool PlayThread::PrepareNextTrack(bool shortTail) {
-    if (!Playing || Saving || !QueuedAny || !DeviceOpen) return false;
+    if (!run_.Playing || run_.Saving || !run_.QueuedAny || !dev_.DeviceOpen) return false;
     if (channel_.Load() != kCmdNone || channel_.StopRequested()) return false;
     const std::string name = host_.PeekNextTrack();
     if (name.empty()) return false;
-    WAVEFORMAT in = InFormat;
-    MMCKINFO chunk = DataChunk;
-    std::int32_t start = DataStart;
-    if (name != CurrentFile) {
+    WAVEFORMAT in = track_.InFormat;
+    MMCKINFO chunk = track_.DataChunk;
+    std::int32_t start = track_.DataStart;
+    if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
         // A file that cannot be read is left to the usual order, which says why.
         if (!r.ok()) return false;
@@ -478,33 +478,33 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
     const OutputChoice choice = host_.ReadOutputChoice();
     const WAVEFORMATEX out = SelectOutputFormat(choice);
     if (CheckQuality(in, out).Any()) return false;
-    if (out.nSamplesPerSec != OutFormat.nSamplesPerSec || out.nChannels != OutFormat.nChannels ||
-        out.wBitsPerSample != OutFormat.wBitsPerSample)
+    if (out.nSamplesPerSec != run_.OutFormat.nSamplesPerSec || out.nChannels != run_.OutFormat.nChannels ||
+        out.wBitsPerSample != run_.OutFormat.wBitsPerSample)
         return false;
     const auto dataBytes = static_cast<std::int32_t>(chunk.cksize);
-    const SeekPlan seek = PlanSeek(0, BarMax, dataBytes, start, in.nBlockAlign);
+    const SeekPlan seek = PlanSeek(0, run_.BarMax, dataBytes, start, in.nBlockAlign);
     if (seek.Remaining <= 0) return false;
     File input = File::OpenRead(name);
     if (!input.IsOpen()) return false;
-    if (shortTail && !Header3.prepared) {
-        Header3.length = static_cast<std::uint32_t>(Params.FullBlockBytes);
-        if (!device_.Prepare(Header3)) return false;
-        Header3.prepared = true;
+    if (shortTail && !dev_.Header3.prepared) {
+        dev_.Header3.length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
+        if (!device_.Prepare(dev_.Header3)) return false;
+        dev_.Header3.prepared = true;
     }
 
-    InputFile = std::move(input);
-    CurrentFile = name;
-    InFormat = in;
-    DataChunk = chunk;
-    DataStart = start;
-    Params = ComputeBlockParams(InFormat, OutFormat, choice.effects, choice.bandLimited);
-    PlainCopy = Params.PlainCopy;
-    DataBytes = dataBytes;
-    StartOffset = seek.StartOffset;
-    Remaining = seek.Remaining;
-    ReadPosition = StartOffset;
-    JoinedTrack = name;
-    JoinedBase = QueuedBytes;
+    track_.InputFile = std::move(input);
+    track_.CurrentFile = name;
+    track_.InFormat = in;
+    track_.DataChunk = chunk;
+    track_.DataStart = start;
+    run_.Params = ComputeBlockParams(track_.InFormat, run_.OutFormat, choice.effects, choice.bandLimited);
+    run_.PlainCopy = run_.Params.PlainCopy;
+    run_.DataBytes = dataBytes;
+    run_.StartOffset = seek.StartOffset;
+    run_.Remaining = seek.Remaining;
+    track_.ReadPosition = run_.StartOffset;
+    track_.JoinedTrack = name;
+    track_.JoinedBase = dev_.QueuedBytes;
     return true;
 }
 
@@ -513,21 +513,21 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
 // when that block starts; nullopt: the run goes on with the track.
 std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
     const std::int32_t advance = BlockAdvance();
-    const bool full = Remaining >= advance;
-    const std::int32_t blockBytes = full ? Params.BlockInBytes : Remaining;
-    const WaveHeader* tail = LastQueued;
+    const bool full = run_.Remaining >= advance;
+    const std::int32_t blockBytes = full ? run_.Params.BlockInBytes : run_.Remaining;
+    const WaveHeader* tail = dev_.LastQueued;
     // Behind a short tail both other buffers may still be queued.
-    SwitchBuffers(shortTail ? BeforeLastQueued : nullptr);
+    SwitchBuffers(shortTail ? dev_.BeforeLastQueued : nullptr);
     if (!ReadBlock(blockBytes)) return Fail(kTextErrorOpeningFile);
     if (!ProduceBlock(blockBytes)) return Fail(kTextUnsupportedFormat);
     if (full && !shortTail) {
-        ReadPosition += advance;
+        track_.ReadPosition += advance;
         if (auto n = QueuePaced()) return n;
-        Remaining -= advance;
+        run_.Remaining -= advance;
         return std::nullopt;
     }
-    CurrentHeader->length =
-        static_cast<std::uint32_t>(full ? Params.FullBlockBytes : blockBytes * Params.ExpansionFactor);
+    dev_.CurrentHeader->length =
+        static_cast<std::uint32_t>(full ? run_.Params.FullBlockBytes : blockBytes * run_.Params.ExpansionFactor);
     if (auto n = QueueBlock()) return n;
     if (tail) {
         if (auto n = WaitForDone(*tail)) return n;
@@ -535,11 +535,11 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
     if (auto n = BlockStarted()) return n;
     if (!full) {
         // A track shorter than a block: the next one follows it at once.
-        Remaining = 0;
+        run_.Remaining = 0;
         return std::nullopt;
     }
-    ReadPosition += advance;
-    Remaining -= advance;
+    track_.ReadPosition += advance;
+    run_.Remaining -= advance;
     return WaitReadAhead();
 }
 
@@ -552,31 +552,31 @@ std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
     // change while one waits, so one given in the instant is taken too.
     for (;;) {
         if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
-        if (host_.AdvanceToTrack(JoinedTrack)) break;
+        if (host_.AdvanceToTrack(track_.JoinedTrack)) break;
         // Refused with nothing waiting: the playlist leads elsewhere now.
         if (channel_.Load() == kCmdNone) return EndTrack();
     }
-    JoinedTrack.clear();
+    track_.JoinedTrack.clear();
     // As at the start of any run: the file-loaded update hid the time.
     host_.ShowTimeLabels();
-    ShowRunTrack(JoinedBase);
+    ShowRunTrack(track_.JoinedBase);
     PublishHeldFile();
     return std::nullopt;
 }
 
 void PlayThread::ShowRunTrack(std::uint64_t base) {
-    Shown = ShownTrack{base, Params.ExpansionFactor, StartOffset, DataBytes, InFormat.nAvgBytesPerSec};
+    run_.Shown = RunState::ShownTrack{base, run_.Params.ExpansionFactor, run_.StartOffset, run_.DataBytes, track_.InFormat.nAvgBytesPerSec};
 }
 
 void PlayThread::PublishHeldFile() {
-    heldDataBytes_.store(DataChunk.cksize);
-    heldByteRate_.store(InFormat.nAvgBytesPerSec);
+    heldDataBytes_.store(track_.DataChunk.cksize);
+    heldByteRate_.store(track_.InFormat.nAvgBytesPerSec);
 }
 
 PlayThread::Next PlayThread::EndTrack() {
     host_.SetSeekBarPosition(0);
     StopPlayback();
-    if (Saving) return Next::Idle;
+    if (run_.Saving) return Next::Idle;
     if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
     return host_.AdvanceAfterTrack() ? Next::Load : Next::Idle;
 }
@@ -601,7 +601,7 @@ std::optional<PlayThread::Next> PlayThread::WaitUntil(Condition done, std::uint3
 
 std::optional<PlayThread::Next> PlayThread::WaitForDone(const WaveHeader& header) {
     const std::uint32_t since = clock_.TickCount();
-    const std::uint32_t bytesPerSecond = OutFormat.nAvgBytesPerSec ? OutFormat.nAvgBytesPerSec : 1;
+    const std::uint32_t bytesPerSecond = run_.OutFormat.nAvgBytesPerSec ? run_.OutFormat.nAvgBytesPerSec : 1;
     const std::uint32_t limit = static_cast<std::uint32_t>(
         static_cast<std::uint64_t>(header.length) * 1000 / bytesPerSecond + options_.deviceTimeoutMs);
     bool stalled = false;
@@ -636,9 +636,9 @@ std::optional<PlayThread::Next> PlayThread::TakeRunCommand(Looks looks) {
             if (looks == Looks::TrackEnded) return std::nullopt;
             // While the next track is queued, the run's input is already
             // that track: the one the window shows is loaded again.
-            const bool joined = !JoinedTrack.empty();
+            const bool joined = !track_.JoinedTrack.empty();
             StopPlayback();
-            RestartPosition = c->startPosition;
+            given_.RestartPosition = c->startPosition;
             return joined ? Next::Load : Next::Setup;
         }
         default:
@@ -657,24 +657,24 @@ std::optional<PlayThread::Next> PlayThread::Poll() {
         if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
     }
     std::uint32_t played = 0;
-    if (DeviceOpen && device_.GetPosition(played) && played % 100 == 0) ReportPosition(played);
+    if (dev_.DeviceOpen && device_.GetPosition(played) && played % 100 == 0) ReportPosition(played);
     return std::nullopt;
 }
 
 void PlayThread::ReportPosition(std::uint32_t playedBytes) {
-    const std::uint64_t played = playedBytes > Shown.base ? playedBytes - Shown.base : 0;
-    const PositionReport r = MapDevicePosition(static_cast<std::uint32_t>(played), Shown.expansionFactor,
-                                               Shown.startOffset, Shown.dataBytes, Shown.byteRate, BarMax);
+    const std::uint64_t played = playedBytes > run_.Shown.base ? playedBytes - run_.Shown.base : 0;
+    const PositionReport r = MapDevicePosition(static_cast<std::uint32_t>(played), run_.Shown.expansionFactor,
+                                               run_.Shown.startOffset, run_.Shown.dataBytes, run_.Shown.byteRate, run_.BarMax);
     host_.ShowPosition(r.barPosition, r.seconds);
 }
 
 void PlayThread::SwitchBuffers(const WaveHeader* busy) {
-    WaveHeader* const headers[] = {&Header1, &Header2, &Header3};
-    std::uint8_t* const buffers[] = {OutBuffer1.get(), OutBuffer2.get(), OutBuffer3.get()};
+    WaveHeader* const headers[] = {&dev_.Header1, &dev_.Header2, &dev_.Header3};
+    std::uint8_t* const buffers[] = {dev_.OutBuffer1.get(), dev_.OutBuffer2.get(), dev_.OutBuffer3.get()};
     for (std::size_t i = 0; i < 3; ++i) {
-        if (headers[i] == CurrentHeader || headers[i] == busy) continue;
-        CurrentHeader = headers[i];
-        OutBuffer = buffers[i];
+        if (headers[i] == dev_.CurrentHeader || headers[i] == busy) continue;
+        dev_.CurrentHeader = headers[i];
+        dev_.OutBuffer = buffers[i];
         return;
     }
 }
@@ -685,24 +685,24 @@ void PlayThread::SwitchBuffers(const WaveHeader* busy) {
 // beyond a file that shrank since) reads as silence, so a block's samples
 // depend only on where it lies in the file, not on where the run began.
 bool PlayThread::ReadBlock(std::int32_t blockBytes) {
-    const std::int64_t span = BlockInputSpan(InFormat, Params, blockBytes);
-    std::uint8_t* dst = InBuffer.get();
-    std::memset(dst, IsInput8Bit(InFormat) ? 128 : 0, static_cast<std::size_t>(span));
-    const std::int64_t dataEnd = static_cast<std::int64_t>(DataStart) + DataBytes;
-    const std::int64_t begin = ReadPosition - static_cast<std::int64_t>(Params.ContextFrames) * InFormat.nBlockAlign;
-    const std::int64_t from = std::max<std::int64_t>(begin, DataStart);
+    const std::int64_t span = BlockInputSpan(track_.InFormat, run_.Params, blockBytes);
+    std::uint8_t* dst = dev_.InBuffer.get();
+    std::memset(dst, IsInput8Bit(track_.InFormat) ? 128 : 0, static_cast<std::size_t>(span));
+    const std::int64_t dataEnd = static_cast<std::int64_t>(track_.DataStart) + run_.DataBytes;
+    const std::int64_t begin = track_.ReadPosition - static_cast<std::int64_t>(run_.Params.ContextFrames) * track_.InFormat.nBlockAlign;
+    const std::int64_t from = std::max<std::int64_t>(begin, track_.DataStart);
     const std::int64_t to = std::min(begin + span, dataEnd);
     if (to <= from) return true;
-    return InputFile.ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
+    return track_.InputFile.ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
 }
 
 bool PlayThread::ProduceBlock(std::int32_t blockBytes) {
-    if (PlainCopy) {
-        std::memcpy(OutBuffer, InBuffer.get(), static_cast<std::size_t>(blockBytes));
+    if (run_.PlainCopy) {
+        std::memcpy(dev_.OutBuffer, dev_.InBuffer.get(), static_cast<std::size_t>(blockBytes));
         return true;
     }
     // Nothing converted means a format the reader should have refused.
-    return ConvertBlock(InFormat, OutFormat, Params, InBuffer.get(), blockBytes, OutBuffer) > 0;
+    return ConvertBlock(track_.InFormat, run_.OutFormat, run_.Params, dev_.InBuffer.get(), blockBytes, dev_.OutBuffer) > 0;
 }
 
 // Appends a block, then makes the header describe the file as it now
@@ -710,57 +710,57 @@ bool PlayThread::ProduceBlock(std::int32_t blockBytes) {
 // kill, leaves a valid file whose header trails the data by one block at
 // most.
 bool PlayThread::AppendToOutput(std::int32_t bytes) {
-    const std::int64_t length = OutputBytes + bytes;
+    const std::int64_t length = run_.OutputBytes + bytes;
     if (length > kMaxOutputLength) {
-        OutputFailed = true;
+        run_.OutputFailed = true;
         return false;
     }
-    OutputHeader current = Header;
-    current.Finish(static_cast<std::uint64_t>(length), OutFormat);
-    const bool ok = OutputFile.WriteAt(OutputBytes, OutBuffer, static_cast<std::size_t>(bytes)) &&
-                    OutputFile.WriteAt(0, current.bytes.data(), OutputHeader::kSize);
-    if (!ok) OutputFailed = true;
-    else OutputBytes = length;
+    OutputHeader current = run_.Header;
+    current.Finish(static_cast<std::uint64_t>(length), run_.OutFormat);
+    const bool ok = run_.OutputFile.WriteAt(run_.OutputBytes, dev_.OutBuffer, static_cast<std::size_t>(bytes)) &&
+                    run_.OutputFile.WriteAt(0, current.bytes.data(), OutputHeader::kSize);
+    if (!ok) run_.OutputFailed = true;
+    else run_.OutputBytes = length;
     return ok;
 }
 
 void PlayThread::FinishOutput() {
-    if (!HeaderWritten) {
+    if (!run_.HeaderWritten) {
         // Nothing was ever written (the quality question was answered No, or
         // the run failed before it began): leave no empty file behind.
-        OutputFile.Close();
-        RemoveFile(OutputName);
+        run_.OutputFile.Close();
+        RemoveFile(given_.OutputName);
         return;
     }
     // What could be written is described by a correct header, even after a
     // failed write; a failure here is reported unless one already was.
-    const std::int64_t length = OutputFile.Size();
+    const std::int64_t length = run_.OutputFile.Size();
     bool ok = length >= 0;
     std::int64_t whole = length;
     if (ok) {
         // A write cut short mid-frame leaves no partial frame in the header.
         const std::int64_t data = length - static_cast<std::int64_t>(OutputHeader::kSize);
-        if (data > 0 && OutFormat.nBlockAlign) whole = length - data % OutFormat.nBlockAlign;
-        Header.Finish(static_cast<std::uint64_t>(whole), OutFormat);
-        ok = OutputFile.WriteAt(0, Header.bytes.data(), OutputHeader::kSize);
+        if (data > 0 && run_.OutFormat.nBlockAlign) whole = length - data % run_.OutFormat.nBlockAlign;
+        run_.Header.Finish(static_cast<std::uint64_t>(whole), run_.OutFormat);
+        ok = run_.OutputFile.WriteAt(0, run_.Header.bytes.data(), OutputHeader::kSize);
     }
-    ok = OutputFile.Close() && ok;
-    if (!ok && !OutputFailed) host_.ShowError(kTextCannotWriteWave);
+    ok = run_.OutputFile.Close() && ok;
+    if (!ok && !run_.OutputFailed) host_.ShowError(kTextCannotWriteWave);
 }
 
 void PlayThread::StopPlayback() {
-    if (DeviceOpen) {
+    if (dev_.DeviceOpen) {
         device_.Reset();
-        if (Header1.prepared) device_.Unprepare(Header1);
-        if (Header2.prepared) device_.Unprepare(Header2);
-        if (Header3.prepared) device_.Unprepare(Header3);
+        if (dev_.Header1.prepared) device_.Unprepare(dev_.Header1);
+        if (dev_.Header2.prepared) device_.Unprepare(dev_.Header2);
+        if (dev_.Header3.prepared) device_.Unprepare(dev_.Header3);
         device_.Close();
-        DeviceOpen = false;
-        Header1.prepared = Header2.prepared = Header3.prepared = false;
+        dev_.DeviceOpen = false;
+        dev_.Header1.prepared = dev_.Header2.prepared = dev_.Header3.prepared = false;
     }
-    JoinedTrack.clear();
-    if (InputFile.IsOpen()) InputFile.Close();
-    if (OutputFile.IsOpen()) {
+    track_.JoinedTrack.clear();
+    if (track_.InputFile.IsOpen()) track_.InputFile.Close();
+    if (run_.OutputFile.IsOpen()) {
         FinishOutput();
         host_.SetWritingLabelVisible(false);
     }
@@ -768,8 +768,8 @@ void PlayThread::StopPlayback() {
 }
 
 void PlayThread::ShowPlaying(bool playing) {
-    if (ShownPlaying == playing) return;
-    ShownPlaying = playing;
+    if (run_.ShownPlaying == playing) return;
+    run_.ShownPlaying = playing;
     host_.SetPlaying(playing);
 }
 

@@ -124,70 +124,85 @@ private:
     std::atomic<std::uint32_t> heldDataBytes_{0};
     std::atomic<std::uint32_t> heldByteRate_{0};
 
-    // Owned by the render thread alone from here on.
-    std::unique_ptr<std::uint8_t[]> InBuffer;
-    std::unique_ptr<std::uint8_t[]> OutBuffer1;
-    std::unique_ptr<std::uint8_t[]> OutBuffer2;
-    // Used only where one track flows into the next behind a short last
-    // block: the two others are then both queued.
-    std::unique_ptr<std::uint8_t[]> OutBuffer3;
-    std::uint8_t* OutBuffer = nullptr;
-    WaveHeader Header1;
-    WaveHeader Header2;
-    WaveHeader Header3;
-    WaveHeader* CurrentHeader = nullptr;
-    const WaveHeader* LastQueued = nullptr;  // the header queued most recently
-    const WaveHeader* BeforeLastQueued = nullptr;
-    bool LastQueuedFull = false;  // ... and it holds a full block
-    std::uint64_t QueuedBytes = 0;           // bytes queued since the device opened
-    bool DeviceOpen = false;
+    // Owned by the render thread alone from here on, in four parts.
 
-    WAVEFORMATEX OutFormat;
-    BlockParams Params;
-    bool PlainCopy = false;
-    bool Playing = false;
-    bool Saving = false;     // this run writes the output file
-    bool QueuedAny = false;  // this run has queued a block on the device
-    std::int32_t StartOffset = 0;
-    std::int32_t DataBytes = 0;
-    std::int32_t Remaining = 0;
-    int BarMax = kSeekBarMax;
-    Host::RunSetup setup_;  // what the window gave at the run's set-up
+    // What the window gave: the command that started the run and what was
+    // read from the window at its set-up.
+    struct Given {
+        Host::RunSetup setup;
+        bool SaveRequested = false;  // the command that started loading was a save
+        int RestartPosition = -1;    // bar position carried by a restart, -1: none
+        std::string OutputName;      // the save target
+    } given_;
 
-    File InputFile;
-    std::int64_t ReadPosition = 0;  // file offset of the next block
-    File OutputFile;
-    std::int64_t OutputBytes = 0;  // the output file's length, header included
-    std::string OutputName;
-    bool HeaderWritten = false;
-    bool OutputFailed = false;
-    OutputHeader Header;
+    // The file being read: its format and data, and where the next block
+    // comes from.
+    struct Track {
+        std::string CurrentFile;
+        WAVEFORMAT InFormat;
+        MMCKINFO DataChunk;
+        std::int32_t DataStart = 0;
+        File InputFile;
+        std::int64_t ReadPosition = 0;  // file offset of the next block
+        // Not empty while the next playlist entry is queued behind the track
+        // the window shows: the track read is already that entry.
+        std::string JoinedTrack;
+        std::uint64_t JoinedBase = 0;  // its first byte on the device
+    } track_;
 
-    std::uint32_t LastWrite = 0;
-    bool FirstBlock = true;
-    bool SaveRequested = false;    // the command that started loading was a save
-    int RestartPosition = -1;      // bar position carried by a restart, -1: none
-    bool ShownPlaying = false;     // what the Play/Stop button shows
+    // What the run computes: the output, the conversion, the part of the
+    // data left, the output file, the pacing and what the window was told.
+    struct RunState {
+        WAVEFORMATEX OutFormat;
+        BlockParams Params;
+        bool PlainCopy = false;
+        bool Playing = false;
+        bool Saving = false;     // this run writes the output file
+        bool QueuedAny = false;  // this run has queued a block on the device
+        std::int32_t StartOffset = 0;
+        std::int32_t DataBytes = 0;
+        std::int32_t Remaining = 0;
+        int BarMax = kSeekBarMax;
+        File OutputFile;
+        std::int64_t OutputBytes = 0;  // the output file's length, header included
+        bool HeaderWritten = false;
+        bool OutputFailed = false;
+        OutputHeader Header;
+        std::uint32_t LastWrite = 0;
+        bool FirstBlock = true;
+        bool ShownPlaying = false;  // what the Play/Stop button shows
+        // The track the window shows, for the position it reports: its output
+        // starts `base` bytes into what the device has played.
+        struct ShownTrack {
+            std::uint64_t base = 0;
+            std::int32_t expansionFactor = 1;
+            std::int32_t startOffset = 0;
+            std::int32_t dataBytes = 0;
+            std::uint32_t byteRate = 0;
+        };
+        ShownTrack Shown;
+    } run_;
 
-    // The track the window shows, for the position it reports: its output
-    // starts `base` bytes into what the device has played.
-    struct ShownTrack {
-        std::uint64_t base = 0;
-        std::int32_t expansionFactor = 1;
-        std::int32_t startOffset = 0;
-        std::int32_t dataBytes = 0;
-        std::uint32_t byteRate = 0;
-    };
-    ShownTrack Shown;
-    // Not empty while the next playlist entry is queued behind the track the
-    // window shows: the run's input is already that entry.
-    std::string JoinedTrack;
-    std::uint64_t JoinedBase = 0;  // its first byte on the device
-
-    std::string CurrentFile;
-    WAVEFORMAT InFormat;
-    MMCKINFO DataChunk;
-    std::int32_t DataStart = 0;
+    // What the device holds: the sample buffers and their headers, what was
+    // queued, and whether it is open.
+    struct DeviceSide {
+        std::unique_ptr<std::uint8_t[]> InBuffer;
+        std::unique_ptr<std::uint8_t[]> OutBuffer1;
+        std::unique_ptr<std::uint8_t[]> OutBuffer2;
+        // Used only where one track flows into the next behind a short last
+        // block: the two others are then both queued.
+        std::unique_ptr<std::uint8_t[]> OutBuffer3;
+        std::uint8_t* OutBuffer = nullptr;
+        WaveHeader Header1;
+        WaveHeader Header2;
+        WaveHeader Header3;
+        WaveHeader* CurrentHeader = nullptr;
+        const WaveHeader* LastQueued = nullptr;  // the header queued most recently
+        const WaveHeader* BeforeLastQueued = nullptr;
+        bool LastQueuedFull = false;   // ... and it holds a full block
+        std::uint64_t QueuedBytes = 0;  // bytes queued since the device opened
+        bool DeviceOpen = false;
+    } dev_;
 };
 
 }  // namespace sonivel
