@@ -393,7 +393,7 @@ void TMainForm::RestartIfPlaying() {
 }
 
 void TMainForm::OpenOne(const QString& file) {
-    currentFile_ = file;
+    model_.SetCurrentFile(file);
     if (playlist_) {
         playlist_->Button2Click();
         playlist_->Append(file);
@@ -405,12 +405,12 @@ void TMainForm::OpenOne(const QString& file) {
 }
 
 void TMainForm::LoadTrack(const QString& file) {
-    currentFile_ = file;
+    model_.SetCurrentFile(file);
     FileLoadedUpdate();
 }
 
 void TMainForm::LoadFirstTrack(const QString& file) {
-    currentFile_ = file;
+    model_.SetCurrentFile(file);
     RewindClick();
     FileLoadedUpdate();
 }
@@ -433,9 +433,9 @@ void TMainForm::FileLoadedUpdate() {
     Label2->setVisible(false);
     Label1->setVisible(false);
     UpdateTrackButtons();
-    setWindowTitle("Sonivel - " + currentFile_);
+    setWindowTitle("Sonivel - " + model_.CurrentFile());
     // A file opened by itself is remembered; a step through the playlist is not.
-    if (!model_.SeveralTracks()) mru_->AddItem(currentFile_);
+    if (!model_.SeveralTracks()) mru_->AddItem(model_.CurrentFile());
     emit StateChanged();
 }
 
@@ -473,8 +473,8 @@ void TMainForm::RewindClick() {
 // A step counts from the file the person sees as current, even when the
 // playlist moves on by itself before the thread takes the step, and plays
 // when they saw it playing, even when the track ended as they clicked.
-void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, FileNameBytes(currentFile_), IsPlaying())); }
-void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, FileNameBytes(currentFile_), IsPlaying())); }
+void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, FileNameBytes(model_.CurrentFile()), IsPlaying())); }
+void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, FileNameBytes(model_.CurrentFile()), IsPlaying())); }
 
 void TMainForm::SeekTo(int position) {
     if (TrackBar2->value() == position) TrackBar2Change();
@@ -558,7 +558,7 @@ void TMainForm::SaveAs1Click() {
     if (target.isEmpty()) return;
     // The file being read is never the target: the same name (as the file
     // system compares names), or the same file under another name.
-    const bool same = SameFileName(target, currentFile_) || SameFile(FileNameBytes(target), FileNameBytes(currentFile_));
+    const bool same = SameFileName(target, model_.CurrentFile()) || SameFile(FileNameBytes(target), FileNameBytes(model_.CurrentFile()));
     if (same) {
         deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextOverwriteOpenFile),
                                 UiServices::Icon::Error);
@@ -567,7 +567,7 @@ void TMainForm::SaveAs1Click() {
     Registry store;
     store.WriteString("LastSaveFolder", FolderOf(target));
     store.Sync();
-    saveTarget_ = target;
+    model_.SetSaveTarget(target);
     Send(CommandRequest::Plain(kCmdSave));
 }
 

@@ -67,15 +67,15 @@ public:
     void SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm);
 
     // The current file and the save target (the dialogs' FileName).
-    QString CurrentFile() const override { return currentFile_; }
+    QString CurrentFile() const override { return model_.CurrentFile(); }
     // What the playlist editor asks of this window.
     bool AutoRepeatOn() const override { return model_.AutoRepeat(); }
     void LoadTrack(const QString& file) override;
     void LoadFirstTrack(const QString& file) override;
     void PlaylistChanged() override { UpdateTrackButtons(); }
     void PlaylistEmptied() override { NoFileState(); }
-    void SetCurrentFile(const QString& file) { currentFile_ = file; }
-    QString SaveTarget() const { return saveTarget_; }
+    void SetCurrentFile(const QString& file) { model_.SetCurrentFile(file); }
+    QString SaveTarget() const { return model_.SaveTarget(); }
 
     // The player's state; the controls show it.
     const PlayerModel& Model() const { return model_; }
@@ -204,8 +204,6 @@ private:
     MainFormDeps deps_;
     PlayerModel model_;
     QStringList arguments_;
-    QString currentFile_;
-    QString saveTarget_;
     bool StartFileHandled = false;
     bool settingBar_ = false;
     bool created_ = false;

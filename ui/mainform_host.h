@@ -28,10 +28,10 @@ public:
     bool quitRequested = false;
 
     std::string CurrentFileName() override {
-        return Get<std::string>([this] { return FileNameBytes(form_.currentFile_); });
+        return Get<std::string>([this] { return FileNameBytes(form_.model_.CurrentFile()); });
     }
     std::string SaveTargetName() override {
-        return Get<std::string>([this] { return FileNameBytes(form_.saveTarget_); });
+        return Get<std::string>([this] { return FileNameBytes(form_.model_.SaveTarget()); });
     }
     OutputChoice ReadOutputChoice() override {
         return Get<OutputChoice>([this] { return form_.model_.Output(); });

@@ -35,6 +35,13 @@ public:
     int Language() const;
     void SetLanguage(int language);
 
+    // The file played, shown in the title (the dialogs' FileName), and
+    // where Save As writes.
+    const QString& CurrentFile() const { return currentFile_; }
+    void SetCurrentFile(const QString& file) { currentFile_ = file; }
+    const QString& SaveTarget() const { return saveTarget_; }
+    void SetSaveTarget(const QString& target) { saveTarget_ = target; }
+
     // A file is loaded: Play, Rewind, the bar and Save As are on.
     bool Loaded() const { return loaded_; }
     void SetLoaded(bool loaded) { loaded_ = loaded; }
@@ -48,6 +55,8 @@ public:
     void SetPlaying(bool playing) { playing_ = playing; }
 
 private:
+    QString currentFile_;
+    QString saveTarget_;
     OutputChoice output_;
     DeviceLimits limits_;
     bool playOnSave_ = false;
