@@ -358,16 +358,26 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void TMainForm::OpenNames(const QStringList& names, bool play) {
+void TMainForm::OpenNames(const QStringList& names, bool play, bool join) {
     const QStringList files = ExpandFolders(names);
     if (files.isEmpty()) {
         ShowNoWaveFiles(names);
         return;
     }
-    OpenOne(files.front());
-    if (playlist_ && files.size() > 1) playlist_->AppendAll(files.mid(1));
+    if (join && playlist_) {
+        // Every file joins once; the first becomes current, and is
+        // remembered as an opened file is.
+        playlist_->AddNames(files);
+        mru_->AddItem(files.front());
+        LoadTrack(files.front());
+    } else {
+        OpenOne(files.front());
+        if (playlist_ && files.size() > 1) playlist_->AppendAll(files.mid(1));
+    }
     if (play) Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
 }
+
+bool TMainForm::SeveralTracks() const { return playlist_ && playlist_->Count() > 1; }
 
 void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
     QStringList shown;
@@ -416,9 +426,8 @@ void TMainForm::LoadFirstTrack(const QString& file) {
 }
 
 void TMainForm::UpdateTrackButtons() {
-    model_.SetSeveralTracks(playlist_ && playlist_->Count() > 1);
-    NextTrack->setEnabled(model_.SeveralTracks());
-    PrevTrack->setEnabled(model_.SeveralTracks());
+    NextTrack->setEnabled(SeveralTracks());
+    PrevTrack->setEnabled(SeveralTracks());
     emit StateChanged();
 }
 
@@ -435,7 +444,7 @@ void TMainForm::FileLoadedUpdate() {
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + model_.CurrentFile());
     // A file opened by itself is remembered; a step through the playlist is not.
-    if (!model_.SeveralTracks()) mru_->AddItem(model_.CurrentFile());
+    if (!SeveralTracks()) mru_->AddItem(model_.CurrentFile());
     emit StateChanged();
 }
 

@@ -92,8 +92,11 @@ public:
     // Names given as one choice (a command line, a hand-off, a dropped
     // folder): a folder stands for the wave files below it; the first file
     // is opened as one file is, and all of them form the playlist, in order.
-    // `play`: it plays, whatever was playing before.
-    void OpenNames(const QStringList& names, bool play);
+    // `play`: it plays, whatever was playing before. `join`: the files join
+    // the playlist instead, and the first of them becomes current.
+    void OpenNames(const QStringList& names, bool play, bool join = false);
+    // The playlist holds two files or more: Next and Previous are on.
+    bool SeveralTracks() const;
     // A hand-off taken from the store. One made soon after the window
     // started or after the previous hand-off (a file manager starting one
     // instance per file) joins the playlist and plays its first file; a

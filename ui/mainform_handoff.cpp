@@ -5,8 +5,6 @@
 // watched.
 #include "mainform.h"
 
-#include "folder_files.h"
-#include "mrufilelist.h"
 
 namespace sonivel {
 namespace {
@@ -34,21 +32,7 @@ void TMainForm::TakeHandOff(const QStringList& names) {
     constexpr qint64 kTogetherMs = 2000;
     const bool together = lastIntake_.isValid() && lastIntake_.elapsed() < kTogetherMs;
     lastIntake_.start();
-    if (!together || !playlist_ || playlist_->Count() == 0) {
-        OpenNames(names, true);
-        return;
-    }
-    const QStringList files = ExpandFolders(names);
-    if (files.isEmpty()) {
-        ShowNoWaveFiles(names);
-        return;
-    }
-    // Every file joins once; the first of this hand-off plays, and is
-    // remembered as an opened file is.
-    playlist_->AddNames(files);
-    mru_->AddItem(files.front());
-    LoadTrack(files.front());
-    Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
+    OpenNames(names, true, together && playlist_ && playlist_->Count() > 0);
 }
 
 void TMainForm::LookAtStoreSoon() {

@@ -77,8 +77,8 @@ qlonglong MprisPlayer::Position() const {
     return static_cast<qlonglong>(static_cast<double>(form_.TrackBar2->value()) / max * Current().length);
 }
 
-bool MprisPlayer::CanGoNext() const { return form_.Model().SeveralTracks(); }
-bool MprisPlayer::CanGoPrevious() const { return form_.Model().SeveralTracks(); }
+bool MprisPlayer::CanGoNext() const { return form_.SeveralTracks(); }
+bool MprisPlayer::CanGoPrevious() const { return form_.SeveralTracks(); }
 bool MprisPlayer::CanPlay() const { return form_.Model().Loaded(); }
 bool MprisPlayer::CanSeek() const { return CanPlay() && Current().length > 0; }
 

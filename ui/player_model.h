@@ -45,9 +45,6 @@ public:
     // A file is loaded: Play, Rewind, the bar and Save As are on.
     bool Loaded() const { return loaded_; }
     void SetLoaded(bool loaded) { loaded_ = loaded; }
-    // The playlist holds two files or more: Next and Previous are on.
-    bool SeveralTracks() const { return severalTracks_; }
-    void SetSeveralTracks(bool several) { severalTracks_ = several; }
 
     // Playing, as the render thread last reported it: the Play/Stop button
     // is drawn from this, never the other way round.
@@ -62,7 +59,6 @@ private:
     bool playOnSave_ = false;
     bool autoRepeat_ = false;
     bool loaded_ = false;
-    bool severalTracks_ = false;
     bool playing_ = false;
 };
 

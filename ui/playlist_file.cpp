@@ -61,14 +61,15 @@ QString AbsoluteIn(const QString& folder, const QString& path) {
 // does not exist.
 QString EntryPath(const QByteArray& entry, const QString& folder) {
     QByteArray bytes = entry;
+    const bool fileAddress = bytes.left(7).toLower() == "file://";
     // An address of another kind (a stream) is no file here: kept as
     // written, so that it is named as the list names it.
     static const QRegularExpression otherAddress("^[A-Za-z][A-Za-z0-9+.-]*://");
-    if (bytes.left(7).toLower() != "file://" && otherAddress.match(QString::fromLatin1(bytes.left(40))).hasMatch()) {
+    if (!fileAddress && otherAddress.match(QString::fromLatin1(bytes.left(40))).hasMatch()) {
         const QString address = DecodeFileName(bytes);
         return FitsPlaylistLine(address) ? address : QString();
     }
-    if (bytes.left(7).toLower() == "file://") {
+    if (fileAddress) {
         bytes.remove(0, 7);
         const qsizetype slash = bytes.indexOf('/');  // after the host, if any
         bytes = slash < 0 ? QByteArray() : QByteArray::fromPercentEncoding(bytes.mid(slash));
@@ -132,7 +133,8 @@ QStringList ParsePls(const QByteArray& bytes, const QString& folder) {
 
 QByteArray FormatM3u8(const QStringList& entries) {
     QByteArray out = "#EXTM3U\n";
-    for (const QString& e : entries) out += EncodeFileName(AbsoluteIn(QDir::currentPath(), QDir::fromNativeSeparators(e))) + "\n";
+    const QString here = QDir::currentPath();
+    for (const QString& e : entries) out += EncodeFileName(AbsoluteIn(here, QDir::fromNativeSeparators(e))) + "\n";
     return out;
 }
 
