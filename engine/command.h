@@ -6,7 +6,9 @@
 // with its code: what a Play/Stop click meant (judged by the caption the
 // person saw), the bar position a restart begins at, the file a track step
 // counts from. A command replaces one that was not taken yet, so the last
-// thing the person did is what happens; the render thread takes a command
+// thing the person did is what happens; a command that starts a run also
+// carries what the run is set up with, as the window had it when the person
+// acted, so the thread need not ask for it; the render thread takes a command
 // whole, and only by taking it does the code read 0 again, so nothing given
 // after it is ever cleared away. Every command has a serial number, and the
 // thread publishes the serial of the last one it took: the window uses it to
@@ -27,7 +29,21 @@
 #include <string>
 #include <utility>
 
+#include "convert.h"
+
 namespace sonivel {
+
+// What a run is set up with: the file, where a save writes, the output
+// choice, the bar position it starts at and the bar's maximum, and play
+// while saving.
+struct RunSetup {
+    std::string file;
+    std::string saveTarget;
+    OutputChoice choice;
+    int position = 0;
+    int barMax = 0;
+    bool playOnSave = false;
+};
 
 // Command codes written by the windows; the render thread writes only 0.
 enum Command : std::int32_t {
@@ -57,6 +73,9 @@ struct CommandRequest {
     // thread then plays the track too (the run ended as they clicked).
     std::string from;
     bool sawPlaying = false;
+    // Codes 1, 2 and 3: the run's set-up as the window had it; without it
+    // the thread asks the window at the run's set-up.
+    std::optional<RunSetup> setup;
     std::uint32_t serial = 0;
 
     static CommandRequest Plain(std::int32_t code) {

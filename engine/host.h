@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "command.h"
 #include "convert.h"
 
 namespace sonivel {
@@ -42,18 +43,17 @@ public:
     virtual int SeekBarPosition() = 0;
     virtual int SeekBarMax() = 0;
 
-    // What a run is set up with, read at its set-up: the output choice, the
-    // bar's position (only when `withPosition`) and maximum, and play while
-    // saving. A host whose values live on another thread answers in one
-    // round trip; this one asks the single questions.
-    struct RunSetup {
-        OutputChoice choice;
-        int position = 0;
-        int barMax = 0;
-        bool playOnSave = false;
-    };
+    // What a run is set up with, for a run its command did not bring it to
+    // (a step, the next track of the playlist, a caller without a window):
+    // the file, the save target, the output choice, the bar's position (only
+    // when `withPosition`) and maximum, and play while saving. A host whose
+    // values live on another thread answers in one round trip; this one asks
+    // the single questions.
+    using RunSetup = sonivel::RunSetup;
     virtual RunSetup ReadRunSetup(bool withPosition) {
         RunSetup setup;
+        setup.file = CurrentFileName();
+        setup.saveTarget = SaveTargetName();
         setup.choice = ReadOutputChoice();
         if (withPosition) setup.position = SeekBarPosition();
         setup.playOnSave = PlayOnSaveChecked();

@@ -175,6 +175,7 @@ PlayThread::Next PlayThread::IdleStep() {
         host_.RunEnded();
     }
     startup_.store(Startup::Ready);
+    given_.brought.reset();
     for (;;) {
         while (channel_.Load() == kCmdNone) {
             if (channel_.StopRequested()) return Next::End;
@@ -185,12 +186,15 @@ PlayThread::Next PlayThread::IdleStep() {
         switch (c->code) {
             case kCmdPlayStop:
                 if (c->intent == PlayIntent::Stop) continue;  // already stopped
+                given_.brought = c->setup;
                 return Next::Load;
             case kCmdSave:
                 given_.SaveRequested = true;
+                given_.brought = c->setup;
                 return Next::Load;
             case kCmdNextTrack:
             case kCmdPreviousTrack:
+                // The step changes the current file: the load asks for it.
                 host_.StepTrack(c->code == kCmdNextTrack, c->from);
                 if (c->sawPlaying) return Next::Load;
                 continue;
@@ -201,7 +205,10 @@ PlayThread::Next PlayThread::IdleStep() {
 }
 
 PlayThread::Next PlayThread::LoadStep() {
-    const std::string name = host_.CurrentFileName();
+    // A run its command did not bring the set-up for (a step, the next
+    // track) asks the window for it once, here.
+    if (!given_.brought) given_.brought = host_.ReadRunSetup(true);
+    const std::string name = given_.brought->file;
     if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
         if (!r.ok()) {
@@ -218,7 +225,7 @@ PlayThread::Next PlayThread::LoadStep() {
     }
     const bool save = std::exchange(given_.SaveRequested, false);
     if (save) {
-        given_.OutputName = host_.SaveTargetName();
+        given_.OutputName = given_.brought->saveTarget;
         // Never empty the file being played, whatever name it goes by.
         if (SameFile(given_.OutputName, track_.CurrentFile)) {
             host_.ShowError(kTextOverwriteOpenFile);
@@ -262,8 +269,8 @@ PlayThread::Next PlayThread::RunStep() {
     }
 }
 
-// Reads the output menus; a Yes to the quality question reads them again
-// raised. The reader only accepts formats that raising can reach, so this
+// Takes the run's set-up (the output choice among it); a Yes to the quality
+// question reads the choice again, raised. The reader only accepts formats that raising can reach, so this
 // ends after one raise; the bound is only a guard. False: no run.
 bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
     for (int attempt = 0;; ++attempt) {
@@ -273,16 +280,20 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
         ShowPlaying(true);
         dev_.OutBuffer = dev_.OutBuffer2.get();
         dev_.CurrentHeader = &dev_.Header2;
-        given_.setup = host_.ReadRunSetup(given_.RestartPosition < 0);
+        if (attempt == 0) {
+            given_.setup = given_.brought ? *given_.brought : host_.ReadRunSetup(true);
+            given_.brought.reset();
+        } else {
+            given_.setup.choice = host_.ReadOutputChoice();
+        }
         choice = given_.setup.choice;
         run_.OutFormat = SelectOutputFormat(choice);
-        position = given_.RestartPosition >= 0 ? given_.RestartPosition : given_.setup.position;
+        position = given_.setup.position;
         const QualityShortfall shortfall = CheckQuality(track_.InFormat, run_.OutFormat);
         if (!shortfall.Any()) break;
         if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) return false;
         host_.RaiseOutputChoice(shortfall);
     }
-    given_.RestartPosition = -1;
     return true;
 }
 
@@ -359,16 +370,16 @@ std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
             StopPlayback();
             return Next::End;
         }
-        SwitchBuffers();
+        WaveHeader& block = SwitchBuffers();
         if (!ReadBlock(run_.Params.BlockInBytes)) return Fail(kTextErrorOpeningFile);
         track_.ReadPosition += advance;
-        if (!ProduceBlock(run_.Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
+        if (!ProduceBlock(dev_.OutBuffer, run_.Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
         if (run_.Saving) {
-            if (!AppendToOutput(run_.Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
+            if (!AppendToOutput(dev_.OutBuffer, run_.Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
             if (!run_.Playing) host_.SetSeekBarPosition(BarPositionForOffset(track_.ReadPosition, run_.DataBytes, run_.BarMax));
         }
         if (run_.Playing) {
-            if (auto n = QueuePaced()) return n;
+            if (auto n = QueuePaced(block)) return n;
         }
         run_.Remaining -= advance;
     }
@@ -378,16 +389,16 @@ std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
 // The pacing rule: the block is queued 850 ms after the previous one
 // started (at once for the first), then waits for the other buffer to be
 // done, and the next block is made from 300 ms after this one started.
-std::optional<PlayThread::Next> PlayThread::QueuePaced() {
+std::optional<PlayThread::Next> PlayThread::QueuePaced(WaveHeader& block) {
     if (!run_.FirstBlock) {
         const std::uint32_t last = run_.LastWrite;
         if (auto n = WaitUntil([&] { return clock_.TickCount() - last >= kNextBlockAfterMs; },
                                last + kNextBlockAfterMs))
             return n;
     }
-    dev_.CurrentHeader->length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
+    block.length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
     const WaveHeader* previous = dev_.LastQueued;
-    if (auto n = QueueBlock()) return n;
+    if (auto n = QueueBlock(block)) return n;
     if (!run_.FirstBlock && previous) {
         if (auto n = WaitForDone(*previous)) return n;
     }
@@ -417,14 +428,14 @@ std::int32_t PlayThread::BlockAdvance() const {
     return run_.Params.BlockInBytes + (run_.Params.RateRatio > 1 ? track_.InFormat.nBlockAlign : 0);
 }
 
-// Queues the current header behind those already queued.
-std::optional<PlayThread::Next> PlayThread::QueueBlock() {
-    if (!device_.Write(*dev_.CurrentHeader)) return Fail(kTextCannotOpenDevice);
+// Queues the block behind those already queued.
+std::optional<PlayThread::Next> PlayThread::QueueBlock(WaveHeader& block) {
+    if (!device_.Write(block)) return Fail(kTextCannotOpenDevice);
     run_.QueuedAny = true;
-    dev_.QueuedBytes += dev_.CurrentHeader->length;
+    dev_.QueuedBytes += block.length;
     dev_.BeforeLastQueued = dev_.LastQueued;
-    dev_.LastQueued = dev_.CurrentHeader;
-    dev_.LastQueuedFull = dev_.CurrentHeader->length == static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
+    dev_.LastQueued = &block;
+    dev_.LastQueuedFull = block.length == static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
     return std::nullopt;
 }
 
@@ -433,14 +444,14 @@ std::optional<PlayThread::Next> PlayThread::QueueBlock() {
 // (nullopt: the run goes on with it), else the end as it always was.
 std::optional<PlayThread::Next> PlayThread::FinishRun() {
     if (run_.Remaining > 0) {
-        SwitchBuffers();
+        WaveHeader& block = SwitchBuffers();
         const std::int32_t outBytes = run_.Remaining * run_.Params.ExpansionFactor;
         if (!ReadBlock(run_.Remaining)) return Fail(kTextErrorOpeningFile);
-        if (!ProduceBlock(run_.Remaining)) return Fail(kTextUnsupportedFormat);
-        if (run_.Saving && !AppendToOutput(outBytes)) return Fail(kTextCannotWriteWave);
+        if (!ProduceBlock(dev_.OutBuffer, run_.Remaining)) return Fail(kTextUnsupportedFormat);
+        if (run_.Saving && !AppendToOutput(dev_.OutBuffer, outBytes)) return Fail(kTextCannotWriteWave);
         if (run_.Playing) {
-            dev_.CurrentHeader->length = static_cast<std::uint32_t>(outBytes);
-            if (auto n = QueueBlock()) return n;
+            block.length = static_cast<std::uint32_t>(outBytes);
+            if (auto n = QueueBlock(block)) return n;
         }
         run_.Remaining = 0;
     }
@@ -517,18 +528,18 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
     const std::int32_t blockBytes = full ? run_.Params.BlockInBytes : run_.Remaining;
     const WaveHeader* tail = dev_.LastQueued;
     // Behind a short tail both other buffers may still be queued.
-    SwitchBuffers(shortTail ? dev_.BeforeLastQueued : nullptr);
+    WaveHeader& block = SwitchBuffers(shortTail ? dev_.BeforeLastQueued : nullptr);
     if (!ReadBlock(blockBytes)) return Fail(kTextErrorOpeningFile);
-    if (!ProduceBlock(blockBytes)) return Fail(kTextUnsupportedFormat);
+    if (!ProduceBlock(dev_.OutBuffer, blockBytes)) return Fail(kTextUnsupportedFormat);
     if (full && !shortTail) {
         track_.ReadPosition += advance;
-        if (auto n = QueuePaced()) return n;
+        if (auto n = QueuePaced(block)) return n;
         run_.Remaining -= advance;
         return std::nullopt;
     }
-    dev_.CurrentHeader->length =
+    block.length =
         static_cast<std::uint32_t>(full ? run_.Params.FullBlockBytes : blockBytes * run_.Params.ExpansionFactor);
-    if (auto n = QueueBlock()) return n;
+    if (auto n = QueueBlock(block)) return n;
     if (tail) {
         if (auto n = WaitForDone(*tail)) return n;
     }
@@ -631,19 +642,24 @@ std::optional<PlayThread::Next> PlayThread::TakeRunCommand(Looks looks) {
         case kCmdPlayStop:
             if (c->intent == PlayIntent::Play) return std::nullopt;  // already playing
             StopPlayback();
-            return c->intent == PlayIntent::PlayNew ? Next::Load : Next::Idle;
+            if (c->intent != PlayIntent::PlayNew) return Next::Idle;
+            given_.brought = c->setup;
+            return Next::Load;
         case kCmdRestart: {
             if (looks == Looks::TrackEnded) return std::nullopt;
             // While the next track is queued, the run's input is already
             // that track: the one the window shows is loaded again.
             const bool joined = !track_.JoinedTrack.empty();
             StopPlayback();
-            given_.RestartPosition = c->startPosition;
+            given_.brought = c->setup;
+            if (!given_.brought) given_.brought = host_.ReadRunSetup(c->startPosition < 0);
+            if (c->startPosition >= 0) given_.brought->position = c->startPosition;
             return joined ? Next::Load : Next::Setup;
         }
         default:
             host_.StepTrack(c->code == kCmdNextTrack, c->from);
             StopPlayback();
+            given_.brought.reset();
             return Next::Load;
     }
 }
@@ -668,15 +684,16 @@ void PlayThread::ReportPosition(std::uint32_t playedBytes) {
     host_.ShowPosition(r.barPosition, r.seconds);
 }
 
-void PlayThread::SwitchBuffers(const WaveHeader* busy) {
+WaveHeader& PlayThread::SwitchBuffers(const WaveHeader* busy) {
     WaveHeader* const headers[] = {&dev_.Header1, &dev_.Header2, &dev_.Header3};
     std::uint8_t* const buffers[] = {dev_.OutBuffer1.get(), dev_.OutBuffer2.get(), dev_.OutBuffer3.get()};
     for (std::size_t i = 0; i < 3; ++i) {
         if (headers[i] == dev_.CurrentHeader || headers[i] == busy) continue;
         dev_.CurrentHeader = headers[i];
         dev_.OutBuffer = buffers[i];
-        return;
+        break;
     }
+    return *dev_.CurrentHeader;
 }
 
 // Reads the block, its two following frames and the stereo look-ahead, with
@@ -696,20 +713,20 @@ bool PlayThread::ReadBlock(std::int32_t blockBytes) {
     return track_.InputFile.ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
 }
 
-bool PlayThread::ProduceBlock(std::int32_t blockBytes) {
+bool PlayThread::ProduceBlock(std::uint8_t* out, std::int32_t blockBytes) {
     if (run_.PlainCopy) {
-        std::memcpy(dev_.OutBuffer, dev_.InBuffer.get(), static_cast<std::size_t>(blockBytes));
+        std::memcpy(out, dev_.InBuffer.get(), static_cast<std::size_t>(blockBytes));
         return true;
     }
     // Nothing converted means a format the reader should have refused.
-    return ConvertBlock(track_.InFormat, run_.OutFormat, run_.Params, dev_.InBuffer.get(), blockBytes, dev_.OutBuffer) > 0;
+    return ConvertBlock(track_.InFormat, run_.OutFormat, run_.Params, dev_.InBuffer.get(), blockBytes, out) > 0;
 }
 
 // Appends a block, then makes the header describe the file as it now
 // stands: two positioned writes, so a save cut short by a crash, even a
 // kill, leaves a valid file whose header trails the data by one block at
 // most.
-bool PlayThread::AppendToOutput(std::int32_t bytes) {
+bool PlayThread::AppendToOutput(const std::uint8_t* out, std::int32_t bytes) {
     const std::int64_t length = run_.OutputBytes + bytes;
     if (length > kMaxOutputLength) {
         run_.OutputFailed = true;
@@ -717,7 +734,7 @@ bool PlayThread::AppendToOutput(std::int32_t bytes) {
     }
     OutputHeader current = run_.Header;
     current.Finish(static_cast<std::uint64_t>(length), run_.OutFormat);
-    const bool ok = run_.OutputFile.WriteAt(run_.OutputBytes, dev_.OutBuffer, static_cast<std::size_t>(bytes)) &&
+    const bool ok = run_.OutputFile.WriteAt(run_.OutputBytes, out, static_cast<std::size_t>(bytes)) &&
                     run_.OutputFile.WriteAt(0, current.bytes.data(), OutputHeader::kSize);
     if (!ok) run_.OutputFailed = true;
     else run_.OutputBytes = length;

@@ -79,8 +79,8 @@ private:
     std::optional<Next> SetUpRun(const OutputChoice& choice, int position);
     std::optional<Next> PrepareDevice();
     std::optional<Next> PlayFullBlocks();
-    std::optional<Next> QueuePaced();
-    std::optional<Next> QueueBlock();
+    std::optional<Next> QueuePaced(WaveHeader& block);
+    std::optional<Next> QueueBlock(WaveHeader& block);
     std::optional<Next> BlockStarted();
     std::optional<Next> WaitReadAhead();
     std::int32_t BlockAdvance() const;
@@ -103,10 +103,12 @@ private:
     std::optional<Next> WaitForDone(const WaveHeader& header);
     Next Fail(int textId);
     // Moves to a buffer that is neither the current one nor `busy`.
-    void SwitchBuffers(const WaveHeader* busy = nullptr);
+    // The next block's header (the current one from here on; `OutBuffer`
+    // is its samples): not the one just filled, nor `busy`.
+    WaveHeader& SwitchBuffers(const WaveHeader* busy = nullptr);
     bool ReadBlock(std::int32_t blockBytes);
-    bool ProduceBlock(std::int32_t blockBytes);
-    bool AppendToOutput(std::int32_t bytes);
+    bool ProduceBlock(std::uint8_t* out, std::int32_t blockBytes);
+    bool AppendToOutput(const std::uint8_t* out, std::int32_t bytes);
     void ReportPosition(std::uint32_t playedBytes);
     void FinishOutput();
     void StopPlayback();
@@ -126,12 +128,14 @@ private:
 
     // Owned by the render thread alone from here on, in four parts.
 
-    // What the window gave: the command that started the run and what was
-    // read from the window at its set-up.
+    // What the window gave: the command that started the run, and what the
+    // run is set up with.
     struct Given {
-        Host::RunSetup setup;
+        // As the command brought it (or as the window answered at the
+        // load), until the run's set-up takes it.
+        std::optional<RunSetup> brought;
+        RunSetup setup;              // what the run was set up with
         bool SaveRequested = false;  // the command that started loading was a save
-        int RestartPosition = -1;    // bar position carried by a restart, -1: none
         std::string OutputName;      // the save target
     } given_;
 

@@ -88,14 +88,17 @@ void TMainForm::BuildControls() {
 
     TrackBar2 = new TSeekBar(Qt::Horizontal, central);
     TrackBar2->setObjectName("TrackBar2");
-    TrackBar2->setRange(0, kSeekBarMax);
+    TrackBar2->setRange(0, model_.BarMax());
     TrackBar2->setPageStep(100);
     TrackBar2->setTickInterval(100);
     TrackBar2->setTickPosition(QSlider::TicksBelow);
     TrackBar2->setEnabled(false);
     TrackBar2->setAccessibleName("Position");
     column->addWidget(TrackBar2);
-    connect(TrackBar2, &QSlider::valueChanged, this, [this] {
+    // The bar shows the model's position, and where the person moves it
+    // is the model's position.
+    connect(TrackBar2, &QSlider::valueChanged, this, [this](int position) {
+        model_.SetBarPosition(position);
         if (!settingBar_) TrackBar2Change();
     });
     connect(TrackBar2, &QSlider::sliderReleased, this, &TMainForm::TrackBar2Change);
@@ -279,7 +282,7 @@ void TMainForm::SetBarPosition(int position) {
 void TMainForm::ShowBarTime() {
     if (Label2->isHidden() || !player_) return;
     Label2->setText(QString::fromStdString(FormatTime(
-        SecondsAtBar(TrackBar2->value(), TrackBar2->maximum(), player_->HeldDataBytes(), player_->HeldByteRate()))));
+        SecondsAtBar(model_.BarPosition(), model_.BarMax(), player_->HeldDataBytes(), player_->HeldByteRate()))));
 }
 
 void TMainForm::SetPlayingLook(bool playing) {
@@ -392,14 +395,24 @@ void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
                                  UiServices::Icon::Warning, [] {});
 }
 
-void TMainForm::Send(CommandRequest request) { lastSent_ = tag_.Send(std::move(request)); }
+void TMainForm::Send(CommandRequest request) {
+    // A command that may start a run brings the run's set-up, as the model
+    // holds it now, the moment the person acted.
+    const bool mayStart = (request.code == kCmdPlayStop && request.intent != PlayIntent::Stop) ||
+                          request.code == kCmdRestart || request.code == kCmdSave;
+    if (mayStart) {
+        request.setup = model_.SetupNow();
+        if (request.code == kCmdRestart && request.startPosition >= 0) request.setup->position = request.startPosition;
+    }
+    lastSent_ = tag_.Send(std::move(request));
+}
 
 bool TMainForm::ReportIsCurrent(std::uint32_t takenSerial) const { return takenSerial >= lastSent_; }
 
 void TMainForm::RestartIfPlaying() {
     // A silent save ignores restarts; none is given, so its progress shows.
     if (!IsPlaying() || (player_ && player_->SilentSaveRunning())) return;
-    Send(CommandRequest::Restart(TrackBar2->value()));
+    Send(CommandRequest::Restart(model_.BarPosition()));
 }
 
 void TMainForm::OpenOne(const QString& file) {
@@ -467,26 +480,32 @@ void TMainForm::PlayStopClick() { RequestPlaying(!IsPlaying()); }
 
 void TMainForm::RequestPlaying(bool play) {
     // At the end of the file the first request only brings the bar back.
-    if (TrackBar2->value() == TrackBar2->maximum()) {
+    if (model_.BarAtEnd()) {
         SetBarPosition(0);
         return;
     }
     Send(CommandRequest::PlayStop(play ? PlayIntent::Play : PlayIntent::Stop));
 }
 
-void TMainForm::RewindClick() {
+void TMainForm::RewindClick() { RequestRewind(); }
+
+void TMainForm::RequestRewind() {
     if (IsPlaying()) Send(CommandRequest::PlayStop(PlayIntent::Stop));
     SetBarPosition(0);
 }
 
+void TMainForm::NextTrackClick() { RequestStep(true); }
+void TMainForm::PrevTrackClick() { RequestStep(false); }
+
 // A step counts from the file the person sees as current, even when the
 // playlist moves on by itself before the thread takes the step, and plays
 // when they saw it playing, even when the track ended as they clicked.
-void TMainForm::NextTrackClick() { Send(CommandRequest::Step(true, FileNameBytes(model_.CurrentFile()), IsPlaying())); }
-void TMainForm::PrevTrackClick() { Send(CommandRequest::Step(false, FileNameBytes(model_.CurrentFile()), IsPlaying())); }
+void TMainForm::RequestStep(bool next) {
+    Send(CommandRequest::Step(next, FileNameBytes(model_.CurrentFile()), IsPlaying()));
+}
 
 void TMainForm::SeekTo(int position) {
-    if (TrackBar2->value() == position) TrackBar2Change();
+    if (model_.BarPosition() == position) TrackBar2Change();
     else TrackBar2->setValue(position);
 }
 

@@ -113,8 +113,11 @@ public:
     void SeekTo(int position);
     void SwitchLanguage(int language);
 
-    // The intent to play (or to stop), from the button or the media controls.
+    // The intents the button, the keys and the media controls give alike:
+    // play (or stop), stop and go back to the start, step a track.
     void RequestPlaying(bool play);
+    void RequestRewind();
+    void RequestStep(bool next);
 
     // Handlers.
     void PlayStopClick();

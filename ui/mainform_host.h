@@ -52,24 +52,19 @@ public:
             form_.ShowOutput();
         });
     }
-    // One round trip for what a run is set up with, taken from the model
-    // and the bar in one step of the windows' thread.
+    // One round trip for what a run is set up with, where its command did
+    // not bring it: the model as it is now.
     RunSetup ReadRunSetup(bool withPosition) override {
         return Get<RunSetup>([this, withPosition] {
-            RunSetup setup;
-            setup.choice = form_.model_.Output();
-            if (withPosition) setup.position = form_.TrackBar2->value();
-            setup.barMax = form_.TrackBar2->maximum();
-            setup.playOnSave = form_.model_.PlayOnSave();
+            RunSetup setup = form_.model_.SetupNow();
+            if (!withPosition) setup.position = 0;
             return setup;
         });
     }
     int SeekBarPosition() override {
-        return Get<int>([this] { return form_.TrackBar2->value(); });
+        return Get<int>([this] { return form_.model_.BarPosition(); });
     }
-    int SeekBarMax() override {
-        return Get<int>([this] { return form_.TrackBar2->maximum(); });
-    }
+    int SeekBarMax() override { return form_.model_.BarMax(); }
     // A report carries the serial of the last command the thread had taken
     // when it made the report; one made before the thread saw the window's
     // latest command is stale and not shown.

@@ -39,7 +39,7 @@ MprisPlayer::MprisPlayer(QObject* parent, TMainForm& form) : QDBusAbstractAdapto
 // there: that is a pause. A file at its start is stopped.
 QString MprisPlayer::PlaybackStatus() const {
     if (form_.IsPlaying()) return "Playing";
-    return form_.Model().Loaded() && form_.TrackBar2->value() > 0 ? "Paused" : "Stopped";
+    return form_.Model().Loaded() && form_.Model().BarPosition() > 0 ? "Paused" : "Stopped";
 }
 
 const MprisPlayer::Track& MprisPlayer::Current() const {
@@ -72,9 +72,9 @@ QVariantMap MprisPlayer::Metadata() const {
 }
 
 qlonglong MprisPlayer::Position() const {
-    const int max = form_.TrackBar2->maximum();
+    const int max = form_.Model().BarMax();
     if (max <= 0 || !form_.Model().Loaded() || Current().length < 0) return 0;
-    return static_cast<qlonglong>(static_cast<double>(form_.TrackBar2->value()) / max * Current().length);
+    return static_cast<qlonglong>(static_cast<double>(form_.Model().BarPosition()) / max * Current().length);
 }
 
 bool MprisPlayer::CanGoNext() const { return form_.SeveralTracks(); }
@@ -95,13 +95,13 @@ void MprisPlayer::PlayPause() {
 }
 // A stop also goes back to the start, so Play after it begins the track.
 void MprisPlayer::Stop() {
-    if (CanPlay()) form_.RewindClick();
+    if (CanPlay()) form_.RequestRewind();
 }
 void MprisPlayer::Next() {
-    if (CanGoNext()) form_.NextTrackClick();
+    if (CanGoNext()) form_.RequestStep(true);
 }
 void MprisPlayer::Previous() {
-    if (CanGoPrevious()) form_.PrevTrackClick();
+    if (CanGoPrevious()) form_.RequestStep(false);
 }
 void MprisPlayer::OpenUri(const QString& uri) {
     const QUrl url(uri);
@@ -111,7 +111,7 @@ void MprisPlayer::OpenUri(const QString& uri) {
 
 void MprisPlayer::MoveTo(qlonglong microseconds) {
     const qlonglong length = Current().length;
-    const int max = form_.TrackBar2->maximum();
+    const int max = form_.Model().BarMax();
     const auto bar = static_cast<int>(static_cast<double>(microseconds) / static_cast<double>(length) * max);
     form_.SeekTo(qBound(0, bar, max));
 }

@@ -1,5 +1,6 @@
 #include "player_model.h"
 
+#include "file_names.h"
 #include "texts.h"
 
 namespace sonivel {
@@ -16,5 +17,16 @@ void PlayerModel::ApplyLimits(const DeviceLimits& limits) {
 int PlayerModel::Language() const { return CurrentLanguage().load(); }
 
 void PlayerModel::SetLanguage(int language) { CurrentLanguage().store(language == kFrench ? kFrench : kEnglish); }
+
+RunSetup PlayerModel::SetupNow() const {
+    RunSetup setup;
+    setup.file = FileNameBytes(currentFile_);
+    setup.saveTarget = FileNameBytes(saveTarget_);
+    setup.choice = output_;
+    setup.position = barPosition_;
+    setup.barMax = BarMax();
+    setup.playOnSave = playOnSave_;
+    return setup;
+}
 
 }  // namespace sonivel

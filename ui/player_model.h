@@ -7,8 +7,10 @@
 
 #include <QString>
 
+#include "command.h"
 #include "convert.h"
 #include "host.h"
+#include "position.h"
 
 namespace sonivel {
 
@@ -46,6 +48,17 @@ public:
     bool Loaded() const { return loaded_; }
     void SetLoaded(bool loaded) { loaded_ = loaded; }
 
+    // The seek bar: where it stands (as the person set it, or as the run
+    // last reported) and its maximum.
+    int BarPosition() const { return barPosition_; }
+    void SetBarPosition(int position) { barPosition_ = position; }
+    int BarMax() const { return kSeekBarMax; }
+    bool BarAtEnd() const { return barPosition_ >= kSeekBarMax; }
+
+    // What a run set up now would be set up with: a command that starts one
+    // carries it, and the render thread's question is answered with it.
+    RunSetup SetupNow() const;
+
     // Playing, as the render thread last reported it: the Play/Stop button
     // is drawn from this, never the other way round.
     bool Playing() const { return playing_; }
@@ -60,6 +73,7 @@ private:
     bool autoRepeat_ = false;
     bool loaded_ = false;
     bool playing_ = false;
+    int barPosition_ = 0;
 };
 
 }  // namespace sonivel

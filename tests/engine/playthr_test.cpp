@@ -236,6 +236,54 @@ TEST(PlayThread, CommandsInIdle) {
     EXPECT_FALSE(rig.host.Saw("Stop"));
 }
 
+// A command that starts a run brings the run's set-up, as the window had it
+// when the person acted; a run without one (here a plain code) asks the
+// window at the load. The window's answers name another file, format and
+// target, so what was used shows which of the two was read.
+TEST(PlayThread, ARunIsSetUpAsItsCommandBroughtIt) {
+    struct Case {
+        const char* name;
+        std::int32_t code;
+        bool brought;
+    };
+    for (const Case& c : {Case{"play brought", kCmdPlayStop, true}, Case{"play asked", kCmdPlayStop, false},
+                          Case{"save brought", kCmdSave, true}, Case{"save asked", kCmdSave, false}}) {
+        SaveRig rig;
+        const Format f{1, 1, 11025, 8};
+        const std::string given = rig.Wave("given.wav", f, Bytes(3000, 1));
+        const std::string window = rig.Wave("window.wav", f, Bytes(5000, 2));
+        const std::string givenOut = rig.dir.File("given-out.wav");
+        rig.host.currentFile = window;
+        rig.host.choice = OutputChoice{true, true, true, false, false};
+        rig.host.playOnSave = true;
+        RunSetup setup;
+        setup.file = given;
+        setup.saveTarget = givenOut;
+        setup.choice = OutputChoice{false, false, false, false, false};
+        setup.barMax = kSeekBarMax;
+        rig.clock.WhenIdle([&] {
+            CommandRequest r = c.code == kCmdSave ? CommandRequest::Plain(kCmdSave)
+                                                  : CommandRequest::PlayStop(PlayIntent::Play);
+            if (c.brought) r.setup = setup;
+            rig.channel.Send(r);
+        });
+        rig.Run();
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(rig.host.errors.empty());
+        EXPECT_EQ(rig.heldDataBytes, c.brought ? 3000u : 5000u);
+        // Played only where the play-while-saving answer was read.
+        const bool played = c.code == kCmdPlayStop || !c.brought;
+        ASSERT_EQ(rig.device.opened.size(), played ? 1u : 0u);
+        if (played) {
+            EXPECT_EQ(rig.device.opened[0].nSamplesPerSec, c.brought ? 22050u : 44100u);
+        }
+        if (c.code == kCmdSave) {
+            EXPECT_EQ(std::filesystem::exists(givenOut), c.brought);
+            EXPECT_EQ(std::filesystem::exists(rig.out), !c.brought);
+        }
+    }
+}
+
 TEST(PlayThread, StopRestartAndTrackChangeDuringARun) {
     Rig rig;
     const Format f = CdFormat();
