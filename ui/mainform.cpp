@@ -280,7 +280,7 @@ void TMainForm::SetBarPosition(int position) {
 }
 
 void TMainForm::ShowBarTime() {
-    if (Label2->isHidden() || !player_) return;
+    if (!model_.TimeShown() || !player_) return;
     Label2->setText(QString::fromStdString(FormatTime(
         SecondsAtBar(model_.BarPosition(), model_.BarMax(), player_->HeldDataBytes(), player_->HeldByteRate()))));
 }
@@ -444,6 +444,13 @@ void TMainForm::UpdateTrackButtons() {
     emit StateChanged();
 }
 
+// Shown: the time value first, then the "Time:" label.
+void TMainForm::ShowTimeLabels(bool shown) {
+    model_.SetTimeShown(shown);
+    Label2->setVisible(shown);
+    Label1->setVisible(shown);
+}
+
 void TMainForm::FileLoadedUpdate() {
     model_.SetLoaded(true);
     TrackBar2->setEnabled(true);
@@ -452,8 +459,7 @@ void TMainForm::FileLoadedUpdate() {
     PlayStop->setEnabled(true);
     SetBarPosition(0);
     Label3->setVisible(false);
-    Label2->setVisible(false);
-    Label1->setVisible(false);
+    ShowTimeLabels(false);
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + model_.CurrentFile());
     // A file opened by itself is remembered; a step through the playlist is not.
@@ -465,8 +471,7 @@ void TMainForm::NoFileState() {
     model_.SetLoaded(false);
     RewindClick();
     Label3->setVisible(false);
-    Label2->setVisible(false);
-    Label1->setVisible(false);
+    ShowTimeLabels(false);
     for (QWidget* w : {static_cast<QWidget*>(TrackBar2), static_cast<QWidget*>(NextTrack),
                        static_cast<QWidget*>(PrevTrack), static_cast<QWidget*>(Rewind),
                        static_cast<QWidget*>(PlayStop)})
@@ -512,7 +517,7 @@ void TMainForm::SeekTo(int position) {
 void TMainForm::TrackBar2Change() {
     // A move is complete when the bar is not held (a drag ends on release).
     if (!TrackBar2->isSliderDown()) emit Seeked();
-    if (Label2->isHidden() || !player_) return;
+    if (!model_.TimeShown() || !player_) return;
     ShowBarTime();
     // While the bar is held, only the time follows it; the restart comes
     // when it is let go, and starts where the bar was left.

@@ -107,6 +107,8 @@ public:
     void UpdateTrackButtons();
     // Moves the bar without restarting playback.
     void SetBarPosition(int position);
+    // The time and the "Time:" label, shown or hidden.
+    void ShowTimeLabels(bool shown);
     // The time label, when shown, reads the bar's position.
     void ShowBarTime();
     // Moves the bar as the person would: playback restarts there.

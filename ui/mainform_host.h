@@ -185,10 +185,7 @@ private:
         return *result;
     }
     // Makes the time value visible, then the "Time:" label.
-    void TimeLabelsShown() {
-        form_.Label2->setVisible(true);
-        form_.Label1->setVisible(true);
-    }
+    void TimeLabelsShown() { form_.ShowTimeLabels(true); }
     TMainForm& form_;
     ShownPosition shown_;  // render thread only
 };

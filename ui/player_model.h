@@ -55,6 +55,11 @@ public:
     int BarMax() const { return kSeekBarMax; }
     bool BarAtEnd() const { return barPosition_ >= kSeekBarMax; }
 
+    // The time and its "Time:" label show: a run was set up for the file
+    // loaded, so the bar's moves have a time to show and restart it.
+    bool TimeShown() const { return timeShown_; }
+    void SetTimeShown(bool shown) { timeShown_ = shown; }
+
     // What a run set up now would be set up with: a command that starts one
     // carries it, and the render thread's question is answered with it.
     RunSetup SetupNow() const;
@@ -74,6 +79,7 @@ private:
     bool loaded_ = false;
     bool playing_ = false;
     int barPosition_ = 0;
+    bool timeShown_ = false;
 };
 
 }  // namespace sonivel
