@@ -1,5 +1,8 @@
 #include "seekbar.h"
 
+#include <utility>
+
+#include <QMouseEvent>
 #include <QStyleOptionSlider>
 
 namespace sonivel {
@@ -10,6 +13,41 @@ QRect TSeekBar::HandleRect() const {
     QStyleOptionSlider option;
     initStyleOption(&option);
     return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+}
+
+int TSeekBar::ValueAt(int x) const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int span = groove.width() - handle.width();
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), x - handle.width() / 2 - groove.x(), span,
+                                           option.upsideDown);
+}
+
+void TSeekBar::mousePressEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() != Qt::LeftButton || event->buttons() != Qt::LeftButton || maximum() == minimum() ||
+        HandleRect().contains(at)) {
+        QSlider::mousePressEvent(event);
+        return;
+    }
+    // Held first, so the jump is not a move of its own; then the press is
+    // the handle's, and a drag goes on from there.
+    jumped_ = true;
+    setSliderDown(true);
+    setSliderPosition(ValueAt(at.x()));
+    const QPointF centre = HandleRect().center();
+    QMouseEvent onHandle(event->type(), centre, mapToGlobal(centre), event->button(), event->buttons(),
+                         event->modifiers(), event->pointingDevice());
+    QSlider::mousePressEvent(&onHandle);
+    event->accept();
+}
+
+void TSeekBar::mouseReleaseEvent(QMouseEvent* event) {
+    QSlider::mouseReleaseEvent(event);
+    // Let go however the slider took the press: the move ends here.
+    if (std::exchange(jumped_, false) && isSliderDown()) setSliderDown(false);
 }
 
 void TSeekBar::sliderChange(SliderChange change) {

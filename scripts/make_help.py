@@ -42,9 +42,11 @@ SECTIONS = [
         ]),
         ("p", "The bar at the top shows where playback stands, and the time "
               "under the buttons shows it in hours, minutes, seconds and "
-              "tenths (0:01:23.4). Drag the bar or click it to choose another "
-              "place: while a file plays, playback continues from there; while "
-              "stopped, the next [Play] starts there."),
+              "tenths (0:01:23.4). Click the bar where playback should be, or "
+              "drag its handle there: while a file plays, playback continues "
+              "from that place as soon as you let go; while stopped, the next "
+              "[Play] starts there. With the keyboard, the arrow keys move it a "
+              "little and Page Up and Page Down a tenth of the file."),
         ("p", "When a file has played to its end, the bar goes back to the "
               "start and the next file of the playlist plays. After the last "
               "one playback stops, unless [Options > Auto repeat] is on: then "

@@ -183,8 +183,31 @@ private slots:
         m.TrackBar2->setValue(800);
         QTRY_COMPARE(p.device.opens.load(), opens + 1);
         QTRY_VERIFY(m.TrackBar2->value() >= 800);
+        // A click goes where it is clicked, while playing as one seek.
+        // As a hand clicks, the button stays down a moment; the bar's value
+        // while it is down is where the click put it.
+        const auto clickAt = [&](double fraction) {
+            const QPoint at(static_cast<int>(fraction * m.TrackBar2->width()), m.TrackBar2->height() / 2);
+            QTest::mousePress(m.TrackBar2, Qt::LeftButton, {}, at);
+            QTest::qWait(150);
+            const int held = m.TrackBar2->value();
+            QTest::mouseRelease(m.TrackBar2, Qt::LeftButton, {}, at);
+            return held;
+        };
+        for (double fraction : {0.3, 0.75, 0.05, 0.95}) {
+            const int before = p.device.opens;
+            const int held = clickAt(fraction);
+            QVERIFY2(qAbs(held - fraction * 1000) < 40, qPrintable(QString::number(fraction)));
+            QTRY_COMPARE(p.device.opens.load(), before + 1);
+            QTest::qWait(300);
+            QCOMPARE(p.device.opens.load(), before + 1);
+            QVERIFY(m.TrackBar2->value() >= held);
+        }
         m.PlayStopClick();
         QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
+        QVERIFY(qAbs(clickAt(0.6) - 600) < 40);
+        QCOMPARE(m.Label2->text(), QString::fromStdString(FormatTime(m.TrackBar2->value() / 100.0)));
+        QCOMPARE(m.Tag().Load(), 0);
         // Play with the bar at its end only rewinds.
         m.SetBarPosition(1000);
         m.PlayStopClick();
