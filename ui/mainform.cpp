@@ -563,7 +563,9 @@ void TMainForm::ShowOutput() {
 }
 
 void TMainForm::Open1Click() {
-    const QString folder = Registry().ReadString("LastOpenFolder");
+    // Where the person works: the current file's folder, else the last one
+    // a file was opened from.
+    const QString folder = StartFolder({model_.CurrentFile(), Registry().ReadString("LastOpenFolder")});
     const QString file = deps_.services->OpenFile(this, QString(), folder, kWaveFilter, "wav");
     if (file.isEmpty()) return;
     OpenOne(file);
@@ -586,7 +588,7 @@ void TMainForm::SaveAs1Click() {
         deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextStopBeforeSaving), UiServices::Icon::None);
         return;
     }
-    const QString folder = Registry().ReadString("LastSaveFolder");
+    const QString folder = StartFolder({model_.CurrentFile(), Registry().ReadString("LastSaveFolder")});
     const QString target = deps_.services->SaveFile(this, QString(), folder, kWaveFilter, "wav");
     if (target.isEmpty()) return;
     // The file being read is never the target: the same name (as the file

@@ -354,7 +354,7 @@ void TPlaylistForm::Button4Click() {
 bool TPlaylistForm::OpenPlaylist() {
     Registry store;
     const QString path =
-        services_.OpenFile(this, "Open Playlist", store.ReadString("LastPlayListFolder"), kOpenPlaylistFilter, "snl");
+        services_.OpenFile(this, "Open Playlist", StartFolder({store.ReadString("LastPlayListFolder")}), kOpenPlaylistFilter, "snl");
     if (path.isEmpty()) return true;
     QStringList entries;
     QString error;
@@ -392,7 +392,7 @@ void TPlaylistForm::Button6Click() {
     }
     Registry store;
     const QString path =
-        services_.SaveFile(this, "Save Playlist", store.ReadString("LastPlayListFolder"), kSavePlaylistFilter, "snl");
+        services_.SaveFile(this, "Save Playlist", StartFolder({store.ReadString("LastPlayListFolder")}), kSavePlaylistFilter, "snl");
     if (path.isEmpty()) return;
     QString error;
     if (!WritePlaylistFile(path, Entries(), &error)) {

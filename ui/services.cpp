@@ -1,6 +1,8 @@
 #include "services.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QDateTime>
 #include <QFileSystemModel>
 #include <QFontMetrics>
@@ -69,9 +71,21 @@ QString ErrorBoxCaption(ErrorSource source) {
     return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
+QString StartFolder(const QStringList& candidates) {
+    for (const QString& candidate : candidates) {
+        if (candidate.isEmpty()) continue;
+        const QFileInfo info(QDir::fromNativeSeparators(candidate));
+        if (info.isDir()) return QDir::cleanPath(info.absoluteFilePath());
+        if (info.isFile()) return info.absolutePath();
+        // A file since removed: the folder it was in, where that is still there.
+        if (!info.exists() && !info.fileName().isEmpty() && info.dir().exists()) return info.absolutePath();
+    }
+    return QDir::homePath();
+}
+
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSpec& spec) {
     if (!spec.title.isEmpty()) dialog.setWindowTitle(spec.title);
-    dialog.setDirectory(spec.folder);
+    dialog.setDirectory(StartFolder({spec.folder}));
     dialog.setNameFilter(spec.filter);
     dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -49,6 +49,12 @@ QString ErrorBoxCaption(ErrorSource source);
 // A file dialog set up as the program's dialogs are: existing files only
 // when opening, a question before overwriting when saving, and a size that
 // shows a whole row of the detail view at the desktop's font.
+// The folder a file dialog opens on: the first of `candidates` that is a
+// folder (a name ending in a file stands for the folder it is in), else the
+// home folder. Never nothing: a dialog given no folder shows the list of
+// drives.
+QString StartFolder(const QStringList& candidates);
+
 struct FileDialogSpec {
     bool save = false;
     QString title, folder, filter, defaultSuffix;

@@ -57,6 +57,7 @@ struct DialogSeen {
     QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen;
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
     bool confirmsOverwrite = false;
+    QString directory;  // the folder it shows
     QSize size;
     QStringList cutCells;  // cells of the detail view too wide for their column
 };
@@ -91,6 +92,7 @@ void AnswerNextDialog(DialogSeen& seen, const QString& name, const QString& choo
         seen.mode = dialog->fileMode();
         seen.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
         seen.size = dialog->size();
+        seen.directory = dialog->directory().absolutePath();
         // A filter chosen as a person chooses it, in the dialog's list.
         if (auto* kinds = dialog->findChild<QComboBox*>("fileTypeCombo"); kinds && !chooseFilter.isEmpty()) {
             const int at = kinds->findText(chooseFilter);
@@ -317,6 +319,48 @@ private slots:
         CurrentLanguage().store(kEnglish);
     }
 
+    // Each file dialog opens where the person works: Open and Save As in the
+    // current file's folder, else the last one used; the playlist dialogs in
+    // theirs; else the home folder, never the list of drives.
+    void dialogsOpenWhereThePersonWorks() {
+        const QString work = dir_.path() + "/work", last = dir_.path() + "/last", gone = dir_.path() + "/gone/";
+        QDir().mkpath(work);
+        QDir().mkpath(last);
+        WriteRaw(QFile::encodeName(work + "/a.wav"), WaveBytes(0.2));
+        struct Case {
+            const char* dialog;
+            bool loaded;
+            QString stored;
+            QString expected;
+        };
+        const QList<Case> cases = {
+            {"Open", false, {}, QDir::homePath()},
+            {"Open", false, last + "/", last},
+            {"Open", false, gone, QDir::homePath()},
+            {"Open", true, last + "/", work},
+            {"Save As", true, last + "/", work},
+            {"Open Playlist", false, {}, QDir::homePath()},
+            {"Open Playlist", true, last + "/", last},
+            {"Save Playlist", true, gone, QDir::homePath()},
+        };
+        for (const Case& c : cases) {
+            test::ResetSettings();
+            Program p;
+            const QString key = QString(c.dialog) == "Open"      ? "LastOpenFolder"
+                                : QString(c.dialog) == "Save As" ? "LastSaveFolder"
+                                                                 : "LastPlayListFolder";
+            if (!c.stored.isEmpty()) Registry().WriteString(key, c.stored);
+            if (c.loaded) p.main->OpenOne(work + "/a.wav");
+            if (QString(c.dialog) == "Open") p.main->Open1Click();
+            else if (QString(c.dialog) == "Save As") p.main->SaveAs1Click();
+            else if (QString(c.dialog) == "Open Playlist") p.playlist->OpenPlaylist();
+            else p.playlist->Button6Click();
+            QCOMPARE(p.services.dialogFolders.size(), 1);
+            QVERIFY2(p.services.dialogFolders.front() == c.expected,
+                     qPrintable(QString("%1 %2: %3").arg(c.dialog, c.stored, p.services.dialogFolders.front())));
+        }
+    }
+
     void theRealFileDialogs() {
         Program p;
         QtUiServices real;
@@ -334,6 +378,7 @@ private slots:
         QVERIFY(e.OpenPlaylist());
         QVERIFY(open.shown);
         QCOMPARE(open.title, QString("Open Playlist"));
+        QCOMPARE(open.directory, folder);
         QCOMPARE(open.filters, (QStringList{"All playlists (*.snl *.m3u *.m3u8 *.pls)", "Sonivel Playlist (*.snl)",
                                             "M3U Playlist (*.m3u *.m3u8)", "PLS Playlist (*.pls)"}));
         QCOMPARE(open.suffix, QString("snl"));
