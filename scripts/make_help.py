@@ -236,7 +236,10 @@ SECTIONS = [
             ("[Auto repeat]", "after the last file of the playlist, start "
                               "again with the first."),
             ("[Language]", "English or French (Français), for the menus, the "
-                           "buttons and the messages."),
+                           "buttons and the messages. The first time Sonivel starts "
+                           "it speaks your desktop's language (French on a French "
+                           "desktop, else English); from then on your choice is "
+                           "kept."),
             ("[Create shortcut in Start Menu]",
              "puts Sonivel in your desktop's menu of programs."),
             ("[Associate wave files with Sonivel]",

@@ -312,6 +312,9 @@ bool TMainForm::FormCreate() {
     StartFileHandled = false;
     programFolder_ = deps_.programFolder;
     if (!programFolder_.isEmpty() && !programFolder_.endsWith('/')) programFolder_ += '/';
+    // The stored language decides; a first start follows the desktop's,
+    // from its first box on.
+    if (!Registry().ValueExists("Language") && DesktopLanguage() == kFrench) SwitchLanguage(kFrench);
     if (Registry().ValueExists("44100Hz")) LoadSettings();
     else MigrateLegacySettings();
     mru_->SetAutoSaveName("\\Software\\Korvath\\Sonivel\\");

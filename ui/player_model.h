@@ -14,6 +14,11 @@
 
 namespace sonivel {
 
+// The desktop's language, for a first start with none stored: French when
+// the first of LANGUAGE (its first entry), LC_ALL, LC_MESSAGES and LANG that
+// is set names French, else English.
+int DesktopLanguage();
+
 class PlayerModel {
 public:
     // The output format the menus show and the render thread reads when a

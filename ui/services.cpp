@@ -73,8 +73,8 @@ QString ErrorBoxCaption(ErrorSource source) {
 
 QString StartFolder(const QStringList& candidates) {
     for (const QString& candidate : candidates) {
-        if (candidate.isEmpty()) continue;
         const QFileInfo info(QDir::fromNativeSeparators(candidate));
+        if (candidate.isEmpty() || info.isRelative()) continue;  // relative to nothing the person chose
         if (info.isDir()) return QDir::cleanPath(info.absoluteFilePath());
         if (info.isFile()) return info.absolutePath();
         // A file since removed: the folder it was in, where that is still there.

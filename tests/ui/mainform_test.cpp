@@ -75,7 +75,7 @@ private slots:
         m.Open1Click();
         QCOMPARE(m.windowTitle(), "Sonivel - " + file);
         QCOMPARE(Registry().ReadString("LastOpenFolder"), QString("/nowhere/"));
-        QCOMPARE(p.services.dialogFolders.last(), QString("/nowhere/"));
+        QCOMPARE(p.services.dialogFolders.last(), dir_.path());  // the current file's
     }
 
     void outputFormatItemsAndRestart() {

@@ -61,6 +61,41 @@ class SettingsTest : public QObject {
 private slots:
     void init() { test::ResetSettings(); }
 
+    // With no language stored, the first start follows the desktop's
+    // locale; a stored language wins over it.
+    void firstStartFollowsTheDesktopLanguage() {
+        const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+        QList<QByteArray> saved;
+        for (const char* n : names) saved << qgetenv(n);
+        struct Case {
+            QList<QByteArray> env;  // LANGUAGE, LC_ALL, LC_MESSAGES, LANG
+            QString stored;
+            int expected;
+        };
+        const QList<Case> cases = {
+            {{"fr", "", "", "fr_FR.UTF-8"}, {}, kFrench},
+            {{"", "", "", "fr_CA.UTF-8"}, {}, kFrench},
+            {{"", "fr_BE.UTF-8", "de_DE.UTF-8", "en_US.UTF-8"}, {}, kFrench},
+            {{"fr:en", "", "", "C"}, {}, kFrench},
+            {{"en_GB:fr", "", "", "fr_FR.UTF-8"}, {}, kEnglish},
+            {{"", "", "de_DE.UTF-8", "fr_FR.UTF-8"}, {}, kEnglish},
+            {{"", "", "", ""}, {}, kEnglish},
+            {{"fr", "", "", "fr_FR.UTF-8"}, "English", kEnglish},
+            {{"", "", "", "en_US.UTF-8"}, "French", kFrench},
+        };
+        for (const Case& c : cases) {
+            test::ResetSettings();
+            for (int i = 0; i < 4; ++i) qputenv(names[i], c.env[i]);
+            if (!c.stored.isEmpty())
+                WriteSettingsFile("[General]\n44100Hz=1\n16Bits=1\nStereo=1\nPlayOnSave=0\nStereoEffects=1\n"
+                                  "AutoRepeat=0\nLanguage=" + c.stored.toUtf8() + "\n");
+            Program p;
+            QVERIFY2(p.main->Model().Language() == c.expected, c.env.join(' ').constData());
+            QCOMPARE(p.main->French->isChecked(), c.expected == kFrench);
+        }
+        for (int i = 0; i < 4; ++i) qputenv(names[i], saved[i]);
+    }
+
     void aDamagedFileGivesTheDefaultsAndIsRewritten() {
         // Random bytes, NULs and half a section header: none of it is a setting.
         QByteArray junk(4096, '\0');
@@ -171,9 +206,10 @@ private slots:
             // The recent-file items stay within reach: a long name is shortened for the menu.
             for (QAction* a : p.main->File1->actions())
                 QVERIFY2(p.main->File1->fontMetrics().horizontalAdvance(a->text()) < 400, qPrintable(a->text().left(40)));
-            // The open dialog gets the stored folder, however long, and goes on.
+            // The stored folder, however long, is no folder: the open dialog
+            // starts at home, and the program goes on.
             p.main->Open1Click();
-            QCOMPARE(p.services.dialogFolders.last().size(), 1 << 20);
+            QCOMPARE(p.services.dialogFolders.last(), QDir::homePath());
             p.main->close();
         }
         VerifyCleanAfterClose();
