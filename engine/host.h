@@ -77,6 +77,12 @@ public:
     // An error box (caption "Error", OK) with text `textId` in the language
     // current when it is shown. Returns when the user closed it.
     virtual void ShowError(int textId) = 0;
+    // The same for a failure about one file (the track read, the file
+    // written): the box names it after the text.
+    virtual void ShowFileError(int textId, const std::string& file) {
+        (void)file;
+        ShowError(textId);
+    }
     // The output-quality question (text 47, Yes and No); true for Yes.
     virtual bool AskRaiseQuality() = 0;
 

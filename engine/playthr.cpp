@@ -212,7 +212,7 @@ PlayThread::Next PlayThread::LoadStep() {
     if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
         if (!r.ok()) {
-            host_.ShowError(r.error);
+            host_.ShowFileError(r.error, name);
             StopPlayback();
             if (r.error == kTextErrorOpeningFile) host_.DropUnopenableFile(name);
             return Next::Idle;
@@ -228,7 +228,7 @@ PlayThread::Next PlayThread::LoadStep() {
         given_.OutputName = given_.brought->saveTarget;
         // Never empty the file being played, whatever name it goes by.
         if (SameFile(given_.OutputName, track_.CurrentFile)) {
-            host_.ShowError(kTextOverwriteOpenFile);
+            host_.ShowFileError(kTextOverwriteOpenFile, given_.OutputName);
             StopPlayback();
             return Next::Idle;
         }
@@ -236,7 +236,7 @@ PlayThread::Next PlayThread::LoadStep() {
         run_.HeaderWritten = false;
         run_.OutputFailed = false;
         if (!run_.OutputFile.IsOpen()) {
-            host_.ShowError(kTextCannotWriteWave);
+            host_.ShowFileError(kTextCannotWriteWave, given_.OutputName);
             StopPlayback();
             return Next::Idle;
         }
@@ -245,7 +245,15 @@ PlayThread::Next PlayThread::LoadStep() {
 }
 
 PlayThread::Next PlayThread::Fail(int textId) {
-    host_.ShowError(textId);
+    // A failure to read is about the track, one to write about the output;
+    // the device's name no file.
+    switch (textId) {
+        case kTextErrorOpeningFile:
+        case kTextUnsupportedFormat: host_.ShowFileError(textId, track_.CurrentFile); break;
+        case kTextCannotWriteWave:
+        case kTextOutputTooLarge: host_.ShowFileError(textId, given_.OutputName); break;
+        default: host_.ShowError(textId); break;
+    }
     StopPlayback();
     return Next::Idle;
 }
@@ -762,7 +770,7 @@ void PlayThread::FinishOutput() {
         ok = run_.OutputFile.WriteAt(0, run_.Header.bytes.data(), OutputHeader::kSize);
     }
     ok = run_.OutputFile.Close() && ok;
-    if (!ok && !run_.OutputFailed) host_.ShowError(kTextCannotWriteWave);
+    if (!ok && !run_.OutputFailed) host_.ShowFileError(kTextCannotWriteWave, given_.OutputName);
 }
 
 void PlayThread::StopPlayback() {

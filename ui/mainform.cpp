@@ -598,7 +598,7 @@ void TMainForm::SaveAs1Click() {
     // system compares names), or the same file under another name.
     const bool same = SameFileName(target, model_.CurrentFile()) || SameFile(FileNameBytes(target), FileNameBytes(model_.CurrentFile()));
     if (same) {
-        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), TextOf(kTextOverwriteOpenFile),
+        deps_.services->Message(this, ErrorBoxCaption(ErrorSource::Program), NamingFile(TextOf(kTextOverwriteOpenFile), target),
                                 UiServices::Icon::Error);
         return;
     }

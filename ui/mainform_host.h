@@ -102,10 +102,12 @@ public:
     void SetPlaying(bool playing) override {
         Calls().Post(0, [this, playing] { form_.SetPlayingLook(playing); });
     }
-    void ShowError(int textId) override {
-        Calls().Call([this, textId](UiCallQueue::Done done) {
+    void ShowError(int textId) override { ShowFileError(textId, {}); }
+    void ShowFileError(int textId, const std::string& file) override {
+        const QString name = DecodeFileName(QByteArray::fromStdString(file));
+        Calls().Call([this, textId, name](UiCallQueue::Done done) {
             const QString caption = ErrorBoxCaption(ErrorSource::Program);
-            const QString text = Q(Text(textId));
+            const QString text = NamingFile(Q(Text(textId)), name);
             if (startupPhase) {
                 form_.deps_.services->Message(&form_, caption, text, UiServices::Icon::Error);
                 done();

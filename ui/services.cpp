@@ -71,6 +71,16 @@ QString ErrorBoxCaption(ErrorSource source) {
     return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
+QString NamingFile(const QString& text, const QString& file) {
+    if (file.isEmpty()) return text;
+    // About the width of a message box's line.
+    constexpr qsizetype kShortPath = 60;
+    const QString shown = QDir::toNativeSeparators(file);
+    if (shown.size() <= kShortPath) return text + "\n" + shown;
+    const QFileInfo info(file);
+    return text + "\n" + info.fileName() + "\n" + QDir::toNativeSeparators(info.path());
+}
+
 QString StartFolder(const QStringList& candidates) {
     for (const QString& candidate : candidates) {
         const QFileInfo info(QDir::fromNativeSeparators(candidate));

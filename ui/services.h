@@ -49,6 +49,11 @@ QString ErrorBoxCaption(ErrorSource source);
 // A file dialog set up as the program's dialogs are: existing files only
 // when opening, a question before overwriting when saving, and a size that
 // shows a whole row of the detail view at the desktop's font.
+// A message about a file: the text as it stands, then the file on a line of
+// its own: the whole path where it is short, else its name and, on the next
+// line, its folder. Unchanged when `file` is empty.
+QString NamingFile(const QString& text, const QString& file);
+
 // The folder a file dialog opens on: the first of `candidates` that is a
 // folder (a name ending in a file stands for the folder it is in), else the
 // home folder. Never nothing: a dialog given no folder shows the list of

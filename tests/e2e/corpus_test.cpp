@@ -93,7 +93,7 @@ private slots:
                 QCOMPARE(p.playlist->Entries(), QStringList{path});
             } else {
                 QTRY_COMPARE(p.services.messages.size(), before + 1);
-                QCOMPARE(p.services.messages.last(), "Error|" + Q(Text(file.text)));
+                QCOMPARE(p.services.messages.last(), "Error|" + NamingFile(Q(Text(file.text)), path));
                 QVERIFY(!m.IsPlaying());
                 // A file that opens but is no playable wave stays listed.
                 QCOMPARE(p.playlist->Entries(), QStringList{path});
@@ -103,7 +103,7 @@ private slots:
             const qsizetype before = p.services.messages.size();
             open(dir_.path() + "/" + name);
             QTRY_COMPARE(p.services.messages.size(), before + 1);
-            QCOMPARE(p.services.messages.last(), "Error|" + Q(Text(kTextErrorOpeningFile)));
+            QCOMPARE(p.services.messages.last(), "Error|" + Q(Text(kTextErrorOpeningFile)) + "\n" + dir_.path() + "/" + name);
             // One that cannot be opened leaves the playlist.
             QTRY_VERIFY(p.playlist->Entries().isEmpty());
         }

@@ -311,7 +311,7 @@ private slots:
             p.services.files << out;
             p.main->SaveAs1Click();
             QTRY_COMPARE(p.services.messages.size(), 1);
-            QCOMPARE(p.services.messages.front(), ErrorBoxCaption(ErrorSource::Program) + "|" + Q(Text(kTextOutputTooLarge)));
+            QCOMPARE(p.services.messages.front(), ErrorBoxCaption(ErrorSource::Program) + "|" + NamingFile(Q(Text(kTextOutputTooLarge)), out));
             QVERIFY(p.services.messages.front().contains(language == kFrench ? "4 Gio" : "4 GiB"));
             QTRY_COMPARE(test::Shown(p.main->PlayStop), Q(Text(kTextPlay)));
             QVERIFY(!QFile::exists(out));

@@ -152,7 +152,15 @@ private slots:
         m.OpenOne(dir_.path() + "/missing.wav");
         m.PlayStopClick();
         QTRY_VERIFY(!p.services.messages.isEmpty());
-        QCOMPARE(p.services.messages.front(), QString::fromUtf8("Erreur|Le fichier ne peut être ouvert"));
+        // The message names the file; a long path as its name, then its folder.
+        QCOMPARE(p.services.messages.front(),
+                 QString::fromUtf8("Erreur|Le fichier ne peut être ouvert\n") + dir_.path() + "/missing.wav");
+        const QString deep = dir_.path() + "/" + QString(70, 'd');
+        QVERIFY(QDir().mkpath(deep));
+        m.OpenOne(deep + "/gone.wav");
+        m.PlayStopClick();
+        QTRY_COMPARE(p.services.messages.size(), 2);
+        QCOMPARE(p.services.messages.last(), QString::fromUtf8("Erreur|Le fichier ne peut être ouvert\ngone.wav\n") + deep);
         // The missing file left the playlist and the window has no file.
         QTRY_COMPARE(p.playlist->Count(), 0);
         QTRY_COMPARE(m.windowTitle(), QString("Sonivel"));
@@ -392,7 +400,7 @@ private slots:
 
         p.services.files << file;
         m.SaveAs1Click();
-        QCOMPARE(p.services.messages.last(), QString("Error|You cannot overwrite the file you opened."));
+        QCOMPARE(p.services.messages.last(), "Error|You cannot overwrite the file you opened.\n" + file);
         QFile::link(file, dir_.path() + "/alias.wav");
         p.services.files << dir_.path() + "/alias.wav";
         m.SaveAs1Click();

@@ -331,7 +331,7 @@ private slots:
         QCOMPARE(p.main->CurrentFile(), QString("/m/a.wav"));
         QVERIFY(p.main->NextTrack->isEnabled());
         QCOMPARE(p.main->MRUFileList1()->Items(), QStringList{});
-        QCOMPARE(p.services.dialogFolders.last(), dir_.path() + "/");
+        QCOMPARE(p.services.dialogFolders.last(), dir_.path());
         // Cancelled: the close handler still runs.
         e.Model->Clear();
         e.Model->Append({"/m/kept.wav"});
