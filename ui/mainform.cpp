@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -243,6 +244,15 @@ void TMainForm::BuildOptionsAndHelpMenus() {
 }
 
 void TMainForm::ConnectMenus() {
+    // Each either-or pair is one choice, drawn with radio marks; what is
+    // checked still follows the model alone (ShowOutput, SwitchLanguage).
+    for (const auto& [one, other] : {std::pair{N1, N44100Hz1}, std::pair{N8bitspersample1, N16bitspersample1},
+                                     std::pair{Mono1, Stereo1}, std::pair{English, French}}) {
+        auto* group = new QActionGroup(this);
+        group->setExclusive(true);
+        group->addAction(one);
+        group->addAction(other);
+    }
     connect(Open1, &QAction::triggered, this, &TMainForm::Open1Click);
     connect(SaveAs1, &QAction::triggered, this, &TMainForm::SaveAs1Click);
     connect(Openplaylist1, &QAction::triggered, this, &TMainForm::Openplaylist1Click);

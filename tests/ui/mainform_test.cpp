@@ -1,3 +1,4 @@
+#include <QActionGroup>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QSignalSpy>
@@ -45,6 +46,16 @@ private slots:
         QVERIFY(m.StereoEffects->isChecked());
         QVERIFY(!m.PlayonSave->isChecked() && !m.AutoRepeat->isChecked());
         QVERIFY(m.English->isChecked());
+        // Either-or pairs are drawn with radio marks (an exclusive group);
+        // the switches on their own with check marks.
+        for (const auto& [one, other] : {std::pair{m.N1, m.N44100Hz1}, std::pair{m.N8bitspersample1, m.N16bitspersample1},
+                                         std::pair{m.Mono1, m.Stereo1}, std::pair{m.English, m.French}}) {
+            QVERIFY2(one->actionGroup() && one->actionGroup() == other->actionGroup() && one->actionGroup()->isExclusive(),
+                     qPrintable(one->objectName()));
+            QCOMPARE(one->actionGroup()->actions().size(), 2);
+        }
+        for (QAction* a : {m.StereoEffects, m.HighQualityInterpolation, m.PlayonSave, m.AutoRepeat})
+            QVERIFY2(!a->actionGroup(), qPrintable(a->objectName()));
         QCOMPARE(m.Tag().Load(), 0);
         QVERIFY(p.services.messages.isEmpty());
     }
