@@ -204,7 +204,8 @@ SECTIONS = [
             ("[<< Add all]", "adds every file of the middle list to the playlist."),
             ("[<< Add]", "adds the selected files (or double-click a file)."),
             ("[Remove >>]", "takes the selected entries out of the playlist "
-                            "(or double-click an entry)."),
+                            "(or double-click an entry, or press Delete in "
+                            "the playlist)."),
             ("[Remove all >>]", "empties the playlist."),
             ("[Open playlist...]", "loads a playlist file: Sonivel's own "
                                    "(`.snl`), or an M3U (`.m3u`, `.m3u8`) or "

@@ -1,5 +1,7 @@
 #include "playlist.h"
 
+#include <QShortcut>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +72,8 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
     Playlist->setUniformItemSizes(true);  // one line a name: long lists lay out at once
     Playlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Playlist->setMinimumSize(260, 240);
+    // Delete in the list removes the selected entries, as Remove does.
+    new QShortcut(QKeySequence::Delete, Playlist, this, &TPlaylistForm::Button4Click, Qt::WidgetShortcut);
     row->addWidget(Playlist, 2);
     row->addLayout(BuildButtons());
     row->addLayout(BuildBrowser(), 1);

@@ -93,8 +93,13 @@ private slots:
         e.Playlist->clearSelection();
         e.Button4Click();
         QCOMPARE(e.Count(), 3);
+        // The Delete key in the list is Remove.
         Select(e.Playlist, {0, 2});
-        e.Button4Click();
+        e.show();
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        e.Playlist->setFocus();
+        QTest::keyClick(e.Playlist, Qt::Key_Delete);
         QCOMPARE(e.Entries(), QStringList{dir_.path() + "/b.wav"});
         QVERIFY(!p.main->NextTrack->isEnabled());
         // Add only the selected file; a path already there is not added.
