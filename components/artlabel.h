@@ -1,6 +1,6 @@
 // TArtLabel: a caption drawn raised, with a grey shadow three pixels long, a
-// white outline, and a fill of horizontal stripes two pixels wide in silver,
-// grey and black, on the button-face colour.
+// white outline, and a fill of horizontal stripes two pixels wide in three
+// dark greys down to black, on the button-face colour.
 #pragma once
 
 #include <QWidget>

@@ -288,7 +288,38 @@ private slots:
         box.accept();
     }
 
+    // Both captions of the About box, as it sets them: each stripe of the
+    // fill is there, and every fill pixel stands out at least 4.5:1 from
+    // each neighbour outside the letters (WCAG's ratio of luminances).
     void decorativeLabelPaints() {
+        const auto luminance = [](QColor c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        for (const auto& [family, size, text] : {std::tuple{"Times New Roman", 16, "Version 2.0"}, std::tuple{"Arial", 32, "Sonivel"}}) {
+            TArtLabel caption(text);
+            QFont f(family);
+            f.setBold(true);
+            f.setPixelSize(size);
+            caption.setFont(f);
+            caption.resize(caption.sizeHint());
+            const QImage shot = caption.grab().toImage();
+            const auto isFill = [&](QColor c) { return std::count(std::begin(TArtLabel::kStripeColors), std::end(TArtLabel::kStripeColors), c) > 0; };
+            double worst = 21;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    if (!isFill(c)) continue;
+                    for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+                        const QPoint n = QPoint(x, y) + d;
+                        if (!shot.rect().contains(n) || isFill(shot.pixelColor(n))) continue;
+                        const auto [dark, light] = std::minmax(luminance(c), luminance(shot.pixelColor(n)));
+                        worst = std::min(worst, (light + 0.05) / (dark + 0.05));
+                    }
+                }
+            QVERIFY2(worst >= 4.5, qPrintable(QString("%1: %2:1").arg(text).arg(worst)));
+        }
+
         TArtLabel label("Sonivel");
         QFont font("Arial");
         font.setBold(true);
