@@ -103,6 +103,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options) {
             file.skip = true;
         } else if (!options.force) {
             file.refusal = file.output + ": " + std::string(Said(kExists));
+            file.exists = true;
         }
     }
     return planned;
@@ -273,6 +274,9 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
         std::cerr << Format(kSummaryNotConverted, {std::to_string(notConverted.size())}) << "\n";
         for (const std::string& line : notConverted) std::cerr << "  " << line << "\n";
     }
+    // What to do about outputs that exist: said once, however many there are.
+    if (std::any_of(files.begin(), files.end(), [](const PlannedFile& f) { return f.exists; }))
+        std::cerr << Said(kExistsHint) << "\n";
     if (interrupted) return 130;
     return notConverted.empty() ? 0 : 1;
 }

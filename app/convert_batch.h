@@ -28,6 +28,7 @@ struct PlannedFile {
     std::uint64_t size = 0;
     std::string refusal;  // set when it is not converted (the line says why)
     bool skip = false;    // the output exists and is kept
+    bool exists = false;  // refused because the output exists (the hint comes once)
 };
 
 // Every wave file under the inputs and where it goes, sorted by input within

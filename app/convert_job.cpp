@@ -59,6 +59,17 @@ std::string OutputReason(const std::string& name) {
     return {};
 }
 
+// What of a refused format Sonivel does not read, in words.
+std::string UnsupportedReason(const WAVEFORMAT& f) {
+    if (f.wFormatTag != WAVE_FORMAT_PCM) return Format(kReasonNotPcm, {std::to_string(f.wFormatTag)});
+    if (f.nChannels != 1 && f.nChannels != 2) return Format(kReasonChannels, {std::to_string(f.nChannels)});
+    if (f.nSamplesPerSec != 11025 && f.nSamplesPerSec != 22050 && f.nSamplesPerSec != 44100)
+        return Format(kReasonRate, {std::to_string(f.nSamplesPerSec)});
+    if (f.nBlockAlign != f.nChannels && f.nBlockAlign != 2 * f.nChannels)
+        return Format(kReasonBits, {std::to_string(8 * f.nBlockAlign / f.nChannels)});
+    return {};
+}
+
 std::string ProgramText(int textId) {
     const int language = Language();
     std::string text(Text(textId, language));
@@ -71,7 +82,7 @@ std::string ProgramText(int textId) {
 
 std::string Explain(int textId, const ConversionRun& settings, const std::string& shownOutput) {
     std::string about = settings.input;
-    std::string more;
+    std::string more, statement;
     switch (textId) {
         case kTextErrorOpeningFile:
             more = InputReason(settings.input);
@@ -95,7 +106,12 @@ std::string Explain(int textId, const ConversionRun& settings, const std::string
             textId = kTextCannotWriteWave;
             break;
         }
+        case kTextUnsupportedFormat:
+            more = UnsupportedReason(ReadWaveFile(settings.input).info.InFormat);
+            break;
         case kTextQualityTooLow: {
+            // In a terminal a statement, not the window's question.
+            statement = std::string(ErrorCaption(Language())) + ": " + std::string(Said(kQualityBelow));
             const WaveReadResult in = ReadWaveFile(settings.input);
             if (in.ok()) {
                 const OutputChoice chosen = settings.choice;
@@ -109,7 +125,7 @@ std::string Explain(int textId, const ConversionRun& settings, const std::string
         default:
             break;
     }
-    std::string line = about + ": " + ProgramText(textId);
+    std::string line = about + ": " + (statement.empty() ? ProgramText(textId) : statement);
     if (!more.empty()) line += " (" + more + ")";
     return line;
 }

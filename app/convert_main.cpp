@@ -167,6 +167,18 @@ int Main(const std::vector<std::string>& args) {
     if (!many) {
         settings.input = names.front();
         settings.output = last;
+        // An output that exists is kept unless --force, as into a folder; the
+        // input itself as output is refused by the conversion's own check.
+        std::error_code exists;
+        if (fs::exists(PathFromUtf8(last), exists) && !fs::is_directory(PathFromUtf8(last), exists) &&
+            !SameFile(settings.input, last) && !batch.force) {
+            if (batch.skipExisting) {
+                std::cout << Format(kWouldSkip, {settings.input, last}) << "\n";
+                return 0;
+            }
+            std::cerr << last << ": " << Said(kExists) << "\n" << Said(kExistsHint) << "\n";
+            return 1;
+        }
         if (batch.dryRun) {
             const int verdict = Check(settings);
             if (verdict != kTextNone) {

@@ -48,7 +48,9 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "interpolated samples, 8-bit samples become 16-bit, mono becomes stereo.\n"
     "Into a folder, each file is written under a temporary name and renamed\n"
     "when complete: an interrupted run leaves no half-written file, and\n"
-    "--skip-existing carries on where it stopped. An input is never replaced.\n"
+    "--skip-existing carries on where it stopped. An input is never replaced,\n"
+    "and an output that exists already is kept, for one file as into a folder,\n"
+    "unless --force is given.\n"
     "\n"
     "Exit status: 0 when every file was written, 1 when any was refused,\n"
     "unreadable or could not be written, 2 for wrong usage, 130 when\n"
@@ -74,7 +76,7 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "the folder does not exist",
     "no permission to write there",
     "use --yes to raise the output format to %s",
-    "the output exists: use --force to replace it or --skip-existing to keep it",
+    "the output exists",
     "another input is written to the same output",
     "Interrupted: unfinished outputs were removed.",
     "Converted %d of %d files in %s.",
@@ -85,6 +87,12 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "stereo",
     "mono",
     "no wave files in %s",
+    "Outputs that exist are kept: use --force to replace them or --skip-existing to convert only the others.",
+    "%s bits per sample; Sonivel reads 8 and 16",
+    "%s Hz; Sonivel reads 11025, 22050 and 44100",
+    "%s channels; Sonivel reads mono and stereo",
+    "compressed (format %s); Sonivel reads PCM only",
+    "the chosen output is below the file's own format",
 };
 
 constexpr std::array<const char*, kSayCount> kFrenchSaid = {
@@ -134,7 +142,9 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "le mono devient stéréo. Dans un dossier, chaque fichier est écrit sous un\n"
     "nom provisoire puis renommé une fois complet : une conversion interrompue\n"
     "ne laisse aucun fichier à moitié écrit, et --skip-existing reprend là où\n"
-    "elle s'est arrêtée. Une entrée n'est jamais remplacée.\n"
+    "elle s'est arrêtée. Une entrée n'est jamais remplacée, et une sortie qui\n"
+    "existe déjà est gardée, pour un fichier comme dans un dossier, sauf avec\n"
+    "--force.\n"
     "\n"
     "Code de sortie : 0 si tous les fichiers ont été écrits, 1 si l'un d'eux a\n"
     "été refusé, était illisible ou n'a pas pu être écrit, 2 en cas d'erreur\n"
@@ -160,7 +170,7 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "le dossier n'existe pas",
     "écriture non autorisée à cet endroit",
     "utilisez --yes pour élever le format de sortie à %s",
-    "la sortie existe : --force pour la remplacer, --skip-existing pour la garder",
+    "la sortie existe",
     "une autre entrée est écrite vers la même sortie",
     "Interrompu : les sorties inachevées ont été supprimées.",
     "Fichiers convertis : %d sur %d, en %s.",
@@ -171,6 +181,12 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "stéréo",
     "mono",
     "aucun fichier WAV dans %s",
+    "Les sorties existantes sont gardées : --force pour les remplacer, --skip-existing pour ne convertir que les autres.",
+    "%s bits par échantillon ; Sonivel lit 8 et 16",
+    "%s Hz ; Sonivel lit 11025, 22050 et 44100",
+    "%s canaux ; Sonivel lit mono et stéréo",
+    "compressé (format %s) ; Sonivel ne lit que le PCM",
+    "la sortie choisie est inférieure au format propre du fichier",
 };
 
 }  // namespace

@@ -40,6 +40,12 @@ enum Say {
     kStereo,
     kMono,
     kNoWaveFound,       // %s: the folder
+    kExistsHint,        // once a run, after outputs that exist were kept
+    kReasonBits,        // %s: bits per sample of a refused file
+    kReasonRate,        // %s: its rate
+    kReasonChannels,    // %s: its channel count
+    kReasonNotPcm,      // %s: its format tag
+    kQualityBelow,      // the chosen output is below the file's format
     kSayCount
 };
 

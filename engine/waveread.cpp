@@ -126,6 +126,7 @@ WaveReadResult ReadWave(ByteSource& src) {
 
     if (!IsSupportedFormat(format)) {
         result.error = kTextUnsupportedFormat;
+        result.info.InFormat = format;  // so that a refusal can say what the file is
         return result;
     }
 

@@ -25,7 +25,8 @@ struct WaveInfo {
 
 struct WaveReadResult {
     int error = kTextNone;  // a text id (40..45) when the file was refused
-    WaveInfo info;          // meaningful only when ok()
+    WaveInfo info;          // meaningful only when ok(); for an unsupported
+                            // format, info.InFormat is the file's
     bool ok() const { return error == kTextNone; }
 };
 

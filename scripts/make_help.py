@@ -277,7 +277,9 @@ SECTIONS = [
             ("`--yes`", "raise the output format where a file needs it, "
                         "instead of refusing the file."),
             ("`--jobs N`", "how many files are converted at once."),
-            ("`--force`", "replace outputs that exist already."),
+            ("`--force`", "replace outputs that exist already; without it an "
+                          "existing output is kept, for one file as into a "
+                          "folder."),
             ("`--skip-existing`", "keep outputs that exist already and "
                                   "convert the rest."),
             ("`--dry-run`", "list what would be written where, and write "

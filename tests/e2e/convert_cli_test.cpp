@@ -69,7 +69,7 @@ TEST_F(ConvertCli, SpeechFromEspeakAtEveryOutput) {
     const double seconds = src.info.DataBytes() / static_cast<double>(src.info.InFormat.nAvgBytesPerSec);
     for (const char* opts : {"", "--rate 22050", "--mono", "--no-effects", "--rate 22050 --mono"}) {
         const std::string out = dir.File("speech-out.wav");
-        const Result r = Convert("'" + in + "' '" + out + "' " + opts);
+        const Result r = Convert("--force '" + in + "' '" + out + "' " + opts);
         ASSERT_EQ(r.status, 0) << opts << ": " << r.output;
         const WaveReadResult w = ReadWaveFile(out);
         ASSERT_TRUE(w.ok());
@@ -86,10 +86,45 @@ TEST_F(ConvertCli, RefusalsAndTheirMessages) {
     EXPECT_NE(r.output.find("Only noncompressed wave files with 11025, 22050 or 44100 Hz"), std::string::npos) << r.output;
     r = Convert("--lang fr '" + dat + "' " + Path("o.wav"));
     EXPECT_NE(r.output.find("Erreur: Seulement les fichiers non-compressés"), std::string::npos) << r.output;
+    // A refused format says in words what the file is and what is read.
+    const std::string deep = dir.Write("deep.wav", test::MakeWave({1, 2, 44100, 24}, test::Bytes(600)));
+    const std::string six = dir.Write("six.wav", test::MakeWave({1, 6, 44100, 16}, test::Bytes(1200)));
+    const std::string adpcm = dir.Write("adpcm.wav", test::MakeWave({2, 1, 22050, 4}, test::Bytes(200)));
+    const struct {
+        std::string file, lang, reason;
+    } reasons[] = {
+        {deep, "en", "(24 bits per sample; Sonivel reads 8 and 16)"},
+        {deep, "fr", "(24 bits par échantillon ; Sonivel lit 8 et 16)"},
+        {dat, "en", "(48000 Hz; Sonivel reads 11025, 22050 and 44100)"},
+        {six, "en", "(6 channels; Sonivel reads mono and stereo)"},
+        {adpcm, "en", "(compressed (format 2); Sonivel reads PCM only)"},
+    };
+    for (const auto& c : reasons) {
+        r = Convert("--lang " + c.lang + " '" + c.file + "' " + Path("o.wav"));
+        EXPECT_EQ(r.status, 1) << c.file;
+        EXPECT_NE(r.output.find(c.reason), std::string::npos) << r.output;
+    }
+    // One file: an output there already is kept unless --force, with the
+    // hint; --skip-existing keeps it and succeeds.
+    const std::string there = dir.Write("there.wav", test::Bytes{'o', 'l', 'd'});
+    r = Convert("'" + cd + "' '" + there + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find(there + ": the output exists\nOutputs that exist are kept: use --force"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(test::ReadAll(there), (test::Bytes{'o', 'l', 'd'}));
+    r = Convert("--skip-existing '" + cd + "' '" + there + "'");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(test::ReadAll(there), (test::Bytes{'o', 'l', 'd'}));
+    r = Convert("--force '" + cd + "' '" + there + "'");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(ReadWaveFile(there).ok());
 
     r = Convert("'" + cd + "' " + Path("low.wav") + " --rate 22050 --bits 8 --mono");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("The output quality is too low"), std::string::npos);
+    EXPECT_NE(r.output.find("Error: the chosen output is below the file's own format (use --yes to raise"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("?"), std::string::npos) << r.output;
     EXPECT_FALSE(std::filesystem::exists(dir.File("low.wav")));
     r = Convert("'" + cd + "' " + Path("low.wav") + " --rate 22050 --bits 8 --mono --yes");
     EXPECT_EQ(r.status, 0) << r.output;
@@ -126,12 +161,12 @@ TEST_F(ConvertCli, AnOutputTooLargeForAWaveFileIsRefusedUpFront) {
     const std::string reason = "(the converted sound would be larger than the 4 GiB a wave file can hold; "
                                "start later in the file or choose a lower output format)";
 
-    Result r = Convert(Path("tree/long.wav") + " " + Path("kept.wav"));
+    Result r = Convert("--force " + Path("tree/long.wav") + " " + Path("kept.wav"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find(dir.File("kept.wav") + ": Error: Could not write wave file. " + reason), std::string::npos)
         << r.output;
     EXPECT_EQ(test::ReadAll(dir.File("kept.wav")), kept);
-    r = Convert("--lang fr " + Path("tree/long.wav") + " " + Path("kept.wav"));
+    r = Convert("--force --lang fr " + Path("tree/long.wav") + " " + Path("kept.wav"));
     EXPECT_NE(r.output.find("Fichier sonore ne peut être écrit (le son converti dépasserait les 4 Gio"), std::string::npos)
         << r.output;
 
