@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <random>
 #include <string>
 #include <thread>
@@ -247,24 +248,30 @@ TEST_F(ConvertBatch, AFullDiskLeavesNoPartialFile) {
 }
 
 TEST_F(ConvertBatch, TheProgressLineFitsANarrowTerminalAndNeverGoesBack) {
-    // The line on its own, at every width and stage.
-    for (int columns : {20, 40, 80, 200})
+    // The line on its own, at every width and stage: it fits, and at one
+    // width every frame has one layout (the bar there or not, the data and
+    // its percentage at one place).
+    for (int columns : {20, 40, 60, 80, 200}) {
+        std::set<std::pair<bool, std::size_t>> layouts;
         for (int done = 0; done <= 10; ++done) {
             const std::string line = convert::ProgressText(done, 10, done * 1000000ull, 10000000, done * 1.5, columns);
             int width = 0;
             for (unsigned char c : line) width += (c & 0xC0) != 0x80;
             EXPECT_LE(width, columns - 1) << line;
             EXPECT_NE(line.find('%'), std::string::npos) << line;
+            layouts.insert({line[0] == '[', line.find('%')});
         }
+        EXPECT_EQ(layouts.size(), 1u) << columns << " columns";
+    }
     EXPECT_NE(convert::ProgressText(3, 10, 3000000, 10000000, 3.25, 80).find("0:00:03.2"), std::string::npos);
 
-    // The real program in a terminal of 40 columns.
+    // The real program in a terminal of 60 columns: one layout throughout.
     const test::Format f{1, 1, 11025, 8};
     fs::create_directories(in);
     for (int i = 0; i < 8; ++i)
         dir.Write("tapes/p" + std::to_string(i) + ".wav", test::MakeWave(f, test::NoiseSamples(f, 200000, 40 + i)));
     winsize size{};
-    size.ws_col = 40;
+    size.ws_col = 60;
     size.ws_row = 24;
     int master = -1;
     const std::string out = dir.File("out");
@@ -283,6 +290,7 @@ TEST_F(ConvertBatch, TheProgressLineFitsANarrowTerminalAndNeverGoesBack) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
     int frames = 0, last = -1;
+    std::set<std::pair<bool, std::size_t>> layouts;
     std::size_t start = 0;
     while ((start = screen.find('\r', start)) != std::string::npos) {
         const std::size_t end = screen.find_first_of("\r\n", start + 1);
@@ -293,12 +301,14 @@ TEST_F(ConvertBatch, TheProgressLineFitsANarrowTerminalAndNeverGoesBack) {
         const std::size_t percent = frame.find('%');
         if (percent == std::string::npos || frame.empty()) continue;
         ++frames;
-        EXPECT_LE(frame.size(), 39u) << frame;
+        EXPECT_LE(frame.size(), 59u) << frame;
+        layouts.insert({frame[0] == '[', percent});
         const int value = std::stoi(frame.substr(percent - 3, 3));
         EXPECT_GE(value, last) << frame;
         last = value;
     }
     EXPECT_GE(frames, 1) << screen;
+    EXPECT_EQ(layouts.size(), 1u) << screen;
     EXPECT_NE(screen.find("Converted 8 of 8 files"), std::string::npos) << screen;
     EXPECT_EQ(screen.find("Wrote"), std::string::npos) << "a terminal gets the progress line, not a line per file";
 }
