@@ -313,8 +313,8 @@ private slots:
                     for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
                         const QPoint n = QPoint(x, y) + d;
                         if (!shot.rect().contains(n) || isFill(shot.pixelColor(n))) continue;
-                        const auto [dark, light] = std::minmax(luminance(c), luminance(shot.pixelColor(n)));
-                        worst = std::min(worst, (light + 0.05) / (dark + 0.05));
+                        const double a = luminance(c), b = luminance(shot.pixelColor(n));
+                        worst = std::min(worst, (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05));
                     }
                 }
             QVERIFY2(worst >= 4.5, qPrintable(QString("%1: %2:1").arg(text).arg(worst)));
