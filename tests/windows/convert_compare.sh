@@ -29,10 +29,22 @@ compare() {  # name, then the options
   for f in "$work"/in/*.wav; do
     base=$(basename "$f" .wav)
     "$linux" "$@" --yes "$f" "$work/linux/$base-$name.wav" >/dev/null 2>&1
-    "$wine" "$windows" "$@" --yes "Z:$f" \
-      "Z:$work/windows/$base-$name.wav" >/dev/null 2>&1 || true
+    # Wine itself now and then fails to start a program on a busy machine:
+    # a run that did not end normally is tried once more (and said); what a
+    # run that ended normally wrote must match.
+    local rc=0
+    "$wine" "$windows" "$@" --yes "Z:$f" "Z:$work/windows/$base-$name.wav" >"$work/wine.log" 2>&1 || rc=$?
+    if [ $rc -ne 0 ]; then
+      echo "note: $base, $name: the Windows converter exited $rc under Wine; once more"
+      rm -f "$work/windows/$base-$name.wav"
+      rc=0
+      "$wine" "$windows" "$@" --yes "Z:$f" "Z:$work/windows/$base-$name.wav" >"$work/wine.log" 2>&1 || rc=$?
+    fi
     if ! cmp -s "$work/linux/$base-$name.wav" "$work/windows/$base-$name.wav"; then
-      echo "FAIL: $base, $name"; failures=$((failures + 1))
+      echo "FAIL: $base, $name (Wine exit $rc; sizes $(stat -c %s "$work/linux/$base-$name.wav" 2>/dev/null || echo -) and $(stat -c %s "$work/windows/$base-$name.wav" 2>/dev/null || echo -))"
+      cmp "$work/linux/$base-$name.wav" "$work/windows/$base-$name.wav" 2>&1 | head -1 || true
+      head -c 2000 "$work/wine.log"
+      failures=$((failures + 1))
     fi
   done
 }
