@@ -278,8 +278,9 @@ PlayThread::Next PlayThread::RunStep() {
 }
 
 // Takes the run's set-up (the output choice among it); a Yes to the quality
-// question reads the choice again, raised. The reader only accepts formats that raising can reach, so this
-// ends after one raise; the bound is only a guard. False: no run.
+// question reads the choice again, raised. The reader only accepts formats
+// that raising can reach, so this ends after one raise; the bound is only a
+// guard. False: no run.
 bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
     for (int attempt = 0;; ++attempt) {
         run_.FirstBlock = true;

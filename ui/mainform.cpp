@@ -413,10 +413,7 @@ void TMainForm::Send(CommandRequest request) {
     // holds it now, the moment the person acted.
     const bool mayStart = (request.code == kCmdPlayStop && request.intent != PlayIntent::Stop) ||
                           request.code == kCmdRestart || request.code == kCmdSave;
-    if (mayStart) {
-        request.setup = model_.SetupNow();
-        if (request.code == kCmdRestart && request.startPosition >= 0) request.setup->position = request.startPosition;
-    }
+    if (mayStart) request.setup = model_.SetupNow();
     lastSent_ = tag_.Send(std::move(request));
 }
 
