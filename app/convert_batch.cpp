@@ -248,7 +248,7 @@ int RunBatch(const BatchOptions& options, std::atomic<bool>& stop) {
                 }
                 if (!r.ok) fs::remove(temporary, e);
                 // Off a terminal, a line per file written (its header read outside the lock).
-                const std::string wrote = r.ok && !terminal ? Format(kWrote, {file.output, Describe(file.output)}) : "";
+                const std::string wrote = r.ok && !terminal ? Format(kWrote, {file.output, Describe(file.output, file.input)}) : "";
                 const std::lock_guard lock(mutex);
                 if (!wrote.empty()) std::cerr << wrote << "\n";
                 if (!r.ok && !r.stopped) failures[i] = r.lines.empty() ? std::vector<std::string>{file.input} : r.lines;

@@ -5,6 +5,7 @@
 
 #include "console.h"
 #include "convert.h"
+#include "decoded.h"
 #include "fileio.h"
 #include "convert_texts.h"
 #include "playthr.h"
@@ -61,12 +62,26 @@ std::string OutputReason(const std::string& name) {
 
 // What of a refused format Sonivel does not read, in words.
 std::string UnsupportedReason(const WAVEFORMAT& f) {
-    if (f.wFormatTag != WAVE_FORMAT_PCM) return Format(kReasonNotPcm, {std::to_string(f.wFormatTag)});
-    if (f.nChannels != 1 && f.nChannels != 2) return Format(kReasonChannels, {std::to_string(f.nChannels)});
-    if (f.nSamplesPerSec != 11025 && f.nSamplesPerSec != 22050 && f.nSamplesPerSec != 44100)
-        return Format(kReasonRate, {std::to_string(f.nSamplesPerSec)});
-    if (f.nBlockAlign != f.nChannels && f.nBlockAlign != 2 * f.nChannels)
-        return Format(kReasonBits, {std::to_string(8 * f.nBlockAlign / f.nChannels)});
+    // The encodings the decoder reads; a file of one that still cannot be
+    // read is damaged, or holds what no such file holds.
+    static constexpr struct {
+        std::uint16_t tag;
+        const char* name;
+    } kDecoded[] = {{WAVE_FORMAT_MULAW, "u-law"}, {WAVE_FORMAT_ALAW, "A-law"}, {WAVE_FORMAT_IMA_ADPCM, "IMA ADPCM"},
+                    {WAVE_FORMAT_ADPCM, "MS ADPCM"}, {WAVE_FORMAT_GSM610, "GSM 6.10"}};
+    switch (RefusalOf(f)) {
+        case Refusal::Encoding:
+            for (const auto& d : kDecoded)
+                if (d.tag == f.wFormatTag && CanDecode() && f.nSamplesPerSec >= kLowestRate)
+                    return Format(kReasonUndecodable, {d.name});
+            if (f.nSamplesPerSec && f.nSamplesPerSec < kLowestRate)
+                return Format(kReasonRate, {std::to_string(f.nSamplesPerSec)});
+            return Format(kReasonNotPcm, {std::to_string(f.wFormatTag)});
+        case Refusal::Channels: return Format(kReasonChannels, {std::to_string(f.nChannels)});
+        case Refusal::Rate: return Format(kReasonRate, {std::to_string(f.nSamplesPerSec)});
+        case Refusal::Bits: return Format(kReasonBits, {std::to_string(f.nChannels ? 8 * f.nBlockAlign / f.nChannels : 0)});
+        case Refusal::None: break;
+    }
     return {};
 }
 
@@ -150,12 +165,21 @@ std::uint64_t FileSize(const std::filesystem::path& path) {
     return ec ? 0 : size;
 }
 
-std::string Describe(const std::string& path) {
+std::string Describe(const std::string& path, const std::string& input) {
     const WaveReadResult written = ReadWaveFile(path);
     if (!written.ok() || written.info.InFormat.nAvgBytesPerSec == 0) return {};
     const WAVEFORMAT& f = written.info.InFormat;
-    return FormatName(f.nSamplesPerSec, InputBits(f), f.nChannels) + ", " +
-           FormatTime(written.info.DataBytes() / static_cast<double>(f.nAvgBytesPerSec));
+    std::string line = FormatName(f.nSamplesPerSec, InputBits(f), f.nChannels) + ", " +
+                       FormatTime(written.info.DataBytes() / static_cast<double>(f.nAvgBytesPerSec));
+    if (!input.empty()) {
+        const WaveReadResult in = ReadWaveFile(input);
+        if (in.ok() && AboveEveryOutput(in.info.InFormat)) {
+            const WAVEFORMAT& g = in.info.InFormat;
+            line += " (" + Format(kKeptAsIs, {std::to_string(g.nSamplesPerSec) + " Hz, " + std::to_string(InputBits(g)) +
+                                                  (g.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? " bits float" : " bits")}) + ")";
+        }
+    }
+    return line;
 }
 
 JobResult RunSave(const ConversionRun& settings, const std::string& shownOutput,

@@ -37,7 +37,8 @@ int Check(const ConversionRun& settings);
 // The size of a file in bytes; 0 when it cannot be told.
 std::uint64_t FileSize(const std::filesystem::path& path);
 
-// "44100 Hz, 16 bits, stereo, 0:00:02.3" for a written file; empty if unreadable.
-std::string Describe(const std::string& path);
+// "44100 Hz, 16 bits, stereo, 0:00:02.3" for a written file; empty if
+// unreadable. With its input, a file kept in its own format says so.
+std::string Describe(const std::string& path, const std::string& input = {});
 
 }  // namespace sonivel::convert

@@ -76,7 +76,7 @@ int ConvertOne(const ConversionRun& settings) {
     if (drawer.joinable()) drawer.join();
     for (const std::string& line : r.lines) std::cerr << line << "\n";
     if (!r.ok) return 1;
-    const std::string details = Describe(settings.output);
+    const std::string details = Describe(settings.output, settings.input);
     if (!details.empty()) std::cerr << Format(kWrote, {settings.output, details}) << "\n";
     return 0;
 }

@@ -12,8 +12,8 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "usage: sonivel-convert [options] IN.wav OUT.wav\n"
     "       sonivel-convert [options] IN... OUTDIR\n"
     "\n"
-    "Converts PCM wave files (11025, 22050 or 44100 Hz, 8 or 16 bits, mono or\n"
-    "stereo) to a higher format, exactly as Sonivel's Save As does.\n"
+    "Converts wave files (PCM, float, u-law, A-law, ADPCM, GSM; mono or stereo,\n"
+    "from 4000 Hz) to a higher format, exactly as Sonivel's Save As does.\n"
     "\n"
     "With one input file and an output name, that one file is written. With\n"
     "several inputs, a folder among them, or an existing folder as the last\n"
@@ -88,11 +88,13 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "mono",
     "no wave files in %s",
     "Outputs that exist are kept: use --force to replace them or --skip-existing to convert only the others.",
-    "%s bits per sample; Sonivel reads 8 and 16",
-    "%s Hz; Sonivel reads 11025, 22050 and 44100",
+    "%s bits per sample; Sonivel reads 8 to 32",
+    "%s Hz; Sonivel reads 4000 to 384000 Hz",
     "%s channels; Sonivel reads mono and stereo",
-    "compressed (format %s); Sonivel reads PCM only",
+    "format %s; an encoding Sonivel does not read",
     "the chosen output is below the file's own format",
+    "its %s sound cannot be decoded",
+    "kept as it is: %s, above every output format",
 };
 
 constexpr std::array<const char*, kSayCount> kFrenchSaid = {
@@ -100,9 +102,9 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "usage : sonivel-convert [options] ENTRÉE.wav SORTIE.wav\n"
     "        sonivel-convert [options] ENTRÉE... DOSSIER\n"
     "\n"
-    "Convertit des fichiers WAV PCM (11025, 22050 ou 44100 Hz, 8 ou 16 bits,\n"
-    "mono ou stéréo) vers un format supérieur, exactement comme la commande\n"
-    "Enregistrer sous de Sonivel.\n"
+    "Convertit des fichiers WAV (PCM, flottant, u-law, A-law, ADPCM, GSM ;\n"
+    "mono ou stéréo, dès 4000 Hz) vers un format supérieur, exactement comme\n"
+    "la commande Enregistrer sous de Sonivel.\n"
     "\n"
     "Avec un seul fichier d'entrée et un nom de sortie, ce fichier est écrit.\n"
     "Avec plusieurs entrées, un dossier parmi elles ou un dossier existant en\n"
@@ -182,11 +184,13 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "mono",
     "aucun fichier WAV dans %s",
     "Les sorties existantes sont gardées : --force pour les remplacer, --skip-existing pour ne convertir que les autres.",
-    "%s bits par échantillon ; Sonivel lit 8 et 16",
-    "%s Hz ; Sonivel lit 11025, 22050 et 44100",
+    "%s bits par échantillon ; Sonivel lit de 8 à 32",
+    "%s Hz ; Sonivel lit de 4000 à 384000 Hz",
     "%s canaux ; Sonivel lit mono et stéréo",
-    "compressé (format %s) ; Sonivel ne lit que le PCM",
+    "format %s ; un codage que Sonivel ne lit pas",
     "la sortie choisie est inférieure au format propre du fichier",
+    "son contenu %s ne peut être décodé",
+    "gardé tel quel : %s, au-dessus de tout format de sortie",
 };
 
 }  // namespace

@@ -46,6 +46,8 @@ enum Say {
     kReasonChannels,    // %s: its channel count
     kReasonNotPcm,      // %s: its format tag
     kQualityBelow,      // the chosen output is below the file's format
+    kReasonUndecodable, // %s: the encoding's name
+    kKeptAsIs,          // %s: the file's format
     kSayCount
 };
 

@@ -9,7 +9,10 @@ and the strongest component more than 40 Hz from the tone, relative to it.
 
 usage: tone_table.py WORKDIR NAME=COMMAND... (COMMAND has {in} and {out},
 and is run by the shell; 16-bit output is read, mono or the left channel)
+TONE_CASES="8000:0.09,0.45 16000:0.27" measures those rates at those
+fractions of the input rate instead of the cases below.
 """
+import os
 import subprocess
 import sys
 import wave
@@ -62,12 +65,23 @@ def analyse(path, freq, centre_s=1.0):
     return 20 * np.log10(tone / AMPLITUDE), 20 * np.log10(far[k] / tone), freqs[k]
 
 
+def cases():
+    spec = os.environ.get("TONE_CASES")
+    if not spec:
+        return CASES
+    out = []
+    for item in spec.split():
+        rate, fractions = item.split(":")
+        out += [(int(rate), round(int(rate) * float(f))) for f in fractions.split(",")]
+    return out
+
+
 def main():
     work = sys.argv[1]
     commands = [a.split("=", 1) for a in sys.argv[2:]]
     print("| input | tone | " + " | ".join(f"{name}: level, strongest spur" for name, _ in commands) + " |")
     print("|---|---|" + "---|" * len(commands))
-    for rate, freq in CASES:
+    for rate, freq in cases():
         src = f"{work}/tone-{rate}-{freq}.wav"
         write_tone(src, rate, freq)
         cells = []

@@ -29,6 +29,25 @@ WAVEFORMATEX SelectOutputFormat(const OutputChoice& choice) {
     return f;
 }
 
+bool AboveEveryOutput(const WAVEFORMAT& in) {
+    return in.nSamplesPerSec > 44100 || InputBits(in) > 16 || in.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
+}
+
+WAVEFORMATEX AsIsFormat(const WAVEFORMAT& in) {
+    WAVEFORMATEX f;
+    f.wFormatTag = in.wFormatTag;
+    f.nChannels = in.nChannels;
+    f.nSamplesPerSec = in.nSamplesPerSec;
+    f.nAvgBytesPerSec = in.nAvgBytesPerSec;
+    f.nBlockAlign = in.nBlockAlign;
+    f.wBitsPerSample = static_cast<std::uint16_t>(InputBits(in));
+    return f;
+}
+
+WAVEFORMATEX OutputFormatFor(const WAVEFORMAT& in, const OutputChoice& choice) {
+    return AboveEveryOutput(in) ? AsIsFormat(in) : SelectOutputFormat(choice);
+}
+
 QualityShortfall CheckQuality(const WAVEFORMAT& in, const WAVEFORMATEX& out) {
     QualityShortfall s;
     s.rate = out.nSamplesPerSec < in.nSamplesPerSec;
@@ -51,7 +70,8 @@ BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bo
     const std::uint32_t r = out.nSamplesPerSec / in.nSamplesPerSec;
     p.RateRatio = static_cast<std::int32_t>(r);
     p.PlainCopy = out.nSamplesPerSec == in.nSamplesPerSec && out.nChannels == in.nChannels &&
-                  InputBits(in) == out.wBitsPerSample;
+                  InputBits(in) == out.wBitsPerSample && out.wFormatTag == in.wFormatTag;
+    p.OutFrameBytes = out.nBlockAlign;
     p.BlockInBytes = static_cast<std::int32_t>(in.nAvgBytesPerSec);
     p.BlockOutBytes = static_cast<std::int32_t>(out.nAvgBytesPerSec);
     p.ExpansionFactor = p.BlockOutBytes / p.BlockInBytes;
@@ -63,11 +83,40 @@ BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bo
     p.FullBlockBytes = static_cast<std::int32_t>(out.nAvgBytesPerSec + (r > 1 ? r * out.nBlockAlign : 0));
     p.BandLimited = bandLimited && (r == 2 || r == 4);
     p.ContextFrames = p.BandLimited ? kInterpolationContext : 0;
+    const bool classic = out.nSamplesPerSec == r * in.nSamplesPerSec && (r == 1 || r == 2 || r == 4);
+    if (!classic && out.nSamplesPerSec > in.nSamplesPerSec) {
+        p.Resampled = true;
+        p.BandLimited = false;
+        p.RateRatio = 1;
+        p.Rates = ReducedRatio(out.nSamplesPerSec, in.nSamplesPerSec);
+        p.Table = PhaseTableFor(p.Rates.L);
+        p.ContextFrames = kResampleContext;
+        p.FullBlockBytes = p.BlockOutBytes;
+        // 700/11025 s at any rate: 1400 frames at 22050 Hz, 2800 at 44100.
+        p.StereoShift = p.StereoOffset ? static_cast<std::int32_t>(700u * out.nSamplesPerSec / 11025u) : 0;
+        p.StereoOffset = LookAheadFrames(p.Rates, p.StereoShift);
+    }
     return p;
 }
 
-std::int64_t ConvertedBytes(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes) {
+std::int64_t ShortBlockBytes(const WAVEFORMAT& in, const BlockParams& params, std::int32_t blockInBytes,
+                             std::int64_t firstFrame) {
+    if (!params.Resampled || in.nBlockAlign == 0) return static_cast<std::int64_t>(blockInBytes) * params.ExpansionFactor;
+    const std::int64_t frames = blockInBytes / in.nBlockAlign;
+    return (FirstOutputFrame(params.Rates, firstFrame + frames) - FirstOutputFrame(params.Rates, firstFrame)) *
+           params.OutFrameBytes;
+}
+
+std::int64_t ConvertedBytes(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes,
+                            std::int64_t firstFrame) {
     if (inputBytes <= 0 || params.BlockInBytes <= 0) return 0;
+    // Full blocks tile the input exactly, so the whole run is the frames
+    // whose time falls in it.
+    if (params.Resampled && in.nBlockAlign) {
+        const std::int64_t frames = inputBytes / in.nBlockAlign;
+        return (FirstOutputFrame(params.Rates, firstFrame + frames) - FirstOutputFrame(params.Rates, firstFrame)) *
+               params.OutFrameBytes;
+    }
     const std::int64_t advance = params.BlockInBytes + (params.RateRatio > 1 ? in.nBlockAlign : 0);
     const std::int64_t full = inputBytes / advance;
     const std::int64_t rest = inputBytes - full * advance;
@@ -436,9 +485,13 @@ SONIVEL_CLONES bool ConvertKernel(bool in8, bool out16, int cin, int cout, int r
 
 std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFormat,
                           const BlockParams& params, const std::uint8_t* in,
-                          std::int32_t blockInBytes, std::uint8_t* out) {
+                          std::int32_t blockInBytes, std::uint8_t* out, std::int64_t firstFrame) {
     if (inFormat.nBlockAlign == 0 || blockInBytes < 0) return 0;
     const auto n = static_cast<std::size_t>(blockInBytes / inFormat.nBlockAlign);
+    if (params.Resampled) {
+        if (!params.Table || (!IsInput8Bit(inFormat) && InputBits(inFormat) != 16)) return 0;
+        return ResampleBlock(inFormat, outFormat, *params.Table, params.Rates, params.StereoShift, in, n, firstFrame, out);
+    }
     const auto so = static_cast<std::size_t>(params.StereoOffset);
     const int cin = inFormat.nChannels;
     const int cout = outFormat.nChannels;

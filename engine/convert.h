@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "resample.h"
 #include "wavefmt.h"
 
 namespace sonivel {
@@ -24,6 +26,14 @@ struct OutputChoice {
 };
 
 WAVEFORMATEX SelectOutputFormat(const OutputChoice& choice);
+
+// A file above every output format (more than 44100 Hz, more than 16 bits,
+// floating point) is never lowered: it plays and saves in its own format.
+bool AboveEveryOutput(const WAVEFORMAT& in);
+WAVEFORMATEX AsIsFormat(const WAVEFORMAT& in);
+// The output a run of `in` uses with this menu state: its own format when it
+// is above every output, else the menus' choice.
+WAVEFORMATEX OutputFormatFor(const WAVEFORMAT& in, const OutputChoice& choice);
 
 // 8-bit input is unsigned bytes; the width is derived from nBlockAlign.
 inline bool IsInput8Bit(const WAVEFORMAT& in) { return in.nBlockAlign == in.nChannels; }
@@ -57,6 +67,14 @@ struct BlockParams {
     // which reads ContextFrames input frames before the block and after it.
     bool BandLimited = false;
     std::int32_t ContextFrames = 0;
+    // A rate that is not raised two or four times takes the filter at the
+    // exact ratio: a full block is then one second in and one second out,
+    // and StereoOffset is the input the right channel's lead reads ahead.
+    bool Resampled = false;
+    Ratio Rates;
+    std::int32_t StereoShift = 0;  // the stereo effect's lead in output frames
+    std::shared_ptr<const PhaseTable> Table;
+    std::int32_t OutFrameBytes = 0;
 };
 
 // Valid for formats the reader accepted and outputs the quality rule passed.
@@ -71,14 +89,21 @@ BlockParams ComputeBlockParams(const WAVEFORMAT& in, const WAVEFORMATEX& out, bo
 // and the frames between are interpolated per channel. Returns the bytes
 // written to `out`: ((n + 1) * r + 1) output frames. Never called for a plain
 // copy.
+// `firstFrame` is the block's first frame counted from the start of the
+// track's data; only the exact-ratio filter needs it.
 std::int32_t ConvertBlock(const WAVEFORMAT& inFormat, const WAVEFORMATEX& outFormat,
                           const BlockParams& params, const std::uint8_t* in,
-                          std::int32_t blockInBytes, std::uint8_t* out);
+                          std::int32_t blockInBytes, std::uint8_t* out, std::int64_t firstFrame = 0);
+
+// The output bytes of a block that is not full (a last block).
+std::int64_t ShortBlockBytes(const WAVEFORMAT& in, const BlockParams& params, std::int32_t blockInBytes,
+                             std::int64_t firstFrame);
 
 // The bytes of sound a run writes for `inputBytes` of input, block by block
 // as it converts them: full blocks advance one second of input (and one
 // frame more when the rate is raised), the rest is one shorter block.
-std::int64_t ConvertedBytes(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes);
+std::int64_t ConvertedBytes(const WAVEFORMAT& in, const BlockParams& params, std::int64_t inputBytes,
+                            std::int64_t firstFrame = 0);
 // A wave file's sizes are 32-bit: header and sound together at most 4 GiB.
 constexpr std::int64_t kMaxWaveFileBytes = 0xFFFFFFFFll;
 // Whether the file a save of `inputBytes` writes fits that.

@@ -108,11 +108,22 @@ void PlayThread::Join() {
     if (thread_.joinable()) thread_.join();
 }
 
-bool PlayThread::AllocateBuffers() {
-    dev_.InBuffer = options_.allocate(kSampleBufferBytes);
-    dev_.OutBuffer1 = options_.allocate(kSampleBufferBytes);
-    dev_.OutBuffer2 = options_.allocate(kSampleBufferBytes);
-    dev_.OutBuffer3 = options_.allocate(kSampleBufferBytes);
+// The buffers hold one second of the classic formats; a file played in its
+// own format above those gets larger ones for its run, made while the device
+// is closed.
+bool PlayThread::AllocateBuffers(std::size_t bytes) {
+    dev_.InBuffer.reset();
+    dev_.OutBuffer1.reset();
+    dev_.OutBuffer2.reset();
+    dev_.OutBuffer3.reset();
+    dev_.InBuffer = options_.allocate(bytes);
+    dev_.OutBuffer1 = options_.allocate(bytes);
+    dev_.OutBuffer2 = options_.allocate(bytes);
+    dev_.OutBuffer3 = options_.allocate(bytes);
+    dev_.Header1.data = dev_.OutBuffer1.get();
+    dev_.Header2.data = dev_.OutBuffer2.get();
+    dev_.Header3.data = dev_.OutBuffer3.get();
+    dev_.BufferBytes = bytes;
     return dev_.InBuffer && dev_.OutBuffer1 && dev_.OutBuffer2 && dev_.OutBuffer3;
 }
 
@@ -141,10 +152,6 @@ void PlayThread::Run() {
         ended_.store(true);
         return;
     }
-    dev_.Header1.data = dev_.OutBuffer1.get();
-    dev_.Header2.data = dev_.OutBuffer2.get();
-    dev_.Header3.data = dev_.OutBuffer3.get();
-
     // The window gave code 1 before starting this thread and waits for 0.
     channel_.Take();
     Next next = Next::Idle;
@@ -220,6 +227,7 @@ PlayThread::Next PlayThread::LoadStep() {
         track_.InFormat = r.info.InFormat;
         track_.DataChunk = r.info.DataChunk;
         track_.DataStart = r.info.DataStart;
+        track_.Decoded = r.info.Decoded;
         track_.CurrentFile = name;
         PublishHeldFile();
     }
@@ -296,7 +304,7 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
             given_.setup.choice = host_.ReadOutputChoice();
         }
         choice = given_.setup.choice;
-        run_.OutFormat = SelectOutputFormat(choice);
+        run_.OutFormat = OutputFormatFor(track_.InFormat, choice);
         position = given_.setup.position;
         const QualityShortfall shortfall = CheckQuality(track_.InFormat, run_.OutFormat);
         if (!shortfall.Any()) break;
@@ -317,8 +325,8 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     if (run_.Saving) host_.SetWritingLabelVisible(true);
 
     run_.DataBytes = static_cast<std::int32_t>(track_.DataChunk.cksize);
-    track_.InputFile = File::OpenRead(track_.CurrentFile);
-    if (!track_.InputFile.IsOpen()) {
+    track_.InputFile = OpenFrames(track_.CurrentFile, TrackInfo());
+    if (!track_.InputFile) {
         // The file went away since its format was read: read it afresh next
         // time, which also takes it off the playlist if it is still missing.
         track_.CurrentFile.clear();
@@ -343,6 +351,13 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
             return Fail(kTextCannotWriteWave);
         }
         run_.HeaderWritten = true;
+    }
+    const auto need = static_cast<std::size_t>(std::max<std::int64_t>(
+        BlockInputSpan(track_.InFormat, run_.Params, run_.Params.BlockInBytes), run_.Params.FullBlockBytes + 64));
+    if (need > dev_.BufferBytes && !AllocateBuffers(need)) {
+        // Back to the usual size, which the thread had before.
+        AllocateBuffers();
+        return Fail(kTextNoMemory);
     }
     if (run_.Playing) {
         if (auto n = PrepareDevice()) return n;
@@ -454,8 +469,9 @@ std::optional<PlayThread::Next> PlayThread::QueueBlock(WaveHeader& block) {
 std::optional<PlayThread::Next> PlayThread::FinishRun() {
     if (run_.Remaining > 0) {
         WaveHeader& block = SwitchBuffers();
-        const std::int32_t outBytes = run_.Remaining * run_.Params.ExpansionFactor;
         if (!ReadBlock(run_.Remaining)) return Fail(kTextErrorOpeningFile);
+        const auto outBytes = static_cast<std::int32_t>(
+            ShortBlockBytes(track_.InFormat, run_.Params, run_.Remaining, run_.BlockFrame));
         if (!ProduceBlock(dev_.OutBuffer, run_.Remaining)) return Fail(kTextUnsupportedFormat);
         if (run_.Saving && !AppendToOutput(dev_.OutBuffer, outBytes)) return Fail(kTextCannotWriteWave);
         if (run_.Playing) {
@@ -484,28 +500,29 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
     if (channel_.Load() != kCmdNone || channel_.StopRequested()) return false;
     const std::string name = host_.PeekNextTrack();
     if (name.empty()) return false;
-    WAVEFORMAT in = track_.InFormat;
-    MMCKINFO chunk = track_.DataChunk;
-    std::int32_t start = track_.DataStart;
+    WaveInfo info = TrackInfo();
     if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
         // A file that cannot be read is left to the usual order, which says why.
         if (!r.ok()) return false;
-        in = r.info.InFormat;
-        chunk = r.info.DataChunk;
-        start = r.info.DataStart;
+        info = r.info;
     }
+    const WAVEFORMAT in = info.InFormat;
+    const MMCKINFO chunk = info.DataChunk;
+    const std::int32_t start = info.DataStart;
     const OutputChoice choice = host_.ReadOutputChoice();
-    const WAVEFORMATEX out = SelectOutputFormat(choice);
+    const WAVEFORMATEX out = OutputFormatFor(in, choice);
     if (CheckQuality(in, out).Any()) return false;
     if (out.nSamplesPerSec != run_.OutFormat.nSamplesPerSec || out.nChannels != run_.OutFormat.nChannels ||
-        out.wBitsPerSample != run_.OutFormat.wBitsPerSample)
+        out.wBitsPerSample != run_.OutFormat.wBitsPerSample || out.wFormatTag != run_.OutFormat.wFormatTag)
         return false;
     const auto dataBytes = static_cast<std::int32_t>(chunk.cksize);
     const SeekPlan seek = PlanSeek(0, run_.BarMax, dataBytes, start, in.nBlockAlign);
     if (seek.Remaining <= 0) return false;
-    File input = File::OpenRead(name);
-    if (!input.IsOpen()) return false;
+    std::unique_ptr<ByteSource> input = OpenFrames(name, info);
+    if (!input) return false;
+    const BlockParams params = ComputeBlockParams(in, run_.OutFormat, choice.effects, choice.bandLimited);
+    if (static_cast<std::size_t>(BlockInputSpan(in, params, params.BlockInBytes)) > dev_.BufferBytes) return false;
     if (shortTail && !dev_.Header3.prepared) {
         dev_.Header3.length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
         if (!device_.Prepare(dev_.Header3)) return false;
@@ -517,7 +534,8 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
     track_.InFormat = in;
     track_.DataChunk = chunk;
     track_.DataStart = start;
-    run_.Params = ComputeBlockParams(track_.InFormat, run_.OutFormat, choice.effects, choice.bandLimited);
+    track_.Decoded = info.Decoded;
+    run_.Params = params;
     run_.PlainCopy = run_.Params.PlainCopy;
     run_.DataBytes = dataBytes;
     run_.StartOffset = seek.StartOffset;
@@ -546,8 +564,8 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
         run_.Remaining -= advance;
         return std::nullopt;
     }
-    block.length =
-        static_cast<std::uint32_t>(full ? run_.Params.FullBlockBytes : blockBytes * run_.Params.ExpansionFactor);
+    block.length = static_cast<std::uint32_t>(
+        full ? run_.Params.FullBlockBytes : ShortBlockBytes(track_.InFormat, run_.Params, blockBytes, run_.BlockFrame));
     if (auto n = QueueBlock(block)) return n;
     if (tail) {
         if (auto n = WaitForDone(*tail)) return n;
@@ -585,7 +603,21 @@ std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
 }
 
 void PlayThread::ShowRunTrack(std::uint64_t base) {
-    run_.Shown = RunState::ShownTrack{base, run_.Params.ExpansionFactor, run_.StartOffset, run_.DataBytes, track_.InFormat.nAvgBytesPerSec};
+    // Past the exact-ratio filter a second in is a second out: the position
+    // is the byte rates' ratio, not its whole part.
+    const bool exact = run_.Params.Resampled;
+    run_.Shown = RunState::ShownTrack{base, exact ? run_.Params.BlockOutBytes : run_.Params.ExpansionFactor,
+                                      exact ? run_.Params.BlockInBytes : 1, run_.StartOffset, run_.DataBytes,
+                                      track_.InFormat.nAvgBytesPerSec};
+}
+
+WaveInfo PlayThread::TrackInfo() const {
+    WaveInfo info;
+    info.InFormat = track_.InFormat;
+    info.DataChunk = track_.DataChunk;
+    info.DataStart = track_.DataStart;
+    info.Decoded = track_.Decoded;
+    return info;
 }
 
 void PlayThread::PublishHeldFile() {
@@ -689,7 +721,8 @@ std::optional<PlayThread::Next> PlayThread::Poll() {
 void PlayThread::ReportPosition(std::uint32_t playedBytes) {
     const std::uint64_t played = playedBytes > run_.Shown.base ? playedBytes - run_.Shown.base : 0;
     const PositionReport r = MapDevicePosition(static_cast<std::uint32_t>(played), run_.Shown.expansionFactor,
-                                               run_.Shown.startOffset, run_.Shown.dataBytes, run_.Shown.byteRate, run_.BarMax);
+                                               run_.Shown.startOffset, run_.Shown.dataBytes, run_.Shown.byteRate, run_.BarMax,
+                                               run_.Shown.expansionDivisor);
     host_.ShowPosition(r.barPosition, r.seconds);
 }
 
@@ -715,11 +748,12 @@ bool PlayThread::ReadBlock(std::int32_t blockBytes) {
     std::uint8_t* dst = dev_.InBuffer.get();
     std::memset(dst, IsInput8Bit(track_.InFormat) ? 128 : 0, static_cast<std::size_t>(span));
     const std::int64_t dataEnd = static_cast<std::int64_t>(track_.DataStart) + run_.DataBytes;
+    run_.BlockFrame = (track_.ReadPosition - track_.DataStart) / track_.InFormat.nBlockAlign;
     const std::int64_t begin = track_.ReadPosition - static_cast<std::int64_t>(run_.Params.ContextFrames) * track_.InFormat.nBlockAlign;
     const std::int64_t from = std::max<std::int64_t>(begin, track_.DataStart);
     const std::int64_t to = std::min(begin + span, dataEnd);
     if (to <= from) return true;
-    return track_.InputFile.ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
+    return track_.InputFile->ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
 }
 
 bool PlayThread::ProduceBlock(std::uint8_t* out, std::int32_t blockBytes) {
@@ -728,7 +762,8 @@ bool PlayThread::ProduceBlock(std::uint8_t* out, std::int32_t blockBytes) {
         return true;
     }
     // Nothing converted means a format the reader should have refused.
-    return ConvertBlock(track_.InFormat, run_.OutFormat, run_.Params, dev_.InBuffer.get(), blockBytes, out) > 0;
+    return ConvertBlock(track_.InFormat, run_.OutFormat, run_.Params, dev_.InBuffer.get(), blockBytes, out,
+                        run_.BlockFrame) > 0;
 }
 
 // Appends a block, then makes the header describe the file as it now
@@ -785,7 +820,7 @@ void PlayThread::StopPlayback() {
         dev_.Header1.prepared = dev_.Header2.prepared = dev_.Header3.prepared = false;
     }
     track_.JoinedTrack.clear();
-    if (track_.InputFile.IsOpen()) track_.InputFile.Close();
+    track_.InputFile.reset();
     if (run_.OutputFile.IsOpen()) {
         FinishOutput();
         host_.SetWritingLabelVisible(false);

@@ -19,6 +19,7 @@
 #include "host.h"
 #include "position.h"
 #include "wavefmt.h"
+#include "waveread.h"
 
 namespace sonivel {
 
@@ -70,7 +71,7 @@ public:
 private:
     enum class Next { Idle, Load, Setup, End };
 
-    bool AllocateBuffers();
+    bool AllocateBuffers(std::size_t bytes = kSampleBufferBytes);
     void DeviceCheck();
     Next IdleStep();
     Next LoadStep();
@@ -88,6 +89,8 @@ private:
     void ShowRunTrack(std::uint64_t base);
     // The held file's size and rate, for the seek-bar handler.
     void PublishHeldFile();
+    // The held file as the reader described it.
+    WaveInfo TrackInfo() const;
     std::optional<Next> FinishRun();
     Next EndTrack();
     bool PrepareNextTrack(bool shortTail);
@@ -146,7 +149,8 @@ private:
         WAVEFORMAT InFormat;
         MMCKINFO DataChunk;
         std::int32_t DataStart = 0;
-        File InputFile;
+        bool Decoded = false;  // the frames come from the decoder
+        std::unique_ptr<ByteSource> InputFile;
         std::int64_t ReadPosition = 0;  // file offset of the next block
         // Not empty while the next playlist entry is queued behind the track
         // the window shows: the track read is already that entry.
@@ -165,6 +169,7 @@ private:
         bool QueuedAny = false;  // this run has queued a block on the device
         std::int32_t StartOffset = 0;
         std::int32_t DataBytes = 0;
+        std::int64_t BlockFrame = 0;  // the first frame of the block read last, from the data's start
         std::int32_t Remaining = 0;
         int BarMax = kSeekBarMax;
         File OutputFile;
@@ -179,7 +184,8 @@ private:
         // starts `base` bytes into what the device has played.
         struct ShownTrack {
             std::uint64_t base = 0;
-            std::int32_t expansionFactor = 1;
+            std::int32_t expansionFactor = 1;  // output bytes per input byte, over ...
+            std::int32_t expansionDivisor = 1;  // ... this
             std::int32_t startOffset = 0;
             std::int32_t dataBytes = 0;
             std::uint32_t byteRate = 0;
@@ -196,6 +202,7 @@ private:
         // Used only where one track flows into the next behind a short last
         // block: the two others are then both queued.
         std::unique_ptr<std::uint8_t[]> OutBuffer3;
+        std::size_t BufferBytes = 0;  // the size of each of the four
         std::uint8_t* OutBuffer = nullptr;
         WaveHeader Header1;
         WaveHeader Header2;

@@ -38,10 +38,11 @@ std::string FormatTime(double t) {
 
 PositionReport MapDevicePosition(std::uint32_t playedBytes, std::int32_t expansionFactor,
                                  std::int32_t startOffset, std::int32_t dataBytes,
-                                 std::uint32_t avgBytesPerSec, int max) {
+                                 std::uint32_t avgBytesPerSec, int max, std::int32_t expansionDivisor) {
     PositionReport r;
-    const std::uint32_t factor = expansionFactor > 0 ? static_cast<std::uint32_t>(expansionFactor) : 1;
-    r.fileOffset = static_cast<std::int64_t>(playedBytes / factor) + startOffset;
+    const std::uint64_t factor = expansionFactor > 0 ? static_cast<std::uint64_t>(expansionFactor) : 1;
+    const std::uint64_t divisor = expansionDivisor > 0 ? static_cast<std::uint64_t>(expansionDivisor) : 1;
+    r.fileOffset = static_cast<std::int64_t>(playedBytes * divisor / factor) + startOffset;
     if (dataBytes > 0)
         r.barPosition =
             ClampBar(Truncate(static_cast<double>(r.fileOffset) / dataBytes * max), max);

@@ -22,7 +22,8 @@ struct PositionReport {
 
 PositionReport MapDevicePosition(std::uint32_t playedBytes, std::int32_t expansionFactor,
                                  std::int32_t startOffset, std::int32_t dataBytes,
-                                 std::uint32_t avgBytesPerSec, int max = kSeekBarMax);
+                                 std::uint32_t avgBytesPerSec, int max = kSeekBarMax,
+                                 std::int32_t expansionDivisor = 1);
 
 // The seek bar's position for a file offset (progress of a silent save).
 int BarPositionForOffset(std::int64_t fileOffset, std::int32_t dataBytes, int max = kSeekBarMax);

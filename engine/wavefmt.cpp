@@ -19,6 +19,8 @@ void OutputHeader::Finish(std::uint64_t fileLength, const WAVEFORMATEX& format) 
     // and a short file is described as an empty data chunk, never negative.
     const std::uint64_t length = std::clamp<std::uint64_t>(fileLength, kSize, 0xFFFFFFFFull);
     StoreLE32(&bytes[4], static_cast<std::uint32_t>(length - 8));
+    // PCM, or floating point for a float file kept as it is.
+    StoreLE16(&bytes[20], format.wFormatTag ? format.wFormatTag : WAVE_FORMAT_PCM);
     StoreLE16(&bytes[22], format.nChannels);
     StoreLE32(&bytes[24], format.nSamplesPerSec);
     StoreLE32(&bytes[28], format.nAvgBytesPerSec);

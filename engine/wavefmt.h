@@ -25,6 +25,12 @@ constexpr FOURCC kFmtId = MakeFourCC('f', 'm', 't', ' ');
 constexpr FOURCC kDataId = MakeFourCC('d', 'a', 't', 'a');
 
 constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
+constexpr std::uint16_t WAVE_FORMAT_ADPCM = 2;  // Microsoft's
+constexpr std::uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
+constexpr std::uint16_t WAVE_FORMAT_ALAW = 6;
+constexpr std::uint16_t WAVE_FORMAT_MULAW = 7;
+constexpr std::uint16_t WAVE_FORMAT_IMA_ADPCM = 0x11;
+constexpr std::uint16_t WAVE_FORMAT_GSM610 = 0x31;
 // The extensible layout: the real format is a sub-format named in the 22
 // bytes that follow the 18 of the plain header.
 constexpr std::uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;

@@ -1,5 +1,7 @@
 #include "waveread.h"
 
+#include "decoded.h"
+
 #include <algorithm>
 #include <iterator>
 #include <limits>
@@ -45,14 +47,14 @@ bool FindChunk(ByteSource& src, std::int64_t from, std::int64_t end, FOURCC id, 
     return false;
 }
 
-// An extensible fmt chunk (40 bytes at least) whose sub-format is plain PCM
-// holds exactly what a plain one does: it is read as one. Other sub-formats
-// (floating point, compressed ones) stay unknown.
-bool IsExtensiblePcm(ByteSource& src, const Chunk& fmt) {
+// The encoding an extensible fmt chunk (40 bytes at least) names in its
+// sub-format; 0 when it names none we know. A sub-format of plain PCM holds
+// exactly what a plain chunk does.
+std::uint16_t ExtensibleTag(ByteSource& src, const Chunk& fmt) {
     constexpr std::size_t kExtensibleSize = 40;
-    if (fmt.size < kExtensibleSize) return false;
+    if (fmt.size < kExtensibleSize) return 0;
     std::uint8_t raw[kExtensibleSize];
-    if (src.ReadAt(fmt.dataOffset, raw, sizeof raw) != static_cast<std::int64_t>(sizeof raw)) return false;
+    if (src.ReadAt(fmt.dataOffset, raw, sizeof raw) != static_cast<std::int64_t>(sizeof raw)) return 0;
     const std::uint16_t containerBits = LoadLE16(raw + 14);
     const std::uint16_t extraBytes = LoadLE16(raw + 16);
     const std::uint16_t validBits = LoadLE16(raw + 18);
@@ -60,23 +62,33 @@ bool IsExtensiblePcm(ByteSource& src, const Chunk& fmt) {
     // tag-derived sub-format shares.
     static constexpr std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                    0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    return extraBytes >= 22 && validBits <= containerBits && LoadLE16(raw + 24) == WAVE_FORMAT_PCM &&
-           std::equal(std::begin(kGuidTail), std::end(kGuidTail), raw + 26);
+    if (extraBytes < 22 || validBits > containerBits || !std::equal(std::begin(kGuidTail), std::end(kGuidTail), raw + 26))
+        return 0;
+    return LoadLE16(raw + 24);
+}
+
+bool IsCompressed(std::uint16_t tag) {
+    return tag == WAVE_FORMAT_MULAW || tag == WAVE_FORMAT_ALAW || tag == WAVE_FORMAT_ADPCM ||
+           tag == WAVE_FORMAT_IMA_ADPCM || tag == WAVE_FORMAT_GSM610;
 }
 
 }  // namespace
 
-bool IsSupportedFormat(const WAVEFORMAT& f) {
-    if (f.wFormatTag != WAVE_FORMAT_PCM) return false;
-    if (f.nSamplesPerSec != 11025 && f.nSamplesPerSec != 22050 && f.nSamplesPerSec != 44100)
-        return false;
+Refusal RefusalOf(const WAVEFORMAT& f) {
     // Anything the conversion cannot reach or would mis-size is refused here,
     // so no later step divides by zero or overruns a block buffer.
-    if (f.nChannels != 1 && f.nChannels != 2) return false;
-    if (f.nBlockAlign != f.nChannels && f.nBlockAlign != 2 * f.nChannels) return false;
-    return static_cast<std::uint64_t>(f.nAvgBytesPerSec) ==
-           static_cast<std::uint64_t>(f.nSamplesPerSec) * f.nBlockAlign;
+    if (f.wFormatTag != WAVE_FORMAT_PCM && f.wFormatTag != WAVE_FORMAT_IEEE_FLOAT) return Refusal::Encoding;
+    if (f.nChannels != 1 && f.nChannels != 2) return Refusal::Channels;
+    if (f.nSamplesPerSec < kLowestRate || f.nSamplesPerSec > kHighestRate) return Refusal::Rate;
+    const unsigned bytes = f.nBlockAlign / f.nChannels;
+    const bool widthOk = f.wFormatTag == WAVE_FORMAT_PCM ? bytes >= 1 && bytes <= 4 : bytes == 4 || bytes == 8;
+    if (f.nBlockAlign % f.nChannels || !widthOk) return Refusal::Bits;
+    if (static_cast<std::uint64_t>(f.nAvgBytesPerSec) != static_cast<std::uint64_t>(f.nSamplesPerSec) * f.nBlockAlign)
+        return Refusal::Bits;
+    return Refusal::None;
 }
+
+bool IsSupportedFormat(const WAVEFORMAT& f) { return RefusalOf(f) == Refusal::None; }
 
 WaveReadResult ReadWave(ByteSource& src) {
     WaveReadResult result;
@@ -107,7 +119,10 @@ WaveReadResult ReadWave(ByteSource& src) {
         return result;
     }
     WAVEFORMAT format = WAVEFORMAT::Parse(raw);
-    if (format.wFormatTag == WAVE_FORMAT_EXTENSIBLE && IsExtensiblePcm(src, fmt)) format.wFormatTag = WAVE_FORMAT_PCM;
+    if (format.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+        const std::uint16_t sub = ExtensibleTag(src, fmt);
+        if (sub) format.wFormatTag = sub;
+    }
 
     const std::int64_t afterFmt =
         fmt.dataOffset + static_cast<std::int64_t>(fmt.size) + (fmt.size & 1);
@@ -124,6 +139,28 @@ WaveReadResult ReadWave(ByteSource& src) {
         return result;
     }
 
+    result.info.FileTag = format.wFormatTag;
+    // GSM 6.10 in a wave file is mono by definition.
+    const bool gsmStereo = format.wFormatTag == WAVE_FORMAT_GSM610 && format.nChannels != 1;
+    if (IsCompressed(format.wFormatTag) && !gsmStereo && format.nSamplesPerSec >= kLowestRate) {
+        // The decoder says what the file holds; its frames are the data.
+        DecodedShape shape;
+        const std::unique_ptr<ByteSource> decoded = OpenDecoded(src, &shape);
+        if (decoded && shape.rate >= kLowestRate && shape.rate <= kHighestRate) {
+            const WAVEFORMAT pcm = WAVEFORMAT::Pcm(shape.channels, shape.rate, 16);
+            std::int64_t frames = shape.frames;
+            // GSM's 65-byte blocks hold 320 frames each; a part of a block
+            // (a writer's pad byte) holds none.
+            if (format.wFormatTag == WAVE_FORMAT_GSM610 && format.nBlockAlign == 65)
+                frames = std::min<std::int64_t>(frames, data.size / 65 * 320);
+            const std::int64_t bytes = std::min<std::int64_t>(frames, kMax32 / pcm.nBlockAlign) * pcm.nBlockAlign;
+            result.info.InFormat = pcm;
+            result.info.DataChunk = MMCKINFO{kDataId, static_cast<std::uint32_t>(bytes), 0, 0, 0};
+            result.info.DataStart = 0;
+            result.info.Decoded = true;
+            return result;
+        }
+    }
     if (!IsSupportedFormat(format)) {
         result.error = kTextUnsupportedFormat;
         result.info.InFormat = format;  // so that a refusal can say what the file is
@@ -142,6 +179,13 @@ WaveReadResult ReadWave(ByteSource& src) {
                                      static_cast<std::uint32_t>(data.dataOffset), 0};
     result.info.DataStart = static_cast<std::int32_t>(data.dataOffset);
     return result;
+}
+
+std::unique_ptr<ByteSource> OpenFrames(const std::string& path, const WaveInfo& info) {
+    auto file = std::make_unique<File>(File::OpenRead(path));
+    if (!file->IsOpen()) return nullptr;
+    if (!info.Decoded) return file;
+    return OpenDecoded(std::move(file));
 }
 
 WaveReadResult ReadWaveFile(const std::string& path) {

@@ -18,6 +18,36 @@ void SDLCALL FillCallback(void* self, Uint8* stream, int length) {
     static_cast<SdlDevice*>(self)->Fill(stream, length);
 }
 
+// The SDL sample format for a wave format; 0 when SDL cannot take it.
+SDL_AudioFormat SdlFormat(const WAVEFORMATEX& f) {
+    if (f.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) return f.wBitsPerSample == 32 || f.wBitsPerSample == 64 ? AUDIO_F32LSB : 0;
+    if (f.wFormatTag != WAVE_FORMAT_PCM) return 0;
+    switch (f.wBitsPerSample) {
+        case 8: return AUDIO_U8;
+        case 16: return AUDIO_S16LSB;
+        case 24:
+        case 32: return AUDIO_S32LSB;
+        default: return 0;
+    }
+}
+
+// Copies `samples` samples from `src` (in `repack`'s source width) to `dst`
+// as SDL takes them.
+template <class Repack>
+void RepackSamples(Repack repack, const std::uint8_t* src, std::uint8_t* dst, std::uint32_t samples) {
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        if (repack == Repack::Int24To32) {
+            dst[4 * i] = 0;
+            std::memcpy(dst + 4 * i + 1, src + 3 * i, 3);
+        } else {
+            double d;
+            std::memcpy(&d, src + 8 * i, 8);
+            const auto f = static_cast<float>(d);
+            std::memcpy(dst + 4 * i, &f, 4);
+        }
+    }
+}
+
 }  // namespace
 
 SdlDevice::SdlDevice() = default;
@@ -47,12 +77,12 @@ bool SdlDevice::GetCaps(WaveOutCaps& caps) {
 
 bool SdlDevice::Open(const WAVEFORMATEX& format) {
     if (deviceId_ != 0 || !InitAudio()) return false;
-    if (format.wFormatTag != WAVE_FORMAT_PCM || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) ||
-        (format.nChannels != 1 && format.nChannels != 2) || format.nSamplesPerSec == 0)
+    const SDL_AudioFormat sdlFormat = SdlFormat(format);
+    if (sdlFormat == 0 || (format.nChannels != 1 && format.nChannels != 2) || format.nSamplesPerSec == 0)
         return false;
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(format.nSamplesPerSec);
-    want.format = format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    want.format = sdlFormat;
     want.channels = static_cast<Uint8>(format.nChannels);
     // About 46 ms per callback. SDL asks the sound server to hold one
     // callback's worth, and it cannot flush the server: a Stop goes silent
@@ -68,6 +98,9 @@ bool SdlDevice::Open(const WAVEFORMATEX& format) {
         std::lock_guard lock(mutex_);
         format_ = format;
         silence_ = format.wBitsPerSample == 8 ? 128 : 0;
+        repack_ = format.wBitsPerSample == 24 ? Repack::Int24To32
+                  : format.wBitsPerSample == 64 ? Repack::Float64To32
+                                                : Repack::None;
         queue_.clear();
         playout_.Clear();
         filledOnce_ = false;
@@ -114,15 +147,19 @@ void SdlDevice::Fill(std::uint8_t* stream, int length) {
         if (playout_.BeginFill()) signal = doneSignal_;
         auto left = static_cast<std::uint32_t>(length);
         std::uint64_t taken = 0;
-        while (left > 0 && !queue_.empty()) {
+        // Bytes of a queued sample and of the sample SDL gets for it.
+        const std::uint32_t from = repack_ == Repack::Int24To32 ? 3 : repack_ == Repack::Float64To32 ? 8 : 1;
+        const std::uint32_t to = repack_ == Repack::None ? 1 : 4;
+        while (left >= to && !queue_.empty()) {
             Queued& q = queue_.front();
-            const std::uint32_t n = std::min(left, q.length - q.consumed);
-            std::memcpy(stream, q.data + q.consumed, n);
-            stream += n;
-            left -= n;
-            q.consumed += n;
-            taken += n;
-            if (q.consumed == q.length) queue_.pop_front();
+            const std::uint32_t samples = std::min(left / to, (q.length - q.consumed) / from);
+            if (repack_ == Repack::None) std::memcpy(stream, q.data + q.consumed, samples);
+            else RepackSamples(repack_, q.data + q.consumed, stream, samples);
+            stream += samples * to;
+            left -= samples * to;
+            q.consumed += samples * from;
+            taken += samples * from;
+            if (q.length - q.consumed < from) queue_.pop_front();
         }
         if (left > 0) std::memset(stream, silence_, left);
         playout_.EndFill(taken);

@@ -51,6 +51,10 @@ private:
     std::uint32_t deviceId_ = 0;
     WAVEFORMATEX format_{};
     std::uint8_t silence_ = 0;
+    // SDL has no 24-bit or 64-bit float samples: those are handed to it as
+    // 32-bit integers (the 24 bits on top, exactly) and 32-bit floats.
+    enum class Repack { None, Int24To32, Float64To32 };
+    Repack repack_ = Repack::None;
 
     std::mutex mutex_;  // guards everything below, shared with Fill
     std::function<void()> doneSignal_;

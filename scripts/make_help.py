@@ -20,8 +20,13 @@ INTRO = [
           "converted sound to a new wave file, one file at a time from the "
           "window or whole folders at once with `sonivel-convert`, so an old "
           "collection can be brought up to date once and for all."),
-    ("p", "Sonivel plays wave files at 11025, 22050 or 44100 Hz, with 8 or 16 "
-          "bits per sample, in mono or stereo."),
+    ("p", "Sonivel plays the wave files old collections hold: PCM of 8 to 32 "
+          "bits, floating point, u-law, A-law, IMA and MS ADPCM and GSM 6.10, "
+          "mono or stereo, at any rate from 4000 Hz. Rates other than 11025, "
+          "22050 and 44100 Hz are raised at their exact ratio, always with the "
+          "band-limited filter. A file above every output format (more than "
+          "44100 Hz, more than 16 bits, floating point) plays and saves as it "
+          "is, never lowered."),
 ]
 
 SECTIONS = [
@@ -333,10 +338,10 @@ SECTIONS = [
                                         "format description."),
             ("Only noncompressed wave files with 11025, 22050 or 44100 Hz "
              "sampling rates are supported in this version.",
-             "the file is compressed (or holds floating-point samples), uses "
-             "another rate, or has more than two channels or more than 16 bits "
-             "per sample. Uncompressed files in the extensible layout some "
-             "recorders write are read like any other."),
+             "the file uses an encoding Sonivel does not read, a rate below "
+             "4000 Hz, more than two channels or more than 32 bits per sample, "
+             "or its compressed sound cannot be decoded; the converter says "
+             "which in words."),
             ("The output quality is too low and Sonivel cannot reduce the "
              "sound quality of a file...",
              "see \"Why Sonivel asks to raise the format\"."),

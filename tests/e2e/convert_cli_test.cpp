@@ -10,6 +10,9 @@
 
 #include "e2e/shell.h"
 #include "support/wave_builder.h"
+#include "convert.h"
+#include "decoded.h"
+#include "position.h"
 #include "waveread.h"
 
 namespace sonivel {
@@ -77,27 +80,116 @@ TEST_F(ConvertCli, SpeechFromEspeakAtEveryOutput) {
     }
 }
 
+// Every encoding old collections hold, made by sox. At 44100 Hz the output
+// is the decoded sound itself, which must be what sox decodes; at the odd
+// rates it is raised to 44100 Hz stereo, as long as the input to the output
+// frame; above every output it is the file's own sound, sample for sample.
+TEST_F(ConvertCli, EveryEncodingConvertsAsSoxReadsIt) {
+    if (!Have("sox")) GTEST_SKIP() << "sox is not installed";
+    enum Expect { Same, Raised, AsIs };
+    const struct {
+        const char* encoding;
+        int rate, channels;
+        Expect expect;
+    } cases[] = {
+        {"-e u-law", 44100, 1, Same},       {"-e a-law", 44100, 2, Same},     {"-e ima-adpcm", 44100, 1, Same},
+        {"-e ms-adpcm", 44100, 2, Same},    {"-e gsm-full-rate", 44100, 1, Same},
+        {"-e u-law", 8000, 1, Raised},      {"-e a-law", 8000, 1, Raised},    {"-e ima-adpcm", 11025, 1, Raised},
+        {"-e ms-adpcm", 22050, 2, Raised},  {"-e gsm-full-rate", 8000, 1, Raised},
+        {"-b 8 -e unsigned", 8363, 1, Raised}, {"-b 16", 16000, 1, Raised}, {"-b 16", 11127, 2, Raised},
+        {"-b 16", 32000, 2, Raised},        {"-b 8 -e unsigned", 22254, 1, Raised},
+        {"-b 24", 48000, 2, AsIs},          {"-b 24", 44100, 1, AsIs},        {"-b 32", 22050, 2, AsIs},
+        {"-e floating-point -b 32", 44100, 1, AsIs}, {"-e floating-point -b 64", 48000, 2, AsIs},
+        {"-b 16", 96000, 2, AsIs},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        const std::string name = "e" + std::to_string(i++) + "-" + std::to_string(c.rate);
+        SCOPED_TRACE(std::string(c.encoding) + " " + std::to_string(c.rate) + " Hz, " + std::to_string(c.channels));
+        const std::string in = dir.File(name + ".wav"), out = dir.File(name + "-out.wav");
+        ASSERT_EQ(Shell("sox -n -r " + std::to_string(c.rate) + " " + c.encoding + " -c " + std::to_string(c.channels) +
+                        " '" + in + "' synth 1.3 sine 440 sine 1900 vol 0.5").status, 0);
+        const Result r = Convert("--no-effects " + std::string(c.channels == 1 ? "--mono" : "--stereo") + " '" + in +
+                                 "' '" + out + "'");
+        ASSERT_EQ(r.status, 0) << r.output;
+        const WaveReadResult w = ReadWaveFile(out);
+        ASSERT_TRUE(w.ok());
+        const std::string decodedIn = Shell("sox '" + in + "' -t raw - | md5sum").output;
+        const std::string decodedOut = Shell("sox '" + out + "' -t raw - | md5sum").output;
+        const long long inFrames = std::stoll(Shell("soxi -s '" + in + "'").output);
+        const long long outFrames = w.info.DataBytes() / w.info.InFormat.nBlockAlign;
+        switch (c.expect) {
+            case Same:
+                EXPECT_EQ(w.info.InFormat, WAVEFORMAT::Pcm(static_cast<std::uint16_t>(c.channels), 44100, 16));
+                EXPECT_EQ(outFrames, inFrames);
+                EXPECT_EQ(Shell("sox '" + in + "' -t raw -e signed -b 16 - | md5sum").output, decodedOut);
+                break;
+            case Raised:
+                EXPECT_EQ(w.info.InFormat, WAVEFORMAT::Pcm(static_cast<std::uint16_t>(c.channels), 44100, 16));
+                EXPECT_EQ(outFrames, (inFrames * 44100 + c.rate - 1) / c.rate);
+                break;
+            case AsIs:
+                EXPECT_EQ(w.info.InFormat.nSamplesPerSec, static_cast<std::uint32_t>(c.rate));
+                EXPECT_EQ(InputBits(w.info.InFormat), InputBits(ReadWaveFile(in).info.InFormat));
+                EXPECT_EQ(outFrames, inFrames);
+                EXPECT_EQ(decodedIn, decodedOut);
+                EXPECT_NE(r.output.find("kept as it is"), std::string::npos) << r.output;
+                break;
+        }
+    }
+}
+
+// At an odd rate a seek's save is the whole save from the output frame at
+// the seek's time on, byte for byte, with the effect and across every block
+// join; so is a file kept as it is.
+TEST_F(ConvertCli, ASeekSavesWhatTheWholeSaveHoldsFromThere) {
+    if (!Have("sox")) GTEST_SKIP() << "sox is not installed";
+    for (const char* made : {"-r 16000 -b 16 -c 1", "-r 11127 -b 8 -e unsigned -c 1", "-r 48000 -b 24 -c 2"}) {
+        SCOPED_TRACE(made);
+        const std::string in = dir.File("in.wav");
+        ASSERT_EQ(Shell(std::string("sox -n ") + made + " '" + in + "' synth 3.7 sine 300-5000 vol 0.7").status, 0);
+        ASSERT_EQ(Convert("--force --effects '" + in + "' " + Path("all.wav")).status, 0);
+        const WaveReadResult src = ReadWaveFile(in);
+        const WaveReadResult all = ReadWaveFile(dir.File("all.wav"));
+        ASSERT_TRUE(src.ok() && all.ok());
+        const test::Bytes whole = test::ReadAll(dir.File("all.wav"));
+        for (int position : {1, 337, 731}) {
+            ASSERT_EQ(Convert("--force --effects --seek " + std::to_string(position) + " '" + in + "' " + Path("part.wav")).status, 0);
+            const test::Bytes part = test::ReadAll(dir.File("part.wav"));
+            const WAVEFORMAT& f = src.info.InFormat;
+            const SeekPlan seek = PlanSeek(position, kSeekBarMax, src.info.DataBytes(), src.info.DataStart, f.nBlockAlign);
+            const std::int64_t frame = (seek.StartOffset - src.info.DataStart) / f.nBlockAlign;
+            const std::int64_t outFrame = AboveEveryOutput(f) ? frame : (frame * 44100 + f.nSamplesPerSec - 1) / f.nSamplesPerSec;
+            const std::size_t from = 44 + static_cast<std::size_t>(outFrame) * all.info.InFormat.nBlockAlign;
+            ASSERT_EQ(part.size() - 44, whole.size() - from) << position;
+            EXPECT_TRUE(std::equal(part.begin() + 44, part.end(), whole.begin() + static_cast<std::ptrdiff_t>(from))) << position;
+        }
+    }
+}
+
 TEST_F(ConvertCli, RefusalsAndTheirMessages) {
     const std::string cd = dir.Write("cd.wav", test::MakeWave({1, 2, 44100, 16}, test::NoiseSamples({1, 2, 44100, 16}, 5000)));
-    const std::string dat = dir.Write("dat.wav", test::MakeWave({1, 2, 48000, 16}, test::Bytes(400)));
+    const std::string slow = dir.Write("slow.wav", test::MakeWave({1, 2, 2000, 16}, test::Bytes(400)));
 
-    Result r = Convert("'" + dat + "' " + Path("o.wav"));
+    Result r = Convert("'" + slow + "' " + Path("o.wav"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("Only noncompressed wave files with 11025, 22050 or 44100 Hz"), std::string::npos) << r.output;
-    r = Convert("--lang fr '" + dat + "' " + Path("o.wav"));
+    r = Convert("--lang fr '" + slow + "' " + Path("o.wav"));
     EXPECT_NE(r.output.find("Erreur: Seulement les fichiers non-compressés"), std::string::npos) << r.output;
     // A refused format says in words what the file is and what is read.
-    const std::string deep = dir.Write("deep.wav", test::MakeWave({1, 2, 44100, 24}, test::Bytes(600)));
+    const std::string deep = dir.Write("deep.wav", test::MakeWave({1, 2, 44100, 40}, test::Bytes(1000)));
     const std::string six = dir.Write("six.wav", test::MakeWave({1, 6, 44100, 16}, test::Bytes(1200)));
     const std::string adpcm = dir.Write("adpcm.wav", test::MakeWave({2, 1, 22050, 4}, test::Bytes(200)));
+    const std::string odd = dir.Write("odd.wav", test::MakeWave({0x55, 1, 22050, 16}, test::Bytes(200)));
     const struct {
         std::string file, lang, reason;
     } reasons[] = {
-        {deep, "en", "(24 bits per sample; Sonivel reads 8 and 16)"},
-        {deep, "fr", "(24 bits par échantillon ; Sonivel lit 8 et 16)"},
-        {dat, "en", "(48000 Hz; Sonivel reads 11025, 22050 and 44100)"},
+        {deep, "en", "(40 bits per sample; Sonivel reads 8 to 32)"},
+        {deep, "fr", "(40 bits par échantillon ; Sonivel lit de 8 à 32)"},
+        {slow, "en", "(2000 Hz; Sonivel reads 4000 to 384000 Hz)"},
         {six, "en", "(6 channels; Sonivel reads mono and stereo)"},
-        {adpcm, "en", "(compressed (format 2); Sonivel reads PCM only)"},
+        {adpcm, "en", CanDecode() ? "(its MS ADPCM sound cannot be decoded)" : "(format 2; an encoding Sonivel does not read)"},
+        {odd, "en", "(format 85; an encoding Sonivel does not read)"},
     };
     for (const auto& c : reasons) {
         r = Convert("--lang " + c.lang + " '" + c.file + "' " + Path("o.wav"));

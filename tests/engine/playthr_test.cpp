@@ -353,7 +353,7 @@ TEST(PlayThread, FailuresEndTheRunCleanly) {
         {"prepare 1", [](Rig& r) { r.device.failPrepareOn = 1; }, kTextCannotPrepareHeader},
         {"prepare 2", [](Rig& r) { r.device.failPrepareOn = 2; }, kTextCannotPrepareHeader},
         {"stall", [](Rig& r) { r.device.stall = true; }, kTextCannotOpenDevice},
-        {"unsupported", [](Rig& r) { r.host.currentFile = r.dir.Write("x.wav", test::MakeWave({1, 1, 48000, 16}, Bytes(10))); }, kTextUnsupportedFormat},
+        {"unsupported", [](Rig& r) { r.host.currentFile = r.dir.Write("x.wav", test::MakeWave({1, 1, 2000, 16}, Bytes(10))); }, kTextUnsupportedFormat},
         {"not wave", [](Rig& r) { r.host.currentFile = r.dir.Write("x.wav", Bytes(100, 'x')); }, kTextNotAWaveFile},
         {"save target", [](Rig& r) { r.host.saveTarget = r.dir.File("no/such/folder/out.wav"); r.channel.Store(kCmdSave); }, kTextCannotWriteWave},
         {"full disk", [](Rig& r) { r.host.saveTarget = r.dir.File("out.wav"); r.channel.Store(kCmdSave); r.limitFileSize = true; }, kTextCannotWriteWave},

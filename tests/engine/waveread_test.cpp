@@ -89,23 +89,46 @@ TEST(WaveRead, ChunkFailuresInTheirOrder) {
     EXPECT_EQ(ReadBytes(RiffBuilder().Fmt({1, 1, 48000, 16}).Build()).error, kTextNoDataChunk);
 }
 
-TEST(WaveRead, RefusesFormatsItCannotPlay) {
-    const auto check = [](const Bytes& fmt, const char* what) {
-        const Bytes file = RiffBuilder().Chunk("fmt ", fmt).Data(Bytes(16, 0)).Build();
-        EXPECT_EQ(ReadBytes(file).error, kTextUnsupportedFormat) << what;
+// Every PCM width from 8 to 32 bits, floating point and every rate from
+// 4000 Hz up is read with its own format; what no output can reach or the
+// engine would mis-size is refused.
+TEST(WaveRead, WhichFormatsAreReadAndWhichRefused) {
+    const struct {
+        Bytes fmt;
+        bool read;
+        const char* what;
+    } cases[] = {
+        {test::FmtPayload({1, 1, 48000, 16}), true, "48000 Hz"},
+        {test::FmtPayload({1, 1, 8000, 8}), true, "8000 Hz"},
+        {test::FmtPayload({1, 2, 33075, 16}), true, "33075 Hz"},
+        {test::FmtPayload({1, 2, 88200, 16}), true, "88200 Hz"},
+        {test::FmtPayload({1, 1, 4000, 16}), true, "4000 Hz"},
+        {test::FmtPayload({1, 2, 44100, 24}), true, "24 bits"},
+        {test::FmtPayload({1, 1, 96000, 32}), true, "32 bits"},
+        {test::FmtPayload({3, 1, 44100, 32}), true, "float"},
+        {test::FmtPayload({3, 2, 48000, 64}), true, "double"},
+        {test::FmtPayload({1, 1, 3999, 16}), false, "below 4000 Hz"},
+        {test::FmtPayload({1, 1, 0, 16}), false, "0 Hz"},
+        {test::FmtPayload({1, 1, 400000, 16}), false, "above 384000 Hz"},
+        {test::FmtPayload({3, 1, 44100, 16}), false, "16-bit float"},
+        {test::FmtPayload({1, 1, 44100, 40}), false, "40 bits"},
+        {test::FmtPayload({2, 1, 22050, 16}), false, "ADPCM without its coefficients"},
+        {test::FmtPayload({0x55, 1, 22050, 16}), false, "an encoding nobody decodes here"},
+        {test::FmtPayload({0xFFFE, 2, 44100, 16}), false, "extensible without its extension"},
+        {test::FmtPayload(1, 0, 22050, 0, 0, 16), false, "no channels"},
+        {test::FmtPayload({1, 3, 22050, 16}), false, "three channels"},
+        {test::FmtPayload(1, 1, 22050, 44100, 0, 16), false, "block align 0"},
+        {test::FmtPayload(1, 2, 22050, 88200, 3, 16), false, "block align 3 for stereo"},
+        {test::FmtPayload(1, 1, 22050, 0, 2, 16), false, "byte rate 0"},
+        {test::FmtPayload(1, 1, 22050, 0xFFFFFFFF, 2, 16), false, "byte rate too large"},
     };
-    for (std::uint32_t rate : {48000u, 8000u, 33075u, 88200u, 0u})
-        check(test::FmtPayload({1, 1, rate, 16}), "rate");
-    check(test::FmtPayload({3, 1, 44100, 16}), "float");
-    check(test::FmtPayload({2, 1, 22050, 16}), "compressed");
-    check(test::FmtPayload({0xFFFE, 2, 44100, 16}), "extensible");
-    check(test::FmtPayload(1, 0, 22050, 0, 0, 16), "no channels");
-    check(test::FmtPayload({1, 3, 22050, 16}), "three channels");
-    check(test::FmtPayload({1, 2, 44100, 24}), "24 bits");
-    check(test::FmtPayload(1, 1, 22050, 44100, 0, 16), "block align 0");
-    check(test::FmtPayload(1, 2, 22050, 88200, 3, 16), "block align 3 for stereo");
-    check(test::FmtPayload(1, 1, 22050, 0, 2, 16), "byte rate 0");
-    check(test::FmtPayload(1, 1, 22050, 0xFFFFFFFF, 2, 16), "byte rate too large");
+    for (const auto& c : cases) {
+        const WaveReadResult r = ReadBytes(RiffBuilder().Chunk("fmt ", c.fmt).Data(Bytes(48, 0)).Build());
+        EXPECT_EQ(r.error, c.read ? kTextNone : kTextUnsupportedFormat) << c.what;
+        if (c.read) {
+            EXPECT_EQ(r.info.InFormat, WAVEFORMAT::Parse(c.fmt.data())) << c.what;
+        }
+    }
 }
 
 // Recorders and editors write plain PCM in the extensible layout too: it
@@ -136,11 +159,9 @@ TEST(WaveRead, ExtensibleLayoutWithPcmInsideIsPcm) {
         Bytes fmt;
         const char* what;
     } refused[] = {
-        {test::ExtensibleFmtPayload(f, 3), "floating-point sub-format"},
-        {test::ExtensibleFmtPayload(f, 2), "ADPCM sub-format"},
+        {test::ExtensibleFmtPayload({1, 2, 44100, 16}, 3), "16-bit floating-point sub-format"},
+        {test::ExtensibleFmtPayload(f, 2), "ADPCM sub-format without its coefficients"},
         {test::ExtensibleFmtPayload(f, 1, 20), "more valid bits than the container"},
-        {test::ExtensibleFmtPayload({1, 2, 44100, 24}), "24 bits"},
-        {test::ExtensibleFmtPayload({1, 2, 48000, 16}), "48000 Hz"},
         {cutShort, "cut short"},
         {wrongTail, "another GUID"},
         {noExtension, "no extension"},
@@ -148,6 +169,13 @@ TEST(WaveRead, ExtensibleLayoutWithPcmInsideIsPcm) {
     for (const auto& c : refused)
         EXPECT_EQ(ReadBytes(RiffBuilder().Chunk("fmt ", c.fmt).Data(Bytes(16, 0)).Build()).error, kTextUnsupportedFormat)
             << c.what;
+    // The sub-format is the format: floating point and wide PCM read as the
+    // plain layout does.
+    for (const Format& g : {Format{3, 2, 48000, 32}, Format{1, 2, 44100, 24}, Format{1, 2, 48000, 16}}) {
+        const WaveReadResult r = ReadBytes(RiffBuilder().Chunk("fmt ", test::ExtensibleFmtPayload(g, g.tag)).Data(Bytes(48, 0)).Build());
+        ASSERT_TRUE(r.ok()) << g.tag << " " << g.bits;
+        EXPECT_EQ(r.info.InFormat, ReadBytes(test::MakeWave(g, Bytes(48, 0))).info.InFormat);
+    }
 }
 
 TEST(WaveRead, ClampsADataSizeLargerThanTheFile) {

@@ -70,8 +70,15 @@ std::vector<CorpusFile> WaveCorpus() {
             RiffBuilder().Fmt(mono16).ChunkWithSize("LIST", 0x7FFFFFFF, Bytes(20, 0)).Data(Bytes(100, 0)).Build(), 44);
     // Formats this program does not play.
     refused("adpcm.wav", RiffBuilder().Chunk("fmt ", FmtPayload(2, 1, 22050, 11155, 512, 4)).Data(Bytes(512, 0)).Build(), 45);
-    refused("48000hz.wav", MakeWave({1, 2, 48000, 16}, Bytes(400, 0)), 45);
-    refused("24bit.wav", MakeWave({1, 2, 44100, 24}, Bytes(600, 0)), 45);
+    // Above every output (played as they are) and below the classic rates
+    // (raised at their exact ratio).
+    for (const Format& f : {Format{1, 2, 48000, 16}, Format{1, 2, 44100, 24}, Format{3, 1, 32000, 32},
+                            Format{1, 1, 16000, 16}, Format{1, 1, 8000, 8}, Format{1, 2, 11127, 8}}) {
+        const std::uint32_t frames = f.rate / 5;
+        opens(std::to_string(f.rate) + "-" + std::to_string(f.bits) + (f.tag == 3 ? "float-" : "bit-") +
+                  std::to_string(f.channels) + "ch.wav",
+              MakeWave(f, f.tag == 3 ? Bytes(frames * f.BlockAlign(), 0) : NoiseSamples(f, frames, f.rate)), f, frames);
+    }
     refused("six-channels.wav", MakeWave({1, 6, 44100, 16}, Bytes(1200, 0)), 45);
     // The extensible layout: PCM inside is PCM; anything else is not.
     {
