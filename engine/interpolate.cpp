@@ -1,6 +1,7 @@
 #include "interpolate.h"
 
 #include "convert.h"
+#include "resample.h"
 
 #include <algorithm>
 #include <array>
@@ -20,15 +21,6 @@ namespace {
 // stopband from 0.55 of the input rate 110 dB down.
 constexpr double kBeta = 11.25;
 
-double BesselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 60; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-        if (term < sum * 1e-17) break;
-    }
-    return sum;
-}
 
 // Taps for the in-betweens at a quarter, a half and three quarters of the
 // way between two input frames (r = 4 uses all three, r = 2 the half).

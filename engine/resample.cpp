@@ -24,15 +24,6 @@ constexpr double kBeta = 11.25;
 // about 1e-8 of the tap (150 dB), far below a 16-bit step.
 constexpr int kKernelSteps = 4096;
 
-double BesselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 60; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-        if (term < sum * 1e-17) break;
-    }
-    return sum;
-}
 
 // The windowed sinc at distances 0 .. kResampleContext input frames.
 const std::vector<double>& Kernel() {
@@ -138,6 +129,16 @@ void StoreSample(std::uint8_t* out, std::size_t index, int v, bool out16) {
 }
 
 }  // namespace
+
+double BesselI0(double x) {
+    double sum = 1.0, term = 1.0;
+    for (int k = 1; k < 60; ++k) {
+        term *= (x / (2.0 * k)) * (x / (2.0 * k));
+        sum += term;
+        if (term < sum * 1e-17) break;
+    }
+    return sum;
+}
 
 std::shared_ptr<const PhaseTable> PhaseTableFor(std::int64_t L) {
     static std::mutex mutex;

@@ -32,6 +32,9 @@ struct PhaseTable {
     const float* Row(std::int64_t p) const { return taps.data() + p * kResampleTaps; }
 };
 
+// The modified Bessel function of order 0 that shapes the Kaiser window.
+double BesselI0(double x);
+
 // The table for L phases; tables are shared between the runs that use them.
 std::shared_ptr<const PhaseTable> PhaseTableFor(std::int64_t L);
 
