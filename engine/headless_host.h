@@ -59,7 +59,7 @@ public:
     bool AskRaiseQuality() override;
     void StepTrack(bool, const std::string&) override {}
     bool AdvanceAfterTrack() override { return false; }
-    std::string PeekNextTrack() override { return {}; }
+    std::string PeekNextTrack(const std::string&) override { return {}; }
     bool AdvanceToTrack(const std::string&) override { return false; }
     void DropUnopenableFile(const std::string&) override {}
     void QuitProgram() override;

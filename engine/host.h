@@ -94,8 +94,10 @@ public:
     // current (it then plays at once).
     virtual bool AdvanceAfterTrack() = 0;
     // For a track that flows into the next: the entry AdvanceAfterTrack
-    // would choose now, without choosing it (empty when there is none)...
-    virtual std::string PeekNextTrack() = 0;
+    // would choose once `after` is current, without choosing it (empty when
+    // there is none). `after` is the current file, or the entry that is
+    // about to follow it...
+    virtual std::string PeekNextTrack(const std::string& after) = 0;
     // ...and, when that next track starts to sound, AdvanceAfterTrack's
     // change if it would still choose `expected`. False, changing nothing,
     // when the playlist now leads elsewhere, and while a command the run

@@ -29,24 +29,7 @@
 // button shows Stop from the start of a run until the thread is idle again,
 // also across a restart or a change of track.
 //
-// One track flows into the next. When a playing run reaches the end of its
-// data, it asks the playlist which entry would follow (PeekNextTrack),
-// without choosing it. If that entry reads, needs no question and plays in
-// the format the device is open with, and no command is pending, the run's
-// input becomes that entry and its first block is queued behind the last
-// block of the track that ends: at once behind a short last block (in a
-// third buffer, the other two being queued), paced as usual behind a full
-// one. The device stays open. Until that first block starts, the window
-// still shows the ending track: positions are reported for it (ShownTrack),
-// a stop stops both, a step counts from it, and a restart loads it again.
-// When the block starts, AdvanceToTrack makes the entry current on the
-// windows' side as at any track's end, but only if the playlist still leads
-// to that very name there and then; the name decides, so an entry moved or
-// a list rebuilt with the same next file still plays on. If the list now
-// leads elsewhere (the entry removed, the list emptied or reordered), the
-// device is reset at once and the track's end goes the usual way. Anything
-// else that would make the join wrong (another format, a question, a file
-// that cannot be read, a command) leaves the end as it always was.
+// One track flows into the next on the open device: see playthr_join.cpp.
 //
 // The held file's data size and byte rate are published through atomics for
 // the seek-bar handler, which reads them while this thread may be loading.
@@ -339,6 +322,9 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     track_.ReadPosition = run_.StartOffset;
     run_.QueuedAny = false;
     track_.JoinedTrack.clear();
+    track_.Lead.clear();
+    run_.Following.reset();
+    run_.FollowerSought = false;
     ShowRunTrack(0);
 
     if (run_.Saving) {
@@ -488,120 +474,6 @@ std::optional<PlayThread::Next> PlayThread::FinishRun() {
     return EndTrack();
 }
 
-// Whether the next playlist entry can be queued right behind the track
-// that ends: a playing run (not a save), nothing asked of the thread, an
-// entry that reads, needs no question and plays in the format the device is
-// open with. Then the run's input becomes that entry; the window still shows
-// the ending track until the entry's first block starts (TakeJoinedTrack).
-// `shortTail`: the block queued last is shorter than a full one, so the
-// entry's first block must follow at once, in the third buffer.
-bool PlayThread::PrepareNextTrack(bool shortTail) {
-    if (!run_.Playing || run_.Saving || !run_.QueuedAny || !dev_.DeviceOpen) return false;
-    if (channel_.Load() != kCmdNone || channel_.StopRequested()) return false;
-    const std::string name = host_.PeekNextTrack();
-    if (name.empty()) return false;
-    WaveInfo info = TrackInfo();
-    if (name != track_.CurrentFile) {
-        const WaveReadResult r = ReadWaveFile(name);
-        // A file that cannot be read is left to the usual order, which says why.
-        if (!r.ok()) return false;
-        info = r.info;
-    }
-    const WAVEFORMAT in = info.InFormat;
-    const MMCKINFO chunk = info.DataChunk;
-    const std::int32_t start = info.DataStart;
-    const OutputChoice choice = host_.ReadOutputChoice();
-    const WAVEFORMATEX out = OutputFormatFor(in, choice);
-    if (CheckQuality(in, out).Any()) return false;
-    if (out.nSamplesPerSec != run_.OutFormat.nSamplesPerSec || out.nChannels != run_.OutFormat.nChannels ||
-        out.wBitsPerSample != run_.OutFormat.wBitsPerSample || out.wFormatTag != run_.OutFormat.wFormatTag)
-        return false;
-    const auto dataBytes = static_cast<std::int32_t>(chunk.cksize);
-    const SeekPlan seek = PlanSeek(0, run_.BarMax, dataBytes, start, in.nBlockAlign);
-    if (seek.Remaining <= 0) return false;
-    std::unique_ptr<ByteSource> input = OpenFrames(name, info);
-    if (!input) return false;
-    const BlockParams params = ComputeBlockParams(in, run_.OutFormat, choice.effects, choice.bandLimited);
-    if (static_cast<std::size_t>(BlockInputSpan(in, params, params.BlockInBytes)) > dev_.BufferBytes) return false;
-    if (shortTail && !dev_.Header3.prepared) {
-        dev_.Header3.length = static_cast<std::uint32_t>(run_.Params.FullBlockBytes);
-        if (!device_.Prepare(dev_.Header3)) return false;
-        dev_.Header3.prepared = true;
-    }
-
-    track_.InputFile = std::move(input);
-    track_.CurrentFile = name;
-    track_.InFormat = in;
-    track_.DataChunk = chunk;
-    track_.DataStart = start;
-    track_.Decoded = info.Decoded;
-    run_.Params = params;
-    run_.PlainCopy = run_.Params.PlainCopy;
-    run_.DataBytes = dataBytes;
-    run_.StartOffset = seek.StartOffset;
-    run_.Remaining = seek.Remaining;
-    track_.ReadPosition = run_.StartOffset;
-    track_.JoinedTrack = name;
-    track_.JoinedBase = dev_.QueuedBytes;
-    return true;
-}
-
-// The joined track's first block: right behind a short tail, or paced
-// like any other block behind a full one. The track becomes the window's
-// when that block starts; nullopt: the run goes on with the track.
-std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
-    const std::int32_t advance = BlockAdvance();
-    const bool full = run_.Remaining >= advance;
-    const std::int32_t blockBytes = full ? run_.Params.BlockInBytes : run_.Remaining;
-    const WaveHeader* tail = dev_.LastQueued;
-    // Behind a short tail both other buffers may still be queued.
-    WaveHeader& block = SwitchBuffers(shortTail ? dev_.BeforeLastQueued : nullptr);
-    if (!ReadBlock(blockBytes)) return Fail(kTextErrorOpeningFile);
-    if (!ProduceBlock(dev_.OutBuffer, blockBytes)) return Fail(kTextUnsupportedFormat);
-    if (full && !shortTail) {
-        track_.ReadPosition += advance;
-        if (auto n = QueuePaced(block)) return n;
-        run_.Remaining -= advance;
-        return std::nullopt;
-    }
-    block.length = static_cast<std::uint32_t>(
-        full ? run_.Params.FullBlockBytes : ShortBlockBytes(track_.InFormat, run_.Params, blockBytes, run_.BlockFrame));
-    if (auto n = QueueBlock(block)) return n;
-    if (tail) {
-        if (auto n = WaitForDone(*tail)) return n;
-    }
-    if (auto n = BlockStarted()) return n;
-    if (!full) {
-        // A track shorter than a block: the next one follows it at once.
-        run_.Remaining = 0;
-        return std::nullopt;
-    }
-    track_.ReadPosition += advance;
-    run_.Remaining -= advance;
-    return WaitReadAhead();
-}
-
-// The joined track has started to sound: it becomes the window's current
-// file, as at any track's end, if the playlist still leads to it. If it now
-// leads elsewhere, the sound stops and the track's end goes the usual way.
-std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
-    // A command given before the change was given for the track the window
-    // showed (a restart loads that track again); the window refuses the
-    // change while one waits, so one given in the instant is taken too.
-    for (;;) {
-        if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
-        if (host_.AdvanceToTrack(track_.JoinedTrack)) break;
-        // Refused with nothing waiting: the playlist leads elsewhere now.
-        if (channel_.Load() == kCmdNone) return EndTrack();
-    }
-    track_.JoinedTrack.clear();
-    // As at the start of any run: the file-loaded update hid the time.
-    host_.ShowTimeLabels();
-    ShowRunTrack(track_.JoinedBase);
-    PublishHeldFile();
-    return std::nullopt;
-}
-
 void PlayThread::ShowRunTrack(std::uint64_t base) {
     // Past the exact-ratio filter a second in is a second out: the position
     // is the byte rates' ratio, not its whole part.
@@ -741,8 +613,9 @@ WaveHeader& PlayThread::SwitchBuffers(const WaveHeader* busy) {
 // Reads the block, its two following frames and the stereo look-ahead, with
 // the band-limited filter's context on either side. Only whole frames inside
 // the data chunk are read; whatever lies before or beyond the data (or
-// beyond a file that shrank since) reads as silence, so a block's samples
-// depend only on where it lies in the file, not on where the run began.
+// beyond a file that shrank since) reads as silence, or as the neighbouring
+// track's frames across a gapless join, so a block's samples depend only on
+// where it lies in the recording, not on where the run began.
 bool PlayThread::ReadBlock(std::int32_t blockBytes) {
     const std::int64_t span = BlockInputSpan(track_.InFormat, run_.Params, blockBytes);
     std::uint8_t* dst = dev_.InBuffer.get();
@@ -752,6 +625,7 @@ bool PlayThread::ReadBlock(std::int32_t blockBytes) {
     const std::int64_t begin = track_.ReadPosition - static_cast<std::int64_t>(run_.Params.ContextFrames) * track_.InFormat.nBlockAlign;
     const std::int64_t from = std::max<std::int64_t>(begin, track_.DataStart);
     const std::int64_t to = std::min(begin + span, dataEnd);
+    ReadNeighbours(dst, begin, span);
     if (to <= from) return true;
     return track_.InputFile->ReadAt(from, dst + (from - begin), static_cast<std::size_t>(to - from)) >= 0;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "clock.h"
 #include "command.h"
@@ -94,6 +95,16 @@ private:
     std::optional<Next> FinishRun();
     Next EndTrack();
     bool PrepareNextTrack(bool shortTail);
+    // An entry that can follow the track on the open device.
+    struct Follower {
+        std::string name;
+        WaveInfo info;
+        BlockParams params;
+        std::unique_ptr<ByteSource> input;
+    };
+    std::optional<Follower> FindFollower(const std::string& name);
+    const Follower* ReadingFollower();
+    void ReadNeighbours(std::uint8_t* dst, std::int64_t begin, std::int64_t span);
     std::optional<Next> StartJoinedTrack(bool shortTail);
     std::optional<Next> TakeJoinedTrack();
     std::optional<Next> Poll();
@@ -156,6 +167,9 @@ private:
         // the window shows: the track read is already that entry.
         std::string JoinedTrack;
         std::uint64_t JoinedBase = 0;  // its first byte on the device
+        // The last frames of the track this one follows gaplessly, read as
+        // the frames before its data; empty otherwise.
+        std::vector<std::uint8_t> Lead;
     } track_;
 
     // What the run computes: the output, the conversion, the part of the
@@ -191,6 +205,10 @@ private:
             std::uint32_t byteRate = 0;
         };
         ShownTrack Shown;
+        // The entry after this track, looked up once the reading reaches
+        // past the data's end.
+        std::optional<Follower> Following;
+        bool FollowerSought = false;
     } run_;
 
     // What the device holds: the sample buffers and their headers, what was

@@ -137,9 +137,10 @@ public:
     bool AdvanceAfterTrack() override {
         return Get<bool>([this] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrack(); });
     }
-    std::string PeekNextTrack() override {
-        return Get<std::string>([this] {
-            return form_.playlist_ ? FileNameBytes(form_.playlist_->NextAfterTrack()) : std::string();
+    std::string PeekNextTrack(const std::string& after) override {
+        const QString file = DecodeFileName(QByteArray::fromStdString(after));
+        return Get<std::string>([this, file] {
+            return form_.playlist_ ? FileNameBytes(form_.playlist_->NextAfterTrack(file)) : std::string();
         });
     }
     bool AdvanceToTrack(const std::string& expected) override {

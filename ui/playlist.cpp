@@ -438,15 +438,15 @@ bool TPlaylistForm::AdvanceAfterTrack() {
     return true;
 }
 
-QString TPlaylistForm::NextAfterTrack() const {
-    const int chosen = AdvanceIndex(Entries(), owner_.CurrentFile(), owner_.AutoRepeatOn());
+QString TPlaylistForm::NextAfterTrack(const QString& after) const {
+    const int chosen = AdvanceIndex(Entries(), after, owner_.AutoRepeatOn());
     return chosen < 0 ? QString() : Model->Entries()[chosen];
 }
 
 bool TPlaylistForm::AdvanceAfterTrackTo(const QString& expected) {
     // The name itself decides, not its place: an entry moved or a list
     // rebuilt with the same next file still leads to what was prepared.
-    if (expected.isEmpty() || NextAfterTrack() != expected) return false;
+    if (expected.isEmpty() || NextAfterTrack(owner_.CurrentFile()) != expected) return false;
     return AdvanceAfterTrack();
 }
 

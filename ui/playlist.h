@@ -95,7 +95,7 @@ public:
     bool AdvanceAfterTrack();
     // The entry AdvanceAfterTrack would choose (empty: none), and its change
     // made only while it would still choose `expected`.
-    QString NextAfterTrack() const;
+    QString NextAfterTrack(const QString& after) const;
     bool AdvanceAfterTrackTo(const QString& expected);
     void DropUnopenableFile(const QString& name);
 

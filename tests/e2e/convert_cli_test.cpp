@@ -3,12 +3,14 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "e2e/shell.h"
+#include "support/thread_rig.h"
 #include "support/wave_builder.h"
 #include "convert.h"
 #include "decoded.h"
@@ -137,6 +139,68 @@ TEST_F(ConvertCli, EveryEncodingConvertsAsSoxReadsIt) {
                 break;
         }
     }
+}
+
+// Compressed files broken the ways old collections break them (cut short in
+// a block, a data size that lies, nonsense block and coefficient fields,
+// garbage for sound): each is either read to its end and written whole, or
+// refused with its reason; never a crash, a hang or a damaged file.
+TEST_F(ConvertCli, BrokenCompressedFilesAreReadOrRefusedWithTheirReason) {
+    if (!Have("sox") || !CanDecode()) GTEST_SKIP() << "sox or the decoder is missing";
+    const char* encodings[] = {"ima-adpcm", "ms-adpcm", "gsm-full-rate", "u-law"};
+    struct Damage {
+        const char* name;
+        void (*apply)(test::Bytes& file, std::size_t data);  // `data`: offset of the data chunk's id
+    };
+    const Damage damages[] = {
+        {"cut inside a block", [](test::Bytes& f, std::size_t) { f.resize(f.size() - 37); }},
+        {"data size ten times the file",
+         [](test::Bytes& f, std::size_t d) { StoreLE32(&f[d + 4], static_cast<std::uint32_t>(f.size() * 10)); }},
+        {"block align 0", [](test::Bytes& f, std::size_t) { StoreLE16(&f[32], 0); }},
+        {"block align 65535", [](test::Bytes& f, std::size_t) { StoreLE16(&f[32], 0xFFFF); }},
+        {"samples per block 0", [](test::Bytes& f, std::size_t) { StoreLE16(&f[38], 0); }},
+        {"samples per block 65535", [](test::Bytes& f, std::size_t) { StoreLE16(&f[38], 0xFFFF); }},
+        {"coefficient count 65535", [](test::Bytes& f, std::size_t) { StoreLE16(&f[40], 0xFFFF); }},
+        {"garbage for sound",
+         [](test::Bytes& f, std::size_t d) {
+             std::uint32_t x = 7;
+             for (std::size_t i = d + 8; i < f.size(); ++i) f[i] = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 23);
+         }},
+    };
+    int i = 0, read = 0, refused = 0;
+    for (const char* enc : encodings) {
+        const std::string made = dir.File(std::string(enc) + ".wav");
+        ASSERT_EQ(Shell(std::string("sox -r 11025 -n -r 11025 -c 1 -e ") + enc + " '" + made + "' synth 1.2 sine 440").status, 0);
+        const test::Bytes original = test::ReadAll(made);
+        for (const Damage& damage : damages) {
+            SCOPED_TRACE(std::string(enc) + ", " + damage.name);
+            test::Bytes bytes = original;
+            const std::string tag = "data";
+            const auto at = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
+            ASSERT_NE(at, bytes.end());
+            if (bytes.size() < 42) continue;
+            damage.apply(bytes, static_cast<std::size_t>(at - bytes.begin()));
+            const std::string in = dir.Write("broken" + std::to_string(i) + ".wav", bytes);
+            const std::string out = dir.File("broken" + std::to_string(i++) + "-out.wav");
+            const Result r = Shell("timeout 20 " + std::string(SONIVEL_CONVERT) + " '" + in + "' '" + out + "'");
+            ASSERT_TRUE(r.status == 0 || r.status == 1) << "exit " << r.status << ": " << r.output;
+            if (r.status == 0) {
+                ++read;
+                const WaveReadResult w = ReadWaveFile(out);
+                ASSERT_TRUE(w.ok()) << r.output;
+                const test::Bytes file = test::ReadAll(out);
+                test::ExpectConsistentHeader(file);
+                EXPECT_EQ(Shell("sox -V1 '" + out + "' -n").status, 0) << "sox does not read the output";
+            } else {
+                ++refused;
+                EXPECT_FALSE(std::filesystem::exists(out)) << "a refused file left an output";
+                EXPECT_NE(r.output.find(" ("), std::string::npos) << "no reason given: " << r.output;
+            }
+        }
+    }
+    // Both outcomes occur: the table reaches the decoder's refusals and its reading.
+    EXPECT_GT(read, 0);
+    EXPECT_GT(refused, 0);
 }
 
 // At an odd rate a seek's save is the whole save from the output frame at

@@ -94,9 +94,15 @@ recorder=
 
 cat >"$work/check.py" <<'PY'
 import sys
-# check.py EXPECTED.wav RECEIVED.raw PLAYS REPEATS: the recording holds PLAYS
-# plays of REPEATS copies of the conversion each, back to back within a play.
-expected = open(sys.argv[1], "rb").read()[44:] * int(sys.argv[4])
+# check.py EXPECTED.wav RECEIVED.raw PLAYS REPEATS [COPIES]: the recording
+# holds PLAYS plays of REPEATS copies of the conversion each, back to back
+# within a play; with COPIES, EXPECTED is the conversion of that many copies
+# of the file as one recording, of which the first REPEATS must be heard.
+data = open(sys.argv[1], "rb").read()[44:]
+if len(sys.argv) > 5:
+    expected = data[:len(data) // int(sys.argv[5]) * int(sys.argv[4])]
+else:
+    expected = data * int(sys.argv[4])
 received = open(sys.argv[2], "rb").read()
 plays, repeated = int(sys.argv[3]), int(sys.argv[4]) > 1
 # Each copy is found by a stretch just after the longest silent start put
@@ -166,11 +172,15 @@ print(f"the server received all {len(expected) // 4} frames of {what} exactly as
 PY
 python3 "$work/check.py" "$work/expected.wav" "$work/received.raw" 3 1
 
-# One track flowing into the next: 1.3 s, a full block and a short last one,
-# repeated by Auto repeat on the open device.
+# One track flowing into itself, repeated by Auto repeat on the open device:
+# one full block long, so that each repeat starts where a block of the uncut
+# recording would. What is heard is the loop recorded four times over, as
+# one file: the stereo effect's right channel reads ahead into the next
+# repeat, with no silence before the join and no jump at it.
 loop="$work/loop.wav"
-sox -n -r 11025 -b 8 -c 1 -e unsigned "$loop" synth 1.3 sine 300-2000 vol 0.8
-"$converter" "$loop" "$work/loop-expected.wav" --rate 44100 --bits 16 --stereo --effects >/dev/null
+sox -r 11025 -n -r 11025 -b 8 -c 1 -e unsigned "$loop" synth 11026s sine 300-2000 vol 0.8
+sox "$loop" "$loop" "$loop" "$loop" "$work/loop4.wav"
+"$converter" "$work/loop4.wav" "$work/loop-expected.wav" --rate 44100 --bits 16 --stereo --effects >/dev/null
 sed -i 's/^AutoRepeat=.*/AutoRepeat=1/' "$work/config/Korvath/Sonivel.conf"
 record "$work/loop.raw"
 (
@@ -178,7 +188,7 @@ record "$work/loop.raw"
   "$program" "$loop" >"$work/loop.log" 2>&1 &
   sonivel=$!
   # Three plays and a part of the fourth.
-  sleep 4.8
+  sleep 3.7
   kill "$sonivel"
   wait "$sonivel"
 ) || { echo "FAIL: the program did not play and end cleanly:"; cat "$work/loop.log"; exit 1; }
@@ -186,4 +196,4 @@ sleep 0.3
 kill "$recorder"
 wait "$recorder" 2>/dev/null || true
 recorder=
-python3 "$work/check.py" "$work/loop-expected.wav" "$work/loop.raw" 1 3
+python3 "$work/check.py" "$work/loop-expected.wav" "$work/loop.raw" 1 3 4

@@ -35,27 +35,54 @@ struct Join {
     const char* name;
     Format format;
     OutputChoice choice;
+    Format next;  // the second entry's input format
 };
 
-// For every shape of a track's end (a last block of one frame, 10 ms or
-// 500 ms, or none at all), a plain copy and a raised rate with the effect
-// and the band-limited filter, a two-entry list and a one-entry list that
-// repeats: one opening, no gap, the two conversions back to back, and the
-// next track made current the moment its first block starts.
+Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Whether the two agree from byte `from` on, over the length of the shorter.
+bool Agree(const Bytes& whole, const Bytes& part, std::size_t from = 0) {
+    if (from > whole.size() || from > part.size()) return from >= part.size();
+    const std::size_t length = std::min(part.size(), whole.size()) - from;
+    return std::equal(part.begin() + static_cast<std::ptrdiff_t>(from),
+                      part.begin() + static_cast<std::ptrdiff_t>(from + length),
+                      whole.begin() + static_cast<std::ptrdiff_t>(from));
+}
+
+// For every shape of a track's end (a last block of one or two frames,
+// 10 ms or 500 ms, or none at all), a plain copy, a raised rate with the
+// effect and the band-limited filter and an odd rate, a two-entry list and
+// a one-entry list that repeats: one opening, no gap, the next track made
+// current the moment its first block starts, and what is heard is the uncut
+// recording: the first track as the start of the two converted as one file
+// (its last frames read the next one's first), the second as converted on
+// its own after the first block, which reads the first track's end before
+// it. Cut at a block boundary, the two sound exactly as the uncut file. An
+// entry of another input format is the two conversions back to back.
 TEST(Gapless, TracksJoinOnTheOpenDevice) {
     OutputChoice hq{true, true, true, true};
     hq.bandLimited = true;
-    const Join joins[] = {{"cd", {1, 2, 44100, 16}, OutputChoice{}},
-                          {"11025/8 to cd with effect", {1, 1, 11025, 8}, hq}};
-    for (const Join& j : joins)
-        for (const double tail : {1.0 / j.format.rate, 0.010, 0.5, 0.0})
+    const Format cd{1, 2, 44100, 16}, low{1, 1, 11025, 8}, odd{1, 1, 16000, 16};
+    const Join joins[] = {{"cd", cd, OutputChoice{}, cd},
+                          {"11025/8 to cd with effect", low, hq, low},
+                          {"16000 to cd with effect", odd, OutputChoice{}, odd},
+                          {"11025/8 then 22050/16", low, OutputChoice{}, {1, 1, 22050, 16}}};
+    for (const Join& j : joins) {
+        const bool raised = j.format.rate * 4 == 44100 || j.format.rate * 2 == 44100;
+        const std::size_t advance = j.format.rate + (raised ? 1 : 0);  // frames a full block advances
+        const bool alike = j.next.rate == j.format.rate && j.next.bits == j.format.bits;
+        for (const std::size_t tail : {std::size_t{1}, std::size_t{2}, std::size_t{j.format.rate / 100}, std::size_t{j.format.rate / 2}, std::size_t{0}})
             for (const bool repeat : {false, true}) {
-                SCOPED_TRACE(::testing::Message() << j.name << ", tail " << tail << " s, repeat " << repeat);
+                if (repeat && !alike) continue;
+                SCOPED_TRACE(::testing::Message() << j.name << ", tail " << tail << " frames, repeat " << repeat);
                 test::Rig rig;
-                const std::size_t framesA = j.format.rate * 2 + static_cast<std::size_t>(tail * j.format.rate);
+                const std::size_t framesA = j.format.rate * 2 + tail;
                 const Bytes a = test::NoiseSamples(j.format, framesA, 1);
-                const Bytes b = test::NoiseSamples(j.format, j.format.rate + 777, 2);
-                const std::string fa = rig.Wave("a.wav", j.format, a), fb = rig.Wave("b.wav", j.format, b);
+                const Bytes b = test::NoiseSamples(j.next, j.next.rate + 777, 2);
+                const std::string fa = rig.Wave("a.wav", j.format, a), fb = rig.Wave("b.wav", j.next, b);
                 rig.host.playlist = repeat ? std::vector<std::string>{fa} : std::vector<std::string>{fa, fb};
                 rig.host.autoRepeat = repeat;
                 rig.host.currentFile = fa;
@@ -64,11 +91,12 @@ TEST(Gapless, TracksJoinOnTheOpenDevice) {
                 rig.host.onEvent = [&](const std::string& e) {
                     if (e.rfind("AdvanceTo", 0) == 0 || e == "Advance") changes.emplace_back(e, rig.clock.now);
                 };
+                const Bytes second = repeat ? a : b;
                 const Bytes convA = Converted(j.format, a, j.choice);
-                const Bytes convB = repeat ? convA : Converted(j.format, b, j.choice);
+                const Bytes convB = Converted(j.next, second, j.choice);
                 if (repeat) {
                     // Stopped after the second play began.
-                    rig.clock.At(rig.clock.now + 2000 + static_cast<std::uint32_t>(tail * 1000) + 1500,
+                    rig.clock.At(rig.clock.now + 2000 + static_cast<std::uint32_t>(tail * 1000 / j.format.rate) + 1500,
                                  [&] { rig.channel.Store(kCmdPlayStop); });
                 }
                 rig.Command(kCmdPlayStop);
@@ -83,15 +111,24 @@ TEST(Gapless, TracksJoinOnTheOpenDevice) {
                 ASSERT_LT(k, q.size()) << "the next track was not queued";
                 for (std::size_t i = 1; i <= k; ++i)
                     ASSERT_LT(q[i].time, q[i - 1].end) << "block " << i << " was queued after the one before it ended";
-                Bytes expected = convA;
-                expected.insert(expected.end(), convB.begin(), convB.end());
                 const Bytes played = rig.device.AllQueuedBytes();
-                const std::size_t compared = repeat ? convA.size() + q[k].bytes.size() : expected.size();
-                ASSERT_TRUE(std::equal(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(compared),
-                                       played.begin()))
-                    << "the two conversions are not back to back";
+                const std::size_t heard = repeat ? convA.size() + q[k].bytes.size() : played.size();
                 if (!repeat) {
-                    ASSERT_EQ(played.size(), expected.size());
+                    ASSERT_EQ(played.size(), convA.size() + convB.size());
+                }
+                const Bytes playedB(played.begin() + static_cast<std::ptrdiff_t>(convA.size()),
+                                    played.begin() + static_cast<std::ptrdiff_t>(heard));
+                if (!alike) {
+                    EXPECT_TRUE(Agree(played, Concat(convA, convB))) << "not the two conversions back to back";
+                } else {
+                    const Bytes uncut = Converted(j.format, Concat(a, second), j.choice);
+                    EXPECT_TRUE(Agree(uncut, Bytes(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(convA.size()))))
+                        << "the first track's end is not the uncut recording's";
+                    EXPECT_TRUE(Agree(playedB, convB, q[k].bytes.size()))
+                        << "the second track is not its own conversion after its first block";
+                    if (framesA % advance == 0 && (!repeat || heard <= uncut.size()))
+                        EXPECT_TRUE(Agree(uncut, Bytes(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(heard))))
+                            << "cut at a block boundary, the two do not sound as the uncut file";
                 }
                 // The window is told when the new track sounds, not before.
                 ASSERT_FALSE(changes.empty());
@@ -103,6 +140,7 @@ TEST(Gapless, TracksJoinOnTheOpenDevice) {
                 const auto at = std::find(ev.begin(), ev.end(), changes.front().first);
                 EXPECT_NE(std::find(at, ev.end(), "TimeLabels"), ev.end());
             }
+    }
 }
 
 // Where the join cannot be made right, the track ends as it always did:

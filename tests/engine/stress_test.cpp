@@ -77,7 +77,7 @@ public:
         return true;
     }
     // The next track, prepared or not, taken or refused at random.
-    std::string PeekNextTrack() override {
+    std::string PeekNextTrack(const std::string&) override {
         return rng_() % 3 ? files_[rng_() % files_.size()] : std::string();
     }
     bool AdvanceToTrack(const std::string& expected) override {

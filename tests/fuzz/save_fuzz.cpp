@@ -48,13 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (LoadLE32(header + 4) != length - 8 || LoadLE32(header + 40) != length - 44) __builtin_trap();
         const WaveReadResult saved = ReadWaveFile(out);
         if (!saved.ok()) __builtin_trap();
-        // Every input frame converted becomes r output frames, whole blocks
-        // and the last alike: the data is a whole number of r-frame groups.
+        // The data is whole output frames; a file raised by a whole ratio
+        // (×1, ×2, ×4) turns every input frame into r output frames, the
+        // last block's alike, so its data is a whole number of r-frame groups.
+        const std::uint32_t frame = saved.info.InFormat.nBlockAlign;
+        if (frame == 0 || (length - 44) % frame != 0) __builtin_trap();
         const WaveReadResult source = ReadWaveFile(in);
         if (source.ok() && source.info.InFormat.nSamplesPerSec != 0) {
-            const std::uint32_t r = saved.info.InFormat.nSamplesPerSec / source.info.InFormat.nSamplesPerSec;
-            const std::uint32_t group = (r ? r : 1) * saved.info.InFormat.nBlockAlign;
-            if (group == 0 || (length - 44) % group != 0) __builtin_trap();
+            const std::uint32_t inRate = source.info.InFormat.nSamplesPerSec;
+            const std::uint32_t outRate = saved.info.InFormat.nSamplesPerSec;
+            if (outRate % inRate == 0 && outRate / inRate <= 4 && 44100 % inRate == 0) {
+                const std::uint32_t group = outRate / inRate * frame;
+                if ((length - 44) % group != 0) __builtin_trap();
+            }
         }
     }
     return 0;

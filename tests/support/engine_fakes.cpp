@@ -251,9 +251,9 @@ void TestHost::StepTrack(bool next, const std::string& from) {
     seekPosition = 0;
 }
 
-int TestHost::NextIndex() const {
+int TestHost::NextIndex(const std::string& after) const {
     const int count = static_cast<int>(playlist.size());
-    const int at = Find(playlist, currentFile, false);
+    const int at = Find(playlist, after, false);
     if (at >= 0 && at == count - 1 && autoRepeat) return 0;
     if (at >= 0 && at < count - 1) return at + 1;
     return -1;
@@ -261,20 +261,20 @@ int TestHost::NextIndex() const {
 
 bool TestHost::AdvanceAfterTrack() {
     Record("Advance");
-    const int chosen = NextIndex();
+    const int chosen = NextIndex(currentFile);
     if (chosen < 0) return false;
     currentFile = playlist[static_cast<std::size_t>(chosen)];
     seekPosition = 0;
     return true;
 }
 
-std::string TestHost::PeekNextTrack() {
-    const int chosen = NextIndex();
+std::string TestHost::PeekNextTrack(const std::string& after) {
+    const int chosen = NextIndex(after);
     return chosen < 0 ? std::string() : playlist[static_cast<std::size_t>(chosen)];
 }
 
 bool TestHost::AdvanceToTrack(const std::string& expected) {
-    const int chosen = NextIndex();
+    const int chosen = NextIndex(currentFile);
     if (chosen < 0 || playlist[static_cast<std::size_t>(chosen)] != expected) {
         Record("AdvanceRefused");
         return false;

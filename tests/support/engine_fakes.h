@@ -140,15 +140,15 @@ public:
     bool AskRaiseQuality() override;
     void StepTrack(bool next, const std::string& from) override;
     bool AdvanceAfterTrack() override;
-    std::string PeekNextTrack() override;
+    std::string PeekNextTrack(const std::string& after) override;
     bool AdvanceToTrack(const std::string& expected) override;
     void DropUnopenableFile(const std::string& name) override;
     void QuitProgram() override { Record("Quit"); }
 
 private:
     void Record(const std::string& event);
-    // The entry AdvanceAfterTrack chooses, -1 for none.
-    int NextIndex() const;
+    // The entry AdvanceAfterTrack chooses once `after` is current, -1 for none.
+    int NextIndex(const std::string& after) const;
 };
 
 }  // namespace sonivel::test
