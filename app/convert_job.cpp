@@ -5,11 +5,11 @@
 
 #include "console.h"
 #include "convert.h"
-#include "decoded.h"
 #include "fileio.h"
 #include "convert_texts.h"
 #include "playthr.h"
 #include "position.h"
+#include "refusal.h"
 #include "system_clock.h"
 #include "texts.h"
 #include "waveread.h"
@@ -60,31 +60,6 @@ std::string OutputReason(const std::string& name) {
     return {};
 }
 
-// What of a refused format Sonivel does not read, in words.
-std::string UnsupportedReason(const WAVEFORMAT& f) {
-    // The encodings the decoder reads; a file of one that still cannot be
-    // read is damaged, or holds what no such file holds.
-    static constexpr struct {
-        std::uint16_t tag;
-        const char* name;
-    } kDecoded[] = {{WAVE_FORMAT_MULAW, "u-law"}, {WAVE_FORMAT_ALAW, "A-law"}, {WAVE_FORMAT_IMA_ADPCM, "IMA ADPCM"},
-                    {WAVE_FORMAT_ADPCM, "MS ADPCM"}, {WAVE_FORMAT_GSM610, "GSM 6.10"}};
-    switch (RefusalOf(f)) {
-        case Refusal::Encoding:
-            for (const auto& d : kDecoded)
-                if (d.tag == f.wFormatTag && CanDecode() && f.nSamplesPerSec >= kLowestRate)
-                    return Format(kReasonUndecodable, {d.name});
-            if (f.nSamplesPerSec && f.nSamplesPerSec < kLowestRate)
-                return Format(kReasonRate, {std::to_string(f.nSamplesPerSec)});
-            return Format(kReasonNotPcm, {std::to_string(f.wFormatTag)});
-        case Refusal::Channels: return Format(kReasonChannels, {std::to_string(f.nChannels)});
-        case Refusal::Rate: return Format(kReasonRate, {std::to_string(f.nSamplesPerSec)});
-        case Refusal::Bits: return Format(kReasonBits, {std::to_string(f.nChannels ? 8 * f.nBlockAlign / f.nChannels : 0)});
-        case Refusal::None: break;
-    }
-    return {};
-}
-
 std::string ProgramText(int textId) {
     const int language = Language();
     std::string text(Text(textId, language));
@@ -122,7 +97,8 @@ std::string Explain(int textId, const ConversionRun& settings, const std::string
             break;
         }
         case kTextUnsupportedFormat:
-            more = UnsupportedReason(ReadWaveFile(settings.input).info.InFormat);
+        case kTextNotAWaveFile:
+            more = RefusalReason(textId, settings.input, Language());
             break;
         case kTextQualityTooLow: {
             // In a terminal a statement, not the window's question.

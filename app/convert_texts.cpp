@@ -88,12 +88,7 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "mono",
     "no wave files in %s",
     "Outputs that exist are kept: use --force to replace them or --skip-existing to convert only the others.",
-    "%s bits per sample; Sonivel reads 8 to 32",
-    "%s Hz; Sonivel reads 4000 to 384000 Hz",
-    "%s channels; Sonivel reads mono and stereo",
-    "format %s; an encoding Sonivel does not read",
     "the chosen output is below the file's own format",
-    "its %s sound cannot be decoded",
     "kept as it is: %s, above every output format",
 };
 
@@ -184,12 +179,7 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "mono",
     "aucun fichier WAV dans %s",
     "Les sorties existantes sont gardées : --force pour les remplacer, --skip-existing pour ne convertir que les autres.",
-    "%s bits par échantillon ; Sonivel lit de 8 à 32",
-    "%s Hz ; Sonivel lit de 4000 à 384000 Hz",
-    "%s canaux ; Sonivel lit mono et stéréo",
-    "format %s ; un codage que Sonivel ne lit pas",
     "la sortie choisie est inférieure au format propre du fichier",
-    "son contenu %s ne peut être décodé",
     "gardé tel quel : %s, au-dessus de tout format de sortie",
 };
 

@@ -41,12 +41,7 @@ enum Say {
     kMono,
     kNoWaveFound,       // %s: the folder
     kExistsHint,        // once a run, after outputs that exist were kept
-    kReasonBits,        // %s: bits per sample of a refused file
-    kReasonRate,        // %s: its rate
-    kReasonChannels,    // %s: its channel count
-    kReasonNotPcm,      // %s: its format tag
     kQualityBelow,      // the chosen output is below the file's format
-    kReasonUndecodable, // %s: the encoding's name
     kKeptAsIs,          // %s: the file's format
     kSayCount
 };

@@ -43,6 +43,9 @@ struct RunSetup {
     int position = 0;
     int barMax = 0;
     bool playOnSave = false;
+    // The file is an entry of a list or folder the person opened, not one
+    // chosen alone: if it cannot play, the list goes on past it.
+    bool listed = false;
 };
 
 // Command codes written by the windows; the render thread writes only 0.

@@ -62,6 +62,8 @@ public:
     std::string PeekNextTrack(const std::string&) override { return {}; }
     bool AdvanceToTrack(const std::string&) override { return false; }
     void DropUnopenableFile(const std::string&) override {}
+    // Without a playlist nothing is gone past; a refusal is said as any.
+    void SkipTrack(const std::string&, int textId) override { ShowError(textId); }
     void QuitProgram() override;
 
 private:

@@ -107,6 +107,10 @@ public:
     // its first entry (compared without regard to case), remove, then the
     // editor's close action.
     virtual void DropUnopenableFile(const std::string& name) = 0;
+    // The playlist reached `name` at a track's end and it cannot be played
+    // (text `textId` says why): it is gone past, and the next entry plays.
+    // The person hears of what was skipped once, when the run ends.
+    virtual void SkipTrack(const std::string& name, int textId) = 0;
 
     // The sample buffers could not be allocated: the program ends.
     virtual void QuitProgram() = 0;

@@ -199,14 +199,12 @@ PlayThread::Next PlayThread::LoadStep() {
     // track) asks the window for it once, here.
     if (!given_.brought) given_.brought = host_.ReadRunSetup(true);
     const std::string name = given_.brought->file;
+    const bool advanced = std::exchange(given_.Advanced, false) || given_.brought->listed;
+    if (!advanced) given_.Skipped.clear();
     if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
-        if (!r.ok()) {
-            host_.ShowFileError(r.error, name);
-            StopPlayback();
-            if (r.error == kTextErrorOpeningFile) host_.DropUnopenableFile(name);
-            return Next::Idle;
-        }
+        if (!r.ok()) return Refused(r.error, name, advanced);
+        given_.Skipped.clear();
         track_.InFormat = r.info.InFormat;
         track_.DataChunk = r.info.DataChunk;
         track_.DataStart = r.info.DataStart;
@@ -233,6 +231,30 @@ PlayThread::Next PlayThread::LoadStep() {
         }
     }
     return Next::Setup;
+}
+
+// A file that cannot be played. One the playlist reached at a track's end is
+// gone past, and the entry after it plays; the window hears of it without a
+// box each. Going round a list where nothing plays ends where it began. One
+// the person chose gets its box, and a missing one leaves the playlist.
+PlayThread::Next PlayThread::Refused(int textId, const std::string& name, bool advanced) {
+    const bool seen = std::find(given_.Skipped.begin(), given_.Skipped.end(), name) != given_.Skipped.end();
+    if (advanced && !seen) {
+        host_.SkipTrack(name, textId);
+        given_.Skipped.push_back(name);
+        StopPlayback();
+        given_.brought.reset();
+        if (channel_.Load() == kCmdNone && !channel_.StopRequested() && host_.AdvanceAfterTrack()) {
+            given_.Advanced = true;
+            return Next::Load;
+        }
+        return Next::Idle;
+    }
+    given_.Skipped.clear();
+    if (!advanced) host_.ShowFileError(textId, name);
+    StopPlayback();
+    if (textId == kTextErrorOpeningFile && !advanced) host_.DropUnopenableFile(name);
+    return Next::Idle;
 }
 
 PlayThread::Next PlayThread::Fail(int textId) {
@@ -502,7 +524,8 @@ PlayThread::Next PlayThread::EndTrack() {
     StopPlayback();
     if (run_.Saving) return Next::Idle;
     if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
-    return host_.AdvanceAfterTrack() ? Next::Load : Next::Idle;
+    given_.Advanced = host_.AdvanceAfterTrack();
+    return given_.Advanced ? Next::Load : Next::Idle;
 }
 
 // Each wait tests its condition, runs the polling step while it does not

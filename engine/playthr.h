@@ -116,6 +116,7 @@ private:
     std::optional<Next> WaitUntil(Condition done, std::uint32_t deadline);
     std::optional<Next> WaitForDone(const WaveHeader& header);
     Next Fail(int textId);
+    Next Refused(int textId, const std::string& name, bool advanced);
     // Moves to a buffer that is neither the current one nor `busy`.
     // The next block's header (the current one from here on; `OutBuffer`
     // is its samples): not the one just filled, nor `busy`.
@@ -151,6 +152,10 @@ private:
         RunSetup setup;              // what the run was set up with
         bool SaveRequested = false;  // the command that started loading was a save
         std::string OutputName;      // the save target
+        // The load comes from the playlist at a track's end, and the entries
+        // it went past since, one after the other, because they cannot play.
+        bool Advanced = false;
+        std::vector<std::string> Skipped;
     } given_;
 
     // The file being read: its format and data, and where the next block

@@ -80,11 +80,34 @@ constexpr std::array<Pair, kNumTexts> kTexts = {{
      "start later in the file or choose a lower output format.",
      "Fichier sonore ne peut être écrit\nLe son converti dépasserait les 4 Gio qu'un fichier wave peut contenir ; "
      "commencez plus loin dans le fichier ou choisissez un format de rendement plus bas."},  // 60
+    {"%s bits per sample; Sonivel reads 8 to 32", "%s bits par échantillon ; Sonivel lit de 8 à 32"},  // 61
+    {"%s Hz; Sonivel reads 4000 to 384000 Hz", "%s Hz ; Sonivel lit de 4000 à 384000 Hz"},  // 62
+    {"%s channels; Sonivel reads mono and stereo", "%s canaux ; Sonivel lit mono et stéréo"},  // 63
+    {"format %s; an encoding Sonivel does not read", "format %s ; un codage que Sonivel ne lit pas"},  // 64
+    {"its %s sound cannot be decoded", "son contenu %s ne peut être décodé"},  // 65
+    {"%s sound, not a wave file", "son %s, pas un fichier wave"},  // 66
+    {"These files were skipped: Sonivel cannot play them.", "Ces fichiers ont été passés : Sonivel ne peut pas les lire."},  // 67
+    {"... and %s more", "... et %s de plus"},  // 68
 }};
 
 constexpr std::array<const char*, kNumLanguages> kErrorCaptions = {"Error", "Erreur"};
 
 }  // namespace
+
+std::string FormatText(int id, std::initializer_list<std::string> args, int language) {
+    const std::string_view text = Text(id, language);
+    std::string out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && next != args.end()) {
+            out += *next++;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 std::string_view Text(int id, int language) {
     if (id < 0 || id >= kNumTexts) return {};

@@ -4,13 +4,15 @@
 #pragma once
 
 #include <atomic>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 namespace sonivel {
 
 enum Language : int { kEnglish = 0, kFrench = 1 };
 constexpr int kNumLanguages = 2;
-constexpr int kNumTexts = 61;
+constexpr int kNumTexts = 69;
 
 // The ids of the 60 texts, in the order of the table: the menus (0..21),
 // the buttons and labels, the messages, and the playlist editor (50..59).
@@ -78,10 +80,22 @@ enum TextId : int {
     kTextNoFrenchManual = 59,
     // A save refused before it starts: text 46, then why.
     kTextOutputTooLarge = 60,
+    // Why a file is refused, in words, after text 41 or 45 (%s: the value).
+    kTextReasonBits = 61,
+    kTextReasonRate = 62,
+    kTextReasonChannels = 63,
+    kTextReasonEncoding = 64,
+    kTextReasonUndecodable = 65,  // %s: the encoding's name
+    kTextReasonOtherKind = 66,    // %s: what the file holds (FLAC, AIFF, ...)
+    // What a playlist went past: one box when the run ends.
+    kTextSkippedFiles = 67,
+    kTextAndMore = 68,            // %s: how many more
 };
 
-// Text `id` (0..60) in `language`; an empty view for an id out of range.
+// Text `id` (0..68) in `language`; an empty view for an id out of range.
 std::string_view Text(int id, int language);
+// Text `id` with each %s replaced, in order, by the arguments.
+std::string FormatText(int id, std::initializer_list<std::string> args, int language);
 // "Error" / "Erreur": the caption of every error box.
 std::string_view ErrorCaption(int language);
 

@@ -389,6 +389,7 @@ void TMainForm::OpenNames(const QStringList& names, bool play, bool join) {
     } else {
         OpenOne(files.front());
         if (playlist_ && files.size() > 1) playlist_->AppendAll(files.mid(1));
+        model_.SetListed(files.size() > 1);
     }
     if (play) Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
 }
@@ -438,12 +439,12 @@ void TMainForm::OpenOne(const QString& file) {
 }
 
 void TMainForm::LoadTrack(const QString& file) {
-    model_.SetCurrentFile(file);
+    model_.SetCurrentFile(file, true);
     FileLoadedUpdate();
 }
 
 void TMainForm::LoadFirstTrack(const QString& file) {
-    model_.SetCurrentFile(file);
+    model_.SetCurrentFile(file, true);
     RewindClick();
     FileLoadedUpdate();
 }

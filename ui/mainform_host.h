@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <memory>
 
 #include "file_names.h"
@@ -10,6 +12,7 @@
 #include "mainform.h"
 #include "playlist.h"
 #include "position.h"
+#include "refusal.h"
 #include "services.h"
 #include "texts.h"
 
@@ -105,9 +108,12 @@ public:
     void ShowError(int textId) override { ShowFileError(textId, {}); }
     void ShowFileError(int textId, const std::string& file) override {
         const QString name = DecodeFileName(QByteArray::fromStdString(file));
-        Calls().Call([this, textId, name](UiCallQueue::Done done) {
+        // Why, in words, read here on the render thread.
+        const QString reason = Q(RefusalReason(textId, file, CurrentLanguage().load()));
+        Calls().Call([this, textId, name, reason](UiCallQueue::Done done) {
             const QString caption = ErrorBoxCaption(ErrorSource::Program);
-            const QString text = NamingFile(Q(Text(textId)), name);
+            QString text = NamingFile(Q(Text(textId)), name);
+            if (!reason.isEmpty()) text += "\n(" + reason + ")";
             if (startupPhase) {
                 form_.deps_.services->Message(&form_, caption, text, UiServices::Icon::Error);
                 done();
@@ -160,6 +166,27 @@ public:
             return true;
         });
     }
+    // What the playlist went past is said once, when the run ends: one box
+    // with the files and why, the first ten of them and how many more.
+    void SkipTrack(const std::string& name, int textId) override {
+        const QString file = QDir::toNativeSeparators(DecodeFileName(QByteArray::fromStdString(name)));
+        const std::string reason = RefusalReason(textId, name, CurrentLanguage().load());
+        const QString why = Q(reason.empty() ? std::string(Text(textId)) : reason).replace('\n', ' ');
+        Calls().Post(0, [this, file, why] { skipped_ << QFileInfo(file).fileName() + " (" + why + ")"; });
+    }
+    void RunEnded() override {
+        Calls().Post(0, [this] {
+            if (skipped_.isEmpty()) return;
+            constexpr int kShown = 10;
+            const int language = CurrentLanguage().load();
+            QString text = Q(Text(kTextSkippedFiles, language)) + "\n\n" + skipped_.mid(0, kShown).join('\n');
+            if (skipped_.size() > kShown)
+                text += "\n" + Q(FormatText(kTextAndMore, {std::to_string(skipped_.size() - kShown)}, language));
+            skipped_.clear();
+            form_.deps_.services->MessageAsync(&form_, ErrorBoxCaption(ErrorSource::Program), text,
+                                               UiServices::Icon::Warning, [] {});
+        });
+    }
     void DropUnopenableFile(const std::string& name) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(name));
         Calls().CallSync([this, file] {
@@ -190,6 +217,7 @@ private:
     // Makes the time value visible, then the "Time:" label.
     void TimeLabelsShown() { form_.ShowTimeLabels(true); }
     TMainForm& form_;
+    QStringList skipped_;  // what the playlist went past this run; the windows' thread only
     ShownPosition shown_;  // render thread only
 };
 

@@ -37,6 +37,7 @@ RunSetup PlayerModel::SetupNow() const {
     setup.position = barPosition_;
     setup.barMax = BarMax();
     setup.playOnSave = playOnSave_;
+    setup.listed = listed_;
     return setup;
 }
 

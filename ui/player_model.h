@@ -45,7 +45,12 @@ public:
     // The file played, shown in the title (the dialogs' FileName), and
     // where Save As writes.
     const QString& CurrentFile() const { return currentFile_; }
-    void SetCurrentFile(const QString& file) { currentFile_ = file; }
+    // `listed`: chosen by the playlist (a folder, a list, a step), not alone.
+    void SetCurrentFile(const QString& file, bool listed = false) {
+        currentFile_ = file;
+        listed_ = listed;
+    }
+    void SetListed(bool listed) { listed_ = listed; }
     const QString& SaveTarget() const { return saveTarget_; }
     void SetSaveTarget(const QString& target) { saveTarget_ = target; }
 
@@ -76,6 +81,7 @@ public:
 
 private:
     QString currentFile_;
+    bool listed_ = false;
     QString saveTarget_;
     OutputChoice output_;
     DeviceLimits limits_;

@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <csignal>
 
+#include "refusal.h"
 #include "registry.h"
 #include "support/wave_corpus.h"
 #include "ui/ui_support.h"
@@ -93,7 +94,10 @@ private slots:
                 QCOMPARE(p.playlist->Entries(), QStringList{path});
             } else {
                 QTRY_COMPARE(p.services.messages.size(), before + 1);
-                QCOMPARE(p.services.messages.last(), "Error|" + NamingFile(Q(Text(file.text)), path));
+                // The text, and why in words where there is more to say.
+                const QString why = Q(RefusalReason(file.text, path.toStdString(), kEnglish));
+                QCOMPARE(p.services.messages.last(),
+                         "Error|" + NamingFile(Q(Text(file.text)), path) + (why.isEmpty() ? "" : "\n(" + why + ")"));
                 QVERIFY(!m.IsPlaying());
                 // A file that opens but is no playable wave stays listed.
                 QCOMPARE(p.playlist->Entries(), QStringList{path});

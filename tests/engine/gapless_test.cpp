@@ -126,9 +126,10 @@ TEST(Gapless, TracksJoinOnTheOpenDevice) {
                         << "the first track's end is not the uncut recording's";
                     EXPECT_TRUE(Agree(playedB, convB, q[k].bytes.size()))
                         << "the second track is not its own conversion after its first block";
-                    if (framesA % advance == 0 && (!repeat || heard <= uncut.size()))
+                    if (framesA % advance == 0 && (!repeat || heard <= uncut.size())) {
                         EXPECT_TRUE(Agree(uncut, Bytes(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(heard))))
                             << "cut at a block boundary, the two do not sound as the uncut file";
+                    }
                 }
                 // The window is told when the new track sounds, not before.
                 ASSERT_FALSE(changes.empty());
@@ -146,6 +147,8 @@ TEST(Gapless, TracksJoinOnTheOpenDevice) {
 // Where the join cannot be made right, the track ends as it always did:
 // the device closes, the playlist advances, the next track loads afresh (and
 // asks its question); a list that changed under the prepared track stops it.
+// Entries that cannot play (not a wave file, missing) are gone past without
+// a box, each said once, and the next that plays does.
 TEST(Gapless, FallsBackWhereTheJoinWouldBeWrong) {
     const Format mono{1, 1, 22050, 16}, cd{1, 2, 44100, 16};
     struct Case {
@@ -166,6 +169,8 @@ TEST(Gapless, FallsBackWhereTheJoinWouldBeWrong) {
         const std::string b = c.brokenNext ? rig.dir.Write("b.wav", Bytes(100, 7))
                                            : rig.Wave("b.wav", c.next, test::NoiseSamples(c.next, 5000, 4));
         rig.host.playlist = {a, b};
+        const std::string missing = rig.dir.File("missing.wav"), d = rig.Wave("d.wav", mono, test::NoiseSamples(mono, 5000, 5));
+        if (c.brokenNext) rig.host.playlist = {a, b, missing, d};
         rig.host.currentFile = a;
         rig.host.choice = OutputChoice{false, true, false, false};  // 22050 Hz 16-bit mono
         // The short last block is queued at 1.3 s, with the next track
@@ -183,12 +188,40 @@ TEST(Gapless, FallsBackWhereTheJoinWouldBeWrong) {
         EXPECT_FALSE(rig.host.Saw("AdvanceTo " + b));
         EXPECT_TRUE(rig.host.Saw("Advance"));
         if (c.brokenNext) {
-            EXPECT_EQ(rig.host.errors, std::vector<int>{kTextNotAWaveFile});
-            EXPECT_EQ(rig.device.opened.size(), 1u);
+            EXPECT_TRUE(rig.host.errors.empty());
+            EXPECT_EQ(rig.host.Count("Skip " + std::to_string(kTextNotAWaveFile) + " " + b), 1u);
+            EXPECT_EQ(rig.host.Count("Skip " + std::to_string(kTextErrorOpeningFile) + " " + missing), 1u);
+            EXPECT_EQ(rig.device.opened.size(), 2u);
+            EXPECT_EQ(rig.host.currentFile, d);
         } else {
             EXPECT_EQ(rig.host.questions, 1);
             EXPECT_EQ(rig.device.opened.size(), 2u);
             EXPECT_EQ(rig.host.currentFile, b);
+        }
+    }
+}
+
+// A list where nothing plays goes round once, each entry said once, and
+// ends; a file chosen alone that cannot play gets its box.
+TEST(Gapless, AListOfFilesThatCannotPlayGoesRoundOnce) {
+    for (const bool listed : {true, false}) {
+        SCOPED_TRACE(listed ? "a list" : "a file chosen alone");
+        test::Rig rig;
+        const std::string a = rig.dir.Write("a.wav", Bytes(100, 7)), b = rig.dir.Write("b.wav", Bytes(60, 1));
+        rig.host.playlist = listed ? std::vector<std::string>{a, b} : std::vector<std::string>{a};
+        rig.host.autoRepeat = true;
+        rig.host.currentFile = a;
+        rig.host.listed = listed;
+        rig.Command(kCmdPlayStop);
+        rig.Run();
+        EXPECT_TRUE(rig.device.opened.empty());
+        if (listed) {
+            EXPECT_TRUE(rig.host.errors.empty());
+            EXPECT_EQ(rig.host.Count("Skip " + std::to_string(kTextNotAWaveFile) + " " + a), 1u);
+            EXPECT_EQ(rig.host.Count("Skip " + std::to_string(kTextNotAWaveFile) + " " + b), 1u);
+        } else {
+            EXPECT_EQ(rig.host.errors, std::vector<int>{kTextNotAWaveFile});
+            EXPECT_FALSE(rig.host.Saw("Skip " + std::to_string(kTextNotAWaveFile) + " " + a));
         }
     }
 }

@@ -86,6 +86,7 @@ public:
         return true;
     }
     void DropUnopenableFile(const std::string&) override {}
+    void SkipTrack(const std::string&, int) override { ++errors; }
     void QuitProgram() override {}
 
     bool lastPlaying = false;

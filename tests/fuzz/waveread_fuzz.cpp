@@ -63,12 +63,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::int64_t got = frames->ReadAt(from, in.data() + (from - begin), static_cast<std::size_t>(to - from));
         if (got > to - from) __builtin_trap();
     }
-    if (p.PlainCopy) return 0;
+    // Nothing to convert: the render thread queues no block either.
+    if (p.PlainCopy || block == 0) return 0;
     const std::int64_t firstFrame = (seek.StartOffset - info.DataStart) / info.InFormat.nBlockAlign;
     const std::int64_t expected = block == p.BlockInBytes ? p.FullBlockBytes
                                                           : ShortBlockBytes(info.InFormat, p, block, firstFrame);
-    std::vector<std::uint8_t> dst(static_cast<std::size_t>(std::max<std::int64_t>(p.FullBlockBytes, expected)) + 64);
+    // The render thread's output buffer: the usual size, or what SetUpRun
+    // grows it to for the run.
+    const std::int64_t buffer = std::max<std::int64_t>(
+        kSampleBufferBytes, std::max<std::int64_t>(BlockInputSpan(info.InFormat, p, p.BlockInBytes), p.FullBlockBytes + 64));
+    std::vector<std::uint8_t> dst(static_cast<std::size_t>(buffer));
     const std::int32_t written = ConvertBlock(info.InFormat, out, p, in.data(), block, dst.data(), firstFrame);
-    if (written <= 0 || written > static_cast<std::int64_t>(dst.size()) - 64) __builtin_trap();
+    // It writes at least what is queued of it, and never past the buffer.
+    if (written < expected || written > buffer) __builtin_trap();
     return 0;
 }

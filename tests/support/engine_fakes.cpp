@@ -285,6 +285,10 @@ bool TestHost::AdvanceToTrack(const std::string& expected) {
     return true;
 }
 
+void TestHost::SkipTrack(const std::string& name, int textId) {
+    Record("Skip " + std::to_string(textId) + " " + name);
+}
+
 void TestHost::DropUnopenableFile(const std::string& name) {
     Record("Drop " + name);
     const int at = Find(playlist, name, true);

@@ -111,6 +111,7 @@ public:
     bool answerYes = true;
     std::vector<std::string> playlist;
     bool autoRepeat = false;
+    bool listed = false;  // the current file is a list's entry (RunSetup::listed)
 
     std::function<void(int)> onBar;   // called for every seek-bar move
     std::function<void(const std::string&)> onEvent;  // called for every event
@@ -124,6 +125,11 @@ public:
     std::size_t Count(const std::string& event) const;
 
     std::string CurrentFileName() override { return currentFile; }
+    RunSetup ReadRunSetup(bool withPosition) override {
+        RunSetup setup = Host::ReadRunSetup(withPosition);
+        setup.listed = listed;
+        return setup;
+    }
     std::string SaveTargetName() override { return saveTarget; }
     OutputChoice ReadOutputChoice() override { return choice; }
     bool PlayOnSaveChecked() override { return playOnSave; }
@@ -143,6 +149,7 @@ public:
     std::string PeekNextTrack(const std::string& after) override;
     bool AdvanceToTrack(const std::string& expected) override;
     void DropUnopenableFile(const std::string& name) override;
+    void SkipTrack(const std::string& name, int textId) override;
     void QuitProgram() override { Record("Quit"); }
 
 private:

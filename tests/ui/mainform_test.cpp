@@ -177,6 +177,45 @@ private slots:
         QTRY_COMPARE(m.windowTitle(), QString("Sonivel"));
     }
 
+    // A folder mixing what plays (classic, an odd rate, a file above every
+    // output) with what does not (not a wave file, an AIFF named .wav)
+    // plays through: no box per file, one when the run ends naming what was
+    // gone past and why. A file opened alone that cannot play gets its box,
+    // which says why in words.
+    void aFolderPlaysPastWhatItCannotPlay() {
+        const QString folder = dir_.path() + "/mixed";
+        QVERIFY(QDir().mkpath(folder));
+        test::WriteWave(folder, "1 classic.wav", 0.2);
+        const auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(folder + "/" + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        };
+        write("2 broken.wav", QByteArray("RIFF\x10\0\0\0WAVEjunkjunk", 20));
+        write("3 aiff.wav", QByteArray("FORM\0\0\0@AIFFCOMM\0\0\0\x12", 20) + QByteArray(60, '\0'));
+        test::WriteWave(folder, "4 speech.wav", 0.2, {1, 1, 16000, 16});
+        test::WriteWave(folder, "5 kit.wav", 0.2, {1, 2, 48000, 24});
+        const QString last = test::WriteWave(folder, "6 last.wav", 0.2, {1, 1, 11025, 8});
+        Program p;
+        TMainForm& m = *p.main;
+        m.OpenNames({folder}, true);
+        QTRY_VERIFY_WITH_TIMEOUT(m.CurrentFile() == last && !m.IsPlaying(), 15000);
+        QTRY_COMPARE(p.services.messages.size(), 1);
+        const QString box = p.services.messages.front();
+        QVERIFY2(box.startsWith(ErrorBoxCaption(ErrorSource::Program) + "|These files were skipped"), qPrintable(box));
+        QVERIFY2(box.contains("2 broken.wav ("), qPrintable(box));
+        QVERIFY2(box.contains("3 aiff.wav (AIFF sound, not a wave file)"), qPrintable(box));
+        QVERIFY2(!box.contains("speech") && !box.contains("kit") && !box.contains("classic"), qPrintable(box));
+        // Those that play were played: four runs or joins, each opening once at most.
+        QVERIFY(p.device.opens.load() >= 3);
+
+        m.OpenOne(Wave("deep.wav", 0.1, {1, 1, 22050, 40}));
+        m.PlayStopClick();
+        QTRY_COMPARE(p.services.messages.size(), 2);
+        QVERIFY2(p.services.messages.last().contains("\n(40 bits per sample; Sonivel reads 8 to 32)"),
+                 qPrintable(p.services.messages.last()));
+    }
+
     void seekBarHandler() {
         Program p;
         TMainForm& m = *p.main;
