@@ -1,5 +1,7 @@
 #include "folder_files.h"
 
+#include "playlist_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -62,6 +64,12 @@ bool NaturalLess(const QString& a, const QString& b) {
 
 bool HasWaveSuffix(const QString& name) { return name.endsWith(".wav", Qt::CaseInsensitive); }
 
+bool HasPlaylistSuffix(const QString& name) {
+    for (const char* suffix : {".m3u", ".m3u8", ".pls", ".snl"})
+        if (name.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
 QStringList WaveFilesBelow(const QString& folder) {
     QSet<QString> seen;
     QStringList out;
@@ -75,8 +83,17 @@ QStringList ExpandFolders(const QStringList& names) {
     for (const QString& name : names) {
         // A wave file's name is taken as one without asking the file system:
         // a drop of thousands of files stays as quick as the list itself.
-        if (!HasWaveSuffix(name) && QFileInfo(name).isDir()) out << WaveFilesBelow(name);
-        else out << name;
+        if (HasWaveSuffix(name)) {
+            out << name;
+        } else if (HasPlaylistSuffix(name) && QFileInfo(name).isFile()) {
+            QStringList entries;
+            if (ReadPlaylistFile(name, entries, nullptr)) out << entries;
+            else out << name;
+        } else if (QFileInfo(name).isDir()) {
+            out << WaveFilesBelow(name);
+        } else {
+            out << name;
+        }
     }
     return out;
 }

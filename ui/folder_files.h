@@ -20,8 +20,14 @@ bool HasWaveSuffix(const QString& name);
 // are left out; a folder reached twice (a link back up) is listed once.
 QStringList WaveFilesBelow(const QString& folder);
 
-// Each folder among `names` replaced by the wave files below it, everything
-// else kept as it is, in order. A name ending in .wav is taken for a file.
+// A name ending in a playlist file's suffix (.m3u, .m3u8, .pls, .snl) in any
+// letter case.
+bool HasPlaylistSuffix(const QString& name);
+
+// Each folder among `names` replaced by the wave files below it, and each
+// playlist file by its entries, everything else kept as it is, in order. A
+// name ending in .wav is taken for a file; a playlist that cannot be read
+// stays a name, which then says why it does not open.
 QStringList ExpandFolders(const QStringList& names);
 
 }  // namespace sonivel

@@ -61,9 +61,10 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     ProgLink1->LinkName = "Sonivel.lnk";
     DropFile = new TDropFile(this);
     DropFile->setObjectName("DropFile");
-    // Each dropped file is opened in turn; a dropped folder is one choice.
+    // Each dropped file is opened in turn; a dropped folder or playlist file
+    // is one choice.
     connect(DropFile, &TDropFile::DropFile, this, [this](const QString& path) {
-        if (QFileInfo(path).isDir()) OpenNames({path}, false);
+        if (QFileInfo(path).isDir() || HasPlaylistSuffix(path)) OpenNames({path}, false);
         else OpenOne(path);
         StartFileHandled = true;
     });

@@ -90,7 +90,8 @@ public:
     // whatever was playing before.
     void OpenAndPlay(const QString& file) { OpenNames({file}, true); }
     // Names given as one choice (a command line, a hand-off, a dropped
-    // folder): a folder stands for the wave files below it; the first file
+    // folder): a folder stands for the wave files below it, a playlist file
+    // for its entries; the first file
     // is opened as one file is, and all of them form the playlist, in order.
     // `play`: it plays, whatever was playing before. `join`: the files join
     // the playlist instead, and the first of them becomes current.

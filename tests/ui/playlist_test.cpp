@@ -479,6 +479,22 @@ private slots:
         QCOMPARE(p.playlist->Entries(), treeFiles);
         QCOMPARE(p.services.messages.last(), "Error|There are no wave files in this folder:\n" + tree + "/empty");
         QCOMPARE(p.services.icons.last(), UiServices::Icon::Warning);
+        // A playlist file, dropped on either window, named on the command
+        // line or handed over, is a playlist: its entries, not itself.
+        const QString m3u = Write("mix.m3u", "#EXTM3U\nalbum/CD 1/b.wav\n#EXTINF:1,a\nalbum/CD 10/a.wav\n");
+        const QString pls = Write("list.PLS", "[playlist]\nFile2=album/CD 2/c.wav\nFile1=album/Track 10.wav\nNumberOfEntries=2\n");
+        const QStringList fromM3u{tree + "/CD 1/b.wav", tree + "/CD 10/a.wav"};
+        const QStringList fromPls{tree + "/Track 10.wav", tree + "/CD 2/c.wav"};
+        urls = {QUrl::fromLocalFile(m3u)};
+        QVERIFY(drop(p.main.get()));
+        QCOMPARE(p.playlist->Entries(), fromM3u);
+        QCOMPARE(p.main->CurrentFile(), fromM3u.front());
+        p.playlist->Model->Clear();
+        urls = {QUrl::fromLocalFile(pls), QUrl::fromLocalFile("/m/one.wav")};
+        QVERIFY(drop(p.playlist->Playlist->viewport()));
+        QCOMPARE(p.playlist->Entries(), fromPls + QStringList{"/m/one.wav"});
+        p.main->OpenNames({m3u, pls}, false);
+        QCOMPARE(p.playlist->Entries(), fromM3u + fromPls);
         // Drops switched off are refused.
         p.playlist->DropFile->SetEnabled(false);
         spy.clear();
