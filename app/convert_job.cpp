@@ -124,12 +124,13 @@ std::string Explain(int textId, const ConversionRun& settings, const std::string
 int Check(const ConversionRun& settings) {
     const WaveReadResult in = ReadWaveFile(settings.input);
     if (!in.ok()) return in.error;
-    const QualityShortfall shortfall = CheckQuality(in.info.InFormat, SelectOutputFormat(settings.choice));
+    const WAVEFORMAT& f = in.info.InFormat;
+    // A file above every output is kept as it is: no question.
+    const QualityShortfall shortfall = CheckQuality(f, OutputFormatFor(f, settings.choice));
     if (!settings.raiseIfBelow && shortfall.Any()) return kTextQualityTooLow;
     // What the run would write, from where it would start.
     const OutputChoice choice = RaiseOutput(settings.choice, shortfall);
-    const WAVEFORMAT& f = in.info.InFormat;
-    const BlockParams params = ComputeBlockParams(f, SelectOutputFormat(choice), choice.effects, choice.bandLimited);
+    const BlockParams params = ComputeBlockParams(f, OutputFormatFor(f, choice), choice.effects, choice.bandLimited);
     const SeekPlan seek = PlanSeek(settings.startPosition, kSeekBarMax, in.info.DataBytes(), in.info.DataStart, f.nBlockAlign);
     if (!OutputFitsWave(f, params, seek.Remaining)) return kTextOutputTooLarge;
     return kTextNone;
@@ -141,6 +142,25 @@ std::uint64_t FileSize(const std::filesystem::path& path) {
     return ec ? 0 : size;
 }
 
+namespace {
+
+std::string KeptAsIs(const WAVEFORMAT& g) {
+    return Format(kKeptAsIs, {std::to_string(g.nSamplesPerSec) + " Hz, " + std::to_string(InputBits(g)) +
+                              (g.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? " bits float" : " bits")});
+}
+
+}  // namespace
+
+std::string Becomes(const ConversionRun& settings) {
+    const WaveReadResult in = ReadWaveFile(settings.input);
+    if (!in.ok()) return {};
+    const WAVEFORMAT& f = in.info.InFormat;
+    if (AboveEveryOutput(f)) return KeptAsIs(f);
+    const OutputChoice choice = RaiseOutput(settings.choice, CheckQuality(f, SelectOutputFormat(settings.choice)));
+    const WAVEFORMATEX out = SelectOutputFormat(choice);
+    return FormatName(out.nSamplesPerSec, out.wBitsPerSample, out.nChannels);
+}
+
 std::string Describe(const std::string& path, const std::string& input) {
     const WaveReadResult written = ReadWaveFile(path);
     if (!written.ok() || written.info.InFormat.nAvgBytesPerSec == 0) return {};
@@ -149,11 +169,7 @@ std::string Describe(const std::string& path, const std::string& input) {
                        FormatTime(written.info.DataBytes() / static_cast<double>(f.nAvgBytesPerSec));
     if (!input.empty()) {
         const WaveReadResult in = ReadWaveFile(input);
-        if (in.ok() && AboveEveryOutput(in.info.InFormat)) {
-            const WAVEFORMAT& g = in.info.InFormat;
-            line += " (" + Format(kKeptAsIs, {std::to_string(g.nSamplesPerSec) + " Hz, " + std::to_string(InputBits(g)) +
-                                                  (g.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? " bits float" : " bits")}) + ")";
-        }
+        if (in.ok() && AboveEveryOutput(in.info.InFormat)) line += " (" + KeptAsIs(in.info.InFormat) + ")";
     }
     return line;
 }

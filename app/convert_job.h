@@ -34,6 +34,9 @@ std::string Explain(int textId, const ConversionRun& settings, const std::string
 // would be converted with these settings, else the text that refuses it.
 int Check(const ConversionRun& settings);
 
+// What `settings.input` becomes with these settings, for a dry run:
+// "44100 Hz, 16 bits, stereo", or that it is kept as it is.
+std::string Becomes(const ConversionRun& settings);
 // The size of a file in bytes; 0 when it cannot be told.
 std::uint64_t FileSize(const std::filesystem::path& path);
 

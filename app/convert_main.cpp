@@ -185,7 +185,7 @@ int Main(const std::vector<std::string>& args) {
                 std::cerr << Explain(verdict, settings, last) << "\n";
                 return 1;
             }
-            std::cout << Format(kWouldWrite, {settings.input, settings.output}) << "\n";
+            std::cout << Format(kWouldBecome, {settings.input, settings.output, Becomes(settings)}) << "\n";
             return 0;
         }
         return ConvertOne(settings);

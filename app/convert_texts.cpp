@@ -40,7 +40,8 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "                         of processors)\n"
     "  --force                replace outputs that exist already\n"
     "  --skip-existing        keep outputs that exist already, convert the rest\n"
-    "  --dry-run              list what would be written where, write nothing\n"
+    "  --dry-run              list where each file would go and what it would\n"
+    "                         become, write nothing\n"
     "  --lang en|fr           language of the messages (default en)\n"
     "  --help                 this text\n"
     "\n"
@@ -68,7 +69,6 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "--force and --skip-existing cannot go together",
     "%s is a file, not a folder",
     "Wrote %s: %s",
-    "%s -> %s",
     "%s -> %s (exists, kept)",
     "no such file",
     "it is a folder",
@@ -90,6 +90,10 @@ constexpr std::array<const char*, kSayCount> kEnglishSaid = {
     "Outputs that exist are kept: use --force to replace them or --skip-existing to convert only the others.",
     "the chosen output is below the file's own format",
     "kept as it is: %s, above every output format",
+    "%s -> %s (%s)",
+    "1 file: %s",
+    "%d files: %s",
+    "No wave file to convert was found.",
 };
 
 constexpr std::array<const char*, kSayCount> kFrenchSaid = {
@@ -129,8 +133,8 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "  --force                remplacer les sorties qui existent déjà\n"
     "  --skip-existing        garder les sorties qui existent déjà, convertir\n"
     "                         les autres\n"
-    "  --dry-run              afficher ce qui serait écrit et où, sans rien\n"
-    "                         écrire\n"
+    "  --dry-run              afficher où irait chaque fichier et ce qu'il\n"
+    "                         deviendrait, sans rien écrire\n"
     "  --lang en|fr           langue des messages (en par défaut)\n"
     "  --help                 ce texte\n"
     "\n"
@@ -159,7 +163,6 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "--force et --skip-existing s'excluent",
     "%s est un fichier, pas un dossier",
     "Écrit %s : %s",
-    "%s -> %s",
     "%s -> %s (existe, conservé)",
     "fichier introuvable",
     "c'est un dossier",
@@ -181,6 +184,10 @@ constexpr std::array<const char*, kSayCount> kFrenchSaid = {
     "Les sorties existantes sont gardées : --force pour les remplacer, --skip-existing pour ne convertir que les autres.",
     "la sortie choisie est inférieure au format propre du fichier",
     "gardé tel quel : %s, au-dessus de tout format de sortie",
+    "%s -> %s (%s)",
+    "1 fichier : %s",
+    "%d fichiers : %s",
+    "Aucun fichier WAV à convertir n'a été trouvé.",
 };
 
 }  // namespace

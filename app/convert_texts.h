@@ -21,7 +21,6 @@ enum Say {
     kForceAndSkip,
     kOutIsAFile,        // %s: the output folder given
     kWrote,             // %s: file, %s: details
-    kWouldWrite,        // %s: in, %s: out
     kWouldSkip,         // %s: in, %s: out
     kReasonMissing,
     kReasonFolder,
@@ -43,6 +42,10 @@ enum Say {
     kExistsHint,        // once a run, after outputs that exist were kept
     kQualityBelow,      // the chosen output is below the file's format
     kKeptAsIs,          // %s: the file's format
+    kWouldBecome,       // %s: in, %s: out, %s: what it becomes
+    kGroupOne,          // %s: the reason one file was not converted
+    kGroupMany,         // %d: how many files, %s: the reason
+    kNoWaveAtAll,       // a run that found nothing to convert
     kSayCount
 };
 

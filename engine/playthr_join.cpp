@@ -107,7 +107,11 @@ void PlayThread::ReadNeighbours(std::uint8_t* dst, std::int64_t begin, std::int6
                     track_.Lead.data() + track_.Lead.size() - static_cast<std::size_t>(have),
                     static_cast<std::size_t>(have));
     }
-    if (begin + span <= dataEnd) return;
+    // A plain copy, or a block that reads nothing past itself that it uses
+    // (no raised rate, no effect, no filter), needs no neighbour there.
+    const BlockParams& p = run_.Params;
+    const bool readsPast = !p.PlainCopy && (p.RateRatio > 1 || p.StereoOffset > 0 || p.ContextFrames > 0);
+    if (begin + span <= dataEnd || !readsPast) return;
     const Follower* next = ReadingFollower();
     if (!next) return;
     const std::int64_t from = std::max(begin, dataEnd);

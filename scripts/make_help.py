@@ -287,8 +287,10 @@ SECTIONS = [
                           "folder."),
             ("`--skip-existing`", "keep outputs that exist already and "
                                   "convert the rest."),
-            ("`--dry-run`", "list what would be written where, and write "
-                            "nothing."),
+            ("`--dry-run`", "list where each file would go and what it "
+                            "would become (its output format, or kept as "
+                            "it is), and write nothing. Refusals are "
+                            "grouped by reason, with their count."),
             ("`--lang fr`", "every message in French."),
         ]),
         ("p", "In a folder each output is written under a temporary name and "

@@ -87,9 +87,9 @@ TEST_F(ConvertBatch, ATreeConvertsTheSameWithOneAndFourJobsAsFileByFile) {
         EXPECT_EQ(r.status, 1) << r.output;  // three files are refused
         EXPECT_NE(r.output.find("Converted 4 of 7 files"), std::string::npos) << r.output;
         EXPECT_NE(r.output.find("Not converted (3):"), std::string::npos) << r.output;
-        EXPECT_NE(r.output.find("notes.wav: Error: Not a wave file"), std::string::npos) << r.output;
-        EXPECT_NE(r.output.find("cut.wav: Error: "), std::string::npos) << r.output;
-        EXPECT_NE(r.output.find("cd.wav: Error: the chosen output is below the file's own format"), std::string::npos)
+        EXPECT_TRUE(test::NotConverted(r.output, "notes.wav", "Error: Not a wave file")) << r.output;
+        EXPECT_TRUE(test::NotConverted(r.output, "cut.wav", "Error: ")) << r.output;
+        EXPECT_TRUE(test::NotConverted(r.output, "cd.wav", "Error: the chosen output is below the file's own format"))
             << r.output;
         EXPECT_EQ(r.output.find("?"), std::string::npos) << "a question in a terminal: " << r.output;
         EXPECT_NE(r.output.find("(use --yes to raise the output format to 44100 Hz, 16 bits, stereo)"),
@@ -116,6 +116,47 @@ TEST_F(ConvertBatch, ATreeConvertsTheSameWithOneAndFourJobsAsFileByFile) {
     EXPECT_EQ(ReadWaveFile(dir.File("out1/cd.wav")).info.InFormat.nSamplesPerSec, 44100u);
 }
 
+// A collection's refusals read as one line per reason, with its count, the
+// most frequent first, then the files under it; a folder where nothing was
+// written is not left behind in the output tree; a dry run says what each
+// file becomes; a run that finds no wave file says so and fails.
+TEST_F(ConvertBatch, RefusalsAreGroupedAndNothingEmptyIsLeft) {
+    fs::create_directories(in + "/kit/refused only");
+    const test::Format slow{1, 1, 2000, 16}, kit{1, 2, 48000, 24}, speech{1, 1, 16000, 16};
+    for (const char* name : {"a.wav", "kit/b.wav", "kit/refused only/c.wav"})
+        dir.Write(std::string("tapes/") + name, test::MakeWave(slow, test::NoiseSamples(slow, 100)));
+    dir.Write("tapes/0 notes.wav", test::Bytes{'t', 'e', 'x', 't'});
+    dir.Write("tapes/kit/kick.wav", test::MakeWave(kit, test::NoiseSamples(kit, 500)));
+    dir.Write("tapes/word.wav", test::MakeWave(speech, test::NoiseSamples(speech, 500)));
+    const std::string out = dir.File("out");
+    Result r = Sonivel({in, out});
+    EXPECT_EQ(r.status, 1) << r.output;
+    const std::string rate = "Error: Only noncompressed wave files";
+    const std::size_t many = r.output.find("  3 files: " + rate), one = r.output.find("  1 file: Error: Not a wave file");
+    EXPECT_NE(many, std::string::npos) << r.output;
+    EXPECT_LT(many, one) << "the most frequent reason comes first: " << r.output;
+    EXPECT_EQ(r.output.find(rate), many + 11) << "the reason is said once: " << r.output;
+    for (const char* name : {"/a.wav", "/kit/b.wav", "/kit/refused only/c.wav"})
+        EXPECT_TRUE(test::NotConverted(r.output, name, rate))
+            << name << r.output;
+    EXPECT_TRUE(test::NotConverted(r.output, "/0 notes.wav", "Error: Not a wave file")) << r.output;
+    EXPECT_TRUE(fs::exists(out + "/kit/kick.wav"));
+    EXPECT_FALSE(fs::exists(out + "/kit/refused only")) << "an empty folder was left in the output";
+
+    r = Sonivel({"--dry-run", in, dir.File("dry")});
+    EXPECT_NE(r.output.find(in + "/word.wav -> " + dir.File("dry") + "/word.wav (44100 Hz, 16 bits, stereo)"),
+              std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("/kick.wav (kept as it is: 48000 Hz, 24 bits, above every output format)"), std::string::npos)
+        << r.output;
+    EXPECT_FALSE(fs::exists(dir.File("dry")));
+
+    fs::create_directories(dir.File("nothing/here"));
+    r = Sonivel({dir.File("nothing"), dir.File("out2")});
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("No wave file to convert was found."), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir.File("out2")));
+}
+
 TEST_F(ConvertBatch, ExistingOutputsAndInputsAreKeptUnlessForced) {
     MakeTree();
     const std::string out = dir.File("out");
@@ -132,7 +173,7 @@ TEST_F(ConvertBatch, ExistingOutputsAndInputsAreKeptUnlessForced) {
 
     r = Sonivel({"--yes", in, out});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("one.wav: the output exists\n"), std::string::npos) << r.output;
+    EXPECT_TRUE(test::NotConverted(r.output, "/one.wav", "the output exists")) << r.output;
     // What to do about them is said once, after the list.
     const std::string hint = "use --force to replace them or --skip-existing to convert only the others.";
     EXPECT_EQ(r.output.find(hint), r.output.rfind(hint)) << r.output;
@@ -244,7 +285,7 @@ TEST_F(ConvertBatch, AFullDiskLeavesNoPartialFile) {
         if (name.rfind("short", 0) == 0) shorts[name] = bytes;
     EXPECT_EQ(Tree(out), shorts);
     EXPECT_NE(said.find("Converted 3 of 6 files"), std::string::npos) << said;
-    EXPECT_NE(said.find("long1.wav: Error: Could not write wave file."), std::string::npos) << said;
+    EXPECT_TRUE(test::NotConverted(said, "long1.wav", "Error: Could not write wave file.")) << said;
 }
 
 TEST_F(ConvertBatch, TheProgressLineFitsANarrowTerminalAndNeverGoesBack) {
