@@ -216,6 +216,31 @@ private slots:
                  qPrintable(p.services.messages.last()));
     }
 
+    // An odd-rate file and one above every output show their time and move
+    // the bar as any other: the bar's middle is the middle of the file, and
+    // the bar follows the sound while it plays.
+    void timeAndBarAtEveryKindOfRate() {
+        const struct {
+            const char* name;
+            test::Format format;
+        } cases[] = {{"speech.wav", {1, 1, 16000, 16}}, {"kit.wav", {1, 2, 48000, 24}}, {"mac.wav", {1, 1, 11127, 8}}};
+        for (const auto& c : cases) {
+            Program p;
+            TMainForm& m = *p.main;
+            m.OpenOne(Wave(c.name, 10, c.format));
+            m.PlayStopClick();
+            QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
+            // Playing, the bar moves on from the start.
+            QTRY_VERIFY2(m.TrackBar2->value() > 0, c.name);
+            QVERIFY2(m.TrackBar2->value() < 300, c.name);
+            QTRY_VERIFY2(m.Label2->text().startsWith("0:00:0") && m.Label2->text() != "0:00:00.0", c.name);
+            m.PlayStopClick();
+            QTRY_COMPARE(Shown(m.PlayStop), QString("Play"));
+            m.TrackBar2->setValue(500);
+            QCOMPARE(m.Label2->text(), QString("0:00:05.0"));
+        }
+    }
+
     void seekBarHandler() {
         Program p;
         TMainForm& m = *p.main;
