@@ -128,10 +128,12 @@ public:
 TEST(PlayThreadStress, RandomCommandsAndStops) {
     test::TempDir dir;
     std::vector<std::string> files;
-    const test::Format formats[] = {{1, 1, 11025, 8}, {1, 2, 22050, 16}, {1, 1, 44100, 16}, {1, 2, 11025, 8}};
-    for (int i = 0; i < 4; ++i)
+    // Classic rates, an odd one raised at its exact ratio, and one kept as it is.
+    const test::Format formats[] = {{1, 1, 11025, 8}, {1, 2, 22050, 16}, {1, 1, 44100, 16},
+                                    {1, 2, 11025, 8}, {1, 1, 16000, 16}, {1, 2, 48000, 24}};
+    for (int i = 0; i < 6; ++i)
         files.push_back(dir.Write("f" + std::to_string(i) + ".wav",
-                                  test::MakeWave(formats[i], test::NoiseSamples(formats[i], formats[i].rate * (i + 1) / 2))));
+                                  test::MakeWave(formats[i], test::NoiseSamples(formats[i], formats[i].rate * (i % 4 + 1) / 2))));
     files.push_back(dir.File("missing.wav"));
     const std::string target = dir.File("out.wav");
     const int fds = OpenDescriptors();
