@@ -13,7 +13,7 @@
 #include "mpris.h"
 #include "os.h"
 #include "playlist.h"
-#include "sdl_device.h"
+#include "auto_device.h"
 #include "services.h"
 #include "system_clock.h"
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(sonivel::ProgramIcon());
 
     sonivel::QtUiServices services;
-    sonivel::SdlDevice device;
+    sonivel::AutoDevice device;
     sonivel::SystemClock clock;
     sonivel::MainFormDeps deps;
     deps.services = &services;

@@ -6,7 +6,8 @@
 #   of playing an 11025 Hz 8-bit mono file, window shown, through one private
 #   PulseAudio server with a null sink at 44100 Hz stereo; Sonivel and every
 #   peer player with a window that Debian offers (installed here when
-#   missing), ROUNDS (default 2) rounds;
+#   missing), ROUNDS (default 3) rounds; Sonivel through the server's own
+#   stream (its default where a server answers) and through SDL2;
 # - Sonivel idle with a file loaded, the player and the server;
 # - how long after a click on Stop the sink falls silent (bench/stop_latency.py);
 # - start to window shown (median of 10), against a plain Qt window with the
@@ -20,7 +21,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/release}
 seconds=${SECONDS_MEASURED:-10}
 warm=${WARM_UP:-4}
-rounds=${ROUNDS:-2}
+rounds=${ROUNDS:-3}
 
 need=()
 for tool in pulseaudio:pulseaudio parec:pulseaudio-utils xdotool:xdotool Xvfb:xvfb sox:sox bc:bc \
@@ -44,8 +45,9 @@ work=$(mktemp -d)
 mkdir -p "$work/home" "$work/config/Korvath" "$work/runtime"
 chmod 700 "$work/runtime"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
-export QT_QPA_PLATFORM=xcb DISPLAY=:$((90 + RANDOM % 9)) SDL_AUDIODRIVER=pulseaudio
-unset PULSE_SERVER PULSE_SINK
+export QT_QPA_PLATFORM=xcb DISPLAY=:$((90 + RANDOM % 9))
+unset PULSE_SERVER PULSE_SINK SDL_AUDIODRIVER SONIVEL_AUDIO
+sdl=(env SONIVEL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio)
 settings() {
   printf '[General]\n44100Hz=%s\n16Bits=%s\nStereo=%s\nStereoEffects=0\nPlayOnSave=0\nAutoRepeat=0\nLanguage=English\n' \
     "$1" "$1" "$1" >"$work/config/Korvath/Sonivel.conf"
@@ -114,6 +116,7 @@ settings 1
 row "player (with its window), round" "player server sum"
 for round in $(seq 1 "$rounds"); do
   row "sonivel, $round" "$(window_cpu "$program" "$long")"
+  row "sonivel through SDL2, $round" "$(window_cpu "${sdl[@]}" "$program" "$long")"
   row "audacious (GTK interface), $round" "$(window_cpu audacious --gtk "$long")"
   row "audacious (Qt interface), $round" "$(window_cpu audacious --qt "$long")"
   row "mpv with its window, $round" "$(window_cpu mpv --no-config --force-window=yes --ao=pulse "$long")"
@@ -122,5 +125,7 @@ row "sonivel idle, a file loaded" "$(window_cpu "$program" "$short")"
 row "nothing playing (server alone)" "$(pair_cpu "$xvfb" "$server" | cut -d' ' -f2)"
 echo "stop: click to silence at the sink"
 /usr/bin/python3 bench/stop_latency.py "$program" "$loud" 47 52 5 | sed 's/^/  /'
+echo "stop through SDL2: click to silence at the sink"
+SONIVEL_AUDIO=sdl SDL_AUDIODRIVER=pulseaudio /usr/bin/python3 bench/stop_latency.py "$program" "$loud" 47 52 5 | sed 's/^/  /'
 row "start to window: sonivel (median of 10)" "$(SDL_AUDIODRIVER=dummy start_ms "$program") ms"
 row "start to window: a plain Qt window" "$(start_ms "$reference") ms"

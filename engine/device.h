@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "wavefmt.h"
 
@@ -55,6 +56,9 @@ public:
     // Stops at once and marks every queued header done.
     virtual bool Reset() = 0;
     virtual bool Close() = 0;
+    // What is playing, for a sound server's list of streams (the track's
+    // file name); devices without such a list ignore it.
+    virtual void NameStream(const std::string& title) { (void)title; }
 };
 
 }  // namespace sonivel

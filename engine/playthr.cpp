@@ -375,6 +375,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
 }
 
 std::optional<PlayThread::Next> PlayThread::PrepareDevice() {
+    device_.NameStream(std::filesystem::path(track_.CurrentFile).filename().string());
     if (!device_.Open(run_.OutFormat)) return Fail(kTextCannotOpenDevice);
     dev_.DeviceOpen = true;
     dev_.QueuedBytes = 0;

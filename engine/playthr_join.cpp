@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "playthr.h"
 #include "position.h"
@@ -229,6 +230,7 @@ std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
         if (channel_.Load() == kCmdNone) return EndTrack();
     }
     track_.JoinedTrack.clear();
+    device_.NameStream(std::filesystem::path(track_.CurrentFile).filename().string());
     // As at the start of any run: the file-loaded update hid the time.
     host_.ShowTimeLabels();
     ShowRunTrack(track_.JoinedBase);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev qt6-translations-l10n libsdl2-dev libsndfile1-dev
+  qt6-base-dev qt6-translations-l10n libsdl2-dev libsndfile1-dev libpulse-dev
   # tests, fuzzing, benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # looking at and listening to what the program does

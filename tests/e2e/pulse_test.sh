@@ -73,11 +73,13 @@ record "$work/received.raw"
 # closes the device, each a chance to cut the last block.
 cat >"$work/session.sh" <<INNER
 set -uo pipefail
-export SDL_AUDIODRIVER=pulseaudio QT_QPA_PLATFORM=offscreen
+unset SDL_AUDIODRIVER; export SONIVEL_AUDIO=pulse QT_QPA_PLATFORM=offscreen
 "$program" "$wave" >"$work/program.log" 2>&1 &
 sonivel=\$!
-# The file lasts 2.3 s.
-sleep 3.5
+# The file lasts 2.3 s; while it plays, the desktop's list of streams.
+sleep 1
+pactl list sink-inputs >"$work/streams.txt"
+sleep 2.5
 "$program" "$wave" >>"$work/program.log" 2>&1
 sleep 3
 "$program" "$wave" >>"$work/program.log" 2>&1
@@ -172,6 +174,14 @@ print(f"the server received all {len(expected) // 4} frames of {what} exactly as
 PY
 python3 "$work/check.py" "$work/expected.wav" "$work/received.raw" 3 1
 
+# Named as the desktop expects: the program, its icon, music, the track.
+for property in 'application.name = "Sonivel"' 'application.icon_name = "sonivel"' 'media.role = "music"' \
+                'media.name = "in.wav"'; do
+  grep -qF "$property" "$work/streams.txt" || {
+    echo "FAIL: the stream lacks $property:"; cat "$work/streams.txt"; exit 1; }
+done
+echo "the stream is named as the desktop expects"
+
 # One track flowing into itself, repeated by Auto repeat on the open device:
 # one full block long, so that each repeat starts where a block of the uncut
 # recording would. What is heard is the loop recorded four times over, as
@@ -184,7 +194,7 @@ sox "$loop" "$loop" "$loop" "$loop" "$work/loop4.wav"
 sed -i 's/^AutoRepeat=.*/AutoRepeat=1/' "$work/config/Korvath/Sonivel.conf"
 record "$work/loop.raw"
 (
-  export SDL_AUDIODRIVER=pulseaudio QT_QPA_PLATFORM=offscreen
+  unset SDL_AUDIODRIVER; export SONIVEL_AUDIO=pulse QT_QPA_PLATFORM=offscreen
   "$program" "$loop" >"$work/loop.log" 2>&1 &
   sonivel=$!
   # Three plays and a part of the fourth.
