@@ -207,3 +207,40 @@ kill "$recorder"
 wait "$recorder" 2>/dev/null || true
 recorder=
 python3 "$work/check.py" "$work/loop-expected.wav" "$work/loop.raw" 1 3 4
+
+# A stop while playing (here the program asked to end, which stops the run as
+# the Stop button does): the stream is corked and flushed, so the sink falls
+# silent well before the quarter second the server holds would take to play
+# out. The bound, 100 ms, leaves room for a busy machine (and the sanitizer
+# builds) to take the request; bench/play_cost.sh measures the click itself.
+loud="$work/loud.wav"
+sox -n -r 44100 -b 16 -c 2 "$loud" synth 10 sine 440 vol 0.5
+sed -i 's/^AutoRepeat=.*/AutoRepeat=0/' "$work/config/Korvath/Sonivel.conf"
+record "$work/stop.raw"
+(
+  unset SDL_AUDIODRIVER; export SONIVEL_AUDIO=pulse QT_QPA_PLATFORM=offscreen
+  "$program" "$loud" >"$work/stop.log" 2>&1 &
+  sonivel=$!
+  sleep 2
+  kill -TERM "$sonivel"
+  stat -c %s "$work/stop.raw" >"$work/stop.at"
+  wait "$sonivel"
+) || { echo "FAIL: the program did not end cleanly:"; cat "$work/stop.log"; exit 1; }
+sleep 0.3
+kill "$recorder"
+wait "$recorder" 2>/dev/null || true
+recorder=
+python3 - "$work/stop.raw" "$(cat "$work/stop.at")" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+at = int(sys.argv[2]) // 4 * 4
+frames = [int.from_bytes(data[i:i + 2], "little", signed=True) for i in range(0, len(data) - 3, 4)]
+loud = [i for i, v in enumerate(frames) if abs(v) > 1000]
+if not loud or loud[0] * 4 > at:
+    sys.exit("FAIL: nothing was heard before the stop")
+after = max(0, loud[-1] - at // 4)
+ms = after * 1000 / 44100
+if ms > 100:
+    sys.exit(f"FAIL: the sink still sounded {ms:.1f} ms after the stop")
+print(f"the sink fell silent {ms:.1f} ms after the stop (bound 100 ms)")
+PY
