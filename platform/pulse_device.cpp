@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -67,8 +68,19 @@ struct PulseDevice::State {
     std::function<void()> doneSignal;
     std::uint32_t lastReported = 0;
 
-    void Lock() { pa_threaded_mainloop_lock(loop); }
-    void Unlock() { pa_threaded_mainloop_unlock(loop); }
+    // The main loop's lock keeps libpulse's objects and the loop's thread
+    // in step; `m`, taken inside it here and in every callback, guards this
+    // state in a way the thread checker sees too (libpulse's own locking is
+    // hidden from it).
+    std::mutex m;
+    void Lock() {
+        pa_threaded_mainloop_lock(loop);
+        m.lock();
+    }
+    void Unlock() {
+        m.unlock();
+        pa_threaded_mainloop_unlock(loop);
+    }
 
     // Waits, the lock held, until `done` holds or `ms` have passed.
     template <class Done>
@@ -123,7 +135,9 @@ struct PulseDevice::State {
         else timer = pa_context_rttime_new(context, at, &State::OnTimer, this);
     }
     static void OnTimer(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-        static_cast<State*>(self)->Check();
+        auto* s = static_cast<State*>(self);
+        const std::lock_guard lock(s->m);
+        s->Check();
     }
 
     // Hands the server what it asks for, from the queued blocks.
@@ -168,7 +182,11 @@ struct PulseDevice::State {
             if (pa_operation* op = pa_stream_trigger(stream, nullptr, nullptr)) pa_operation_unref(op);
         }
     }
-    static void OnWritable(pa_stream*, std::size_t nbytes, void* self) { static_cast<State*>(self)->Feed(nbytes); }
+    static void OnWritable(pa_stream*, std::size_t nbytes, void* self) {
+        auto* s = static_cast<State*>(self);
+        const std::lock_guard lock(s->m);
+        s->Feed(nbytes);
+    }
 
     // The server went away, or the stream failed: everything queued is
     // done, and nothing more is taken.
@@ -177,13 +195,19 @@ struct PulseDevice::State {
         queue.clear();
         Check();
     }
-    static void OnStreamState(pa_stream* s, void* self) {
-        const pa_stream_state_t st = pa_stream_get_state(s);
-        if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) static_cast<State*>(self)->Fail();
+    static void OnStreamState(pa_stream* stream, void* self) {
+        const pa_stream_state_t st = pa_stream_get_state(stream);
+        if (st != PA_STREAM_FAILED && st != PA_STREAM_TERMINATED) return;
+        auto* s = static_cast<State*>(self);
+        const std::lock_guard lock(s->m);
+        s->Fail();
     }
     static void OnContextState(pa_context* c, void* self) {
         const pa_context_state_t st = pa_context_get_state(c);
-        if (st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED) static_cast<State*>(self)->Fail();
+        if (st != PA_CONTEXT_FAILED && st != PA_CONTEXT_TERMINATED) return;
+        auto* s = static_cast<State*>(self);
+        const std::lock_guard lock(s->m);
+        s->Fail();
     }
 
     void DropContext() {
