@@ -15,13 +15,27 @@
 # CPU is the run time of all the process's threads (/proc/PID/task/*/schedstat,
 # in nanoseconds) as a share of one core.
 #
+# SOUND_SERVER=pipewire runs the same through a private PipeWire with
+# pipewire-pulse and WirePlumber (on a private D-Bus), as a Debian 12 desktop
+# has it; the server's CPU is then PipeWire's and pipewire-pulse's together.
+#
 #   bash bench/play_cost.sh [build/release]
+#   SOUND_SERVER=pipewire bash bench/play_cost.sh [build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
 seconds=${SECONDS_MEASURED:-10}
 warm=${WARM_UP:-4}
 rounds=${ROUNDS:-3}
+sound_server=${SOUND_SERVER:-pulseaudio}
+if [ "$sound_server" = pipewire ] && [ -z "${SONIVEL_BENCH_BUS:-}" ]; then
+  command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null || {
+    sudo=(); [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+      pipewire pipewire-pulse wireplumber dbus >/dev/null; }
+  # WirePlumber needs a session bus: the run gets a private one.
+  SONIVEL_BENCH_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
 
 need=()
 for tool in pulseaudio:pulseaudio parec:pulseaudio-utils xdotool:xdotool Xvfb:xvfb sox:sox bc:bc \
@@ -54,24 +68,47 @@ settings() {
 }
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -noreset >/dev/null 2>&1 &
 xvfb=$!
-pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes \
-  --load="module-null-sink sink_name=t rate=44100 channels=2 format=s16le" \
-  --load=module-native-protocol-unix >/dev/null 2>&1
+servers=()
+if [ "$sound_server" = pipewire ]; then
+  pipewire >/dev/null 2>&1 & servers+=($!)
+  sleep 0.5
+  wireplumber >/dev/null 2>&1 & plumber=$!
+  pipewire-pulse >/dev/null 2>&1 & servers+=($!)
+  for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl load-module module-null-sink sink_name=t rate=44100 channels=2 format=s16le >/dev/null
+  sleep 1
+  pactl set-default-sink t
+else
+  pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes \
+    --load="module-null-sink sink_name=t rate=44100 channels=2 format=s16le" \
+    --load=module-native-protocol-unix >/dev/null 2>&1
+  for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  servers+=("$(cat "$XDG_RUNTIME_DIR/pulse/pid")")
+fi
 cleanup() {
   kill "$xvfb" 2>/dev/null || true
-  [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && kill "$(cat "$XDG_RUNTIME_DIR/pulse/pid")" 2>/dev/null
+  kill "${servers[@]}" ${plumber:-} 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-server=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
+echo "sound server: $(pactl info | sed -n 's/^Server Name: //p')"
+server=servers
 
 long="$work/long.wav" short="$work/short.wav" loud="$work/loud.wav"
 sox -n -r 11025 -b 8 -c 1 -e unsigned "$long" synth 120 sine 440 vol 0.5
 sox -n -r 11025 -b 8 -c 1 -e unsigned "$short" synth 0.5 sine 440 vol 0.5
 sox -n -r 44100 -b 16 -c 2 "$loud" synth 60 sine 440 vol 0.5
 
-runtime() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{n += $1} END {print n + 0}'; }
+# Run time of a process, or of every server process for "servers".
+runtime() {
+  local pids=("$1")
+  [ "$1" = servers ] && pids=("${servers[@]}")
+  local p n=0
+  for p in "${pids[@]}"; do
+    n=$((n + $(cat /proc/"$p"/task/*/schedstat 2>/dev/null | awk '{n += $1} END {print n + 0}')))
+  done
+  echo "$n"
+}
 share() { echo "scale=3; ($2 - $1) / 10000000 / $seconds" | bc -l | sed 's/^\./0./'; }
 # "player% server% sum%" over the measuring time, for processes $1 and $2.
 pair_cpu() {
