@@ -56,6 +56,9 @@ public:
     // Stops at once and marks every queued header done.
     virtual bool Reset() = 0;
     virtual bool Close() = 0;
+    // No block follows those queued: the sound ends with them. A device
+    // that plays in whole periods makes sure the last part of one is heard.
+    virtual void EndOfSound() {}
     // What is playing, for a sound server's list of streams (the track's
     // file name); devices without such a list ignore it.
     virtual void NameStream(const std::string& title) { (void)title; }

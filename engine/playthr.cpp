@@ -492,6 +492,7 @@ std::optional<PlayThread::Next> PlayThread::FinishRun() {
     const bool shortTail = !dev_.LastQueuedFull;
     if (PrepareNextTrack(shortTail)) return StartJoinedTrack(shortTail);
     if (run_.Playing && run_.QueuedAny) {
+        device_.EndOfSound();
         if (auto n = WaitForDone(*dev_.CurrentHeader)) return n;
     }
     return EndTrack();

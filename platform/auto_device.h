@@ -28,6 +28,7 @@ public:
     bool GetPosition(std::uint32_t& bytes) override { return current_->GetPosition(bytes); }
     bool Reset() override { return current_->Reset(); }
     bool Close() override { return current_->Close(); }
+    void EndOfSound() override { current_->EndOfSound(); }
     void NameStream(const std::string& title) override;
 
     // Which output the last opening took: "pulse" or "sdl".

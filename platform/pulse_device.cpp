@@ -51,6 +51,7 @@ struct PulseDevice::State {
     bool halveBytes = false;  // 64-bit floats handed over as 32-bit ones
     bool corked = true;
     bool dead = false;        // the server went away under an open stream
+    bool ending = false;      // no block follows those queued
     std::string title = "Sonivel";
 
     // Everything below is touched under the main loop's lock.
@@ -179,8 +180,17 @@ struct PulseDevice::State {
         // Everything queued is with the server: it plays even what is less
         // than its prebuffer (a short last block, the end of a track).
         if (wrote && queue.empty() && !corked) {
+            if (ending) PadEnd();
             if (pa_operation* op = pa_stream_trigger(stream, nullptr, nullptr)) pa_operation_unref(op);
         }
+    }
+    // After the sound's last byte, 50 ms of silence: a server that plays in
+    // whole periods (PipeWire) would keep the last part of one back until
+    // more came, and never play it.
+    void PadEnd() {
+        std::vector<std::uint8_t> silence(pa_usec_to_bytes(50000, &spec), spec.format == PA_SAMPLE_U8 ? 0x80 : 0);
+        pa_stream_write(stream, silence.data(), silence.size(), nullptr, 0, PA_SEEK_RELATIVE);
+        ending = false;
     }
     static void OnWritable(pa_stream*, std::size_t nbytes, void* self) {
         auto* s = static_cast<State*>(self);
@@ -304,6 +314,7 @@ bool PulseDevice::Open(const WAVEFORMATEX& format) {
     s.halveBytes = format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format.wBitsPerSample == 64;
     s.dead = false;
     s.corked = true;
+    s.ending = false;
     s.writeIndex = 0;
     s.lastReported = 0;
     pa_proplist* props = Properties(s.title.c_str());
@@ -385,9 +396,14 @@ bool PulseDevice::Reset() {
     if (!s_->stream) return false;
     State& s = *s_;
     s.Lock();
-    // Corked and flushed: the sink falls silent now, not after what the
-    // server holds. The write index then stands at the read index again.
-    if (!s.dead) {
+    // Every block played (the end of a track): what the server still holds
+    // is the track's last moment, heard to its end.
+    // Otherwise (a stop, a seek) corked and flushed: the sink falls silent
+    // now, not after what the server holds, and the write index stands at
+    // the read index again.
+    if (!s.dead && !s.corked && s.pending.empty() && s.queue.empty()) {
+        s.Wait(pa_stream_drain(s.stream, nullptr, nullptr), 1000);
+    } else if (!s.dead) {
         s.Wait(pa_stream_cork(s.stream, 1, nullptr, nullptr));
         s.Wait(pa_stream_flush(s.stream, nullptr, nullptr));
         s.Wait(pa_stream_update_timing_info(s.stream, nullptr, nullptr));
@@ -395,6 +411,7 @@ bool PulseDevice::Reset() {
         if (t && !t->write_index_corrupt) s.writeIndex = t->write_index;
     }
     s.corked = true;
+    s.ending = false;
     s.queue.clear();
     const bool any = !s.pending.empty();
     s.pending.clear();
@@ -410,6 +427,15 @@ bool PulseDevice::Close() {
     s_->DropStream();
     s_->Unlock();
     return true;
+}
+
+void PulseDevice::EndOfSound() {
+    if (!s_->stream) return;
+    s_->Lock();
+    s_->ending = true;
+    // Already all with the server: the silence follows at once.
+    if (s_->queue.empty() && !s_->dead && !s_->corked) s_->PadEnd();
+    s_->Unlock();
 }
 
 void PulseDevice::NameStream(const std::string& title) {

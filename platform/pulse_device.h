@@ -45,6 +45,7 @@ public:
     bool GetPosition(std::uint32_t& bytes) override;
     bool Reset() override;
     bool Close() override;
+    void EndOfSound() override;
     void NameStream(const std::string& title) override;
 
     struct State;

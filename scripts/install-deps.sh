@@ -12,7 +12,7 @@ packages=(
   # looking at and listening to what the program does
   xvfb xauth x11-utils xdotool imagemagick sox espeak-ng desktop-file-utils libglib2.0-bin appstream dpkg-dev dbus-daemon dbus-bin
   # a real sound server and the players the benchmarks compare with
-  pulseaudio pulseaudio-utils alsa-utils
+  pulseaudio pulseaudio-utils alsa-utils pipewire pipewire-pulse wireplumber
   # the Windows build, cross-compiled and run under Wine
   g++-mingw-w64-x86-64-posix wine64
   # the user's guide checked by strict parsers

@@ -12,15 +12,24 @@
 # server must receive the conversion three times back to back, with not a
 # frame inserted or lost where one play meets the next.
 #
-# Usage: pulse_test.sh PROGRAM CONVERTER WORKDIR.
-# Exit 77 (skipped) when PulseAudio cannot start or a tool is missing.
+# Usage: pulse_test.sh PROGRAM CONVERTER WORKDIR [pulseaudio|pipewire].
+# With pipewire, the server is a private PipeWire with pipewire-pulse and
+# WirePlumber on a private D-Bus, its graph at 44100 Hz, as a Debian 12
+# desktop has it. Exit 77 (skipped) when the server cannot start or a tool
+# is missing.
 set -euo pipefail
 program=$(realpath "$1")
 converter=$(realpath "$2")
 work=$3
-for tool in pulseaudio parec pactl sox python3; do
+server=${4:-pulseaudio}
+tools=(parec pactl sox python3)
+if [ "$server" = pipewire ]; then tools+=(pipewire pipewire-pulse wireplumber dbus-run-session); else tools+=(pulseaudio); fi
+for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
 done
+if [ "$server" = pipewire ] && [ -z "${SONIVEL_TEST_BUS:-}" ]; then
+  SONIVEL_TEST_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
 rm -rf "$work"
 mkdir -p "$work/home" "$work/config/Korvath" "$work/data" "$work/runtime"
 chmod 700 "$work/runtime"
@@ -32,23 +41,39 @@ daemon=
 recorder=
 cleanup() {
   [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
-  [ -n "$daemon" ] && kill "$daemon" 2>/dev/null
+  [ -n "$daemon" ] && kill $daemon 2>/dev/null
   return 0
 }
 trap cleanup EXIT
 
-if ! pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes --disallow-exit \
+if [ "$server" = pipewire ]; then
+  mkdir -p "$work/config/pipewire/pipewire.conf.d"
+  printf 'context.properties = {\n  default.clock.rate = 44100\n  default.clock.allowed-rates = [ 44100 ]\n}\n' \
+    >"$work/config/pipewire/pipewire.conf.d/rate.conf"
+  pipewire >"$work/pipewire.log" 2>&1 & daemon="$!"
+  sleep 0.5
+  wireplumber >"$work/wireplumber.log" 2>&1 & daemon="$daemon $!"
+  pipewire-pulse >"$work/pipewire-pulse.log" 2>&1 & daemon="$daemon $!"
+  for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl info >/dev/null 2>&1 || { echo "skipped: PipeWire does not answer"; exit 77; }
+  pactl load-module module-null-sink sink_name=t rate=44100 channels=2 format=s16le >/dev/null
+  sleep 1
+  pactl set-default-sink t || { echo "skipped: PipeWire has no session manager here"; exit 77; }
+  echo "through $(pactl info | sed -n 's/^Server Name: //p')"
+elif ! pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes --disallow-exit \
     --load="module-null-sink sink_name=t rate=44100 channels=2 format=s16le" \
     --load=module-native-protocol-unix --log-target=file:"$work/pulseaudio.log"; then
   echo "skipped: PulseAudio does not start here:"; cat "$work/pulseaudio.log" 2>/dev/null
   exit 77
 fi
-for _ in $(seq 1 50); do
-  [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && pactl info >/dev/null 2>&1 && break
-  sleep 0.1
-done
-daemon=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || true)
-pactl info >/dev/null 2>&1 || { echo "skipped: PulseAudio does not answer"; exit 77; }
+if [ "$server" != pipewire ]; then
+  for _ in $(seq 1 50); do
+    [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  daemon=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || true)
+  pactl info >/dev/null 2>&1 || { echo "skipped: PulseAudio does not answer"; exit 77; }
+fi
 
 # Two seconds and a bit: two full blocks and a last, shorter one.
 wave="$work/in.wav"
