@@ -220,11 +220,13 @@ struct PulseDevice::State {
         s->Fail();
     }
 
+    void FreeTimer() {
+        if (!timer) return;
+        pa_threaded_mainloop_get_api(loop)->time_free(timer);
+        timer = nullptr;
+    }
     void DropContext() {
-        if (timer) {
-            pa_threaded_mainloop_get_api(loop)->time_free(timer);
-            timer = nullptr;
-        }
+        FreeTimer();
         if (context) {
             pa_context_set_state_callback(context, nullptr, nullptr);
             pa_context_disconnect(context);
@@ -233,10 +235,7 @@ struct PulseDevice::State {
         }
     }
     void DropStream() {
-        if (timer) {
-            pa_threaded_mainloop_get_api(loop)->time_free(timer);
-            timer = nullptr;
-        }
+        FreeTimer();
         if (stream) {
             pa_stream_set_write_callback(stream, nullptr, nullptr);
             pa_stream_set_state_callback(stream, nullptr, nullptr);
