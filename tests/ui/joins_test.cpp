@@ -76,10 +76,13 @@ private:
                 ok = Within(3000, [&] { return StartedWith(device, runsAtClick, HeadAt(expected, 0)); }) &&
                      m.CurrentFile() == expected;
             } else {
-                const int target = 500 + static_cast<int>(rng_() % 200);
+                // A move of the bar, so to where it is not: the last report
+                // may have left it anywhere from 500 to 700 by now.
+                int target = 500 + static_cast<int>(rng_() % 200);
+                if (target == m.TrackBar2->value()) ++target;
                 m.TrackBar2->setValue(target);
                 ok = Within(3000, [&] { return StartedWith(device, runsAtClick, HeadAt(seen, target)); }) &&
-                     m.CurrentFile() == seen;
+                     ShowsRestartedTrack(m, device, seen, list);
             }
             if (ok) ++landed;
             else qWarning("%s, try %d, window showed %s", names[action], i, qPrintable(QFileInfo(seen).fileName()));
@@ -92,8 +95,18 @@ private:
         QVERIFY(joinedFirst > 0 && joinedFirst < tries);
     }
 
-private slots:
-
+    // The window shows the restarted track, or the entry after it once the
+    // restarted rest (shorter than a block: the run's first block) has
+    // played and flowed on, which a loaded machine may let pass before the
+    // window looks.
+    static bool ShowsRestartedTrack(TMainForm& m, const RealClockDevice& device, const QString& track,
+                                    const QStringList& list) {
+        if (m.CurrentFile() == track) return true;
+        const auto blocks = device.Blocks();
+        const auto first = std::find_if(blocks.rbegin(), blocks.rend(), [](const auto& b) { return b.firstOfRun; });
+        const QString next = list[(list.indexOf(track) + 1) % list.size()];
+        return first != blocks.rend() && device.Now() >= first->end && m.CurrentFile() == next;
+    }
 };
 
 QTEST_MAIN(JoinsTest)
