@@ -87,10 +87,12 @@ int Main(const std::vector<std::string>& args) {
     std::vector<const char*> pointers;
     for (const std::string& a : args) pointers.push_back(a.c_str());
     const char* const* argv = pointers.data();
-    // The language first, so that every line, a usage error too, is in it.
+    // The language first, so that every line, a usage error too, is in it:
+    // the desktop's, unless --lang says otherwise.
+    CurrentLanguage().store(DesktopLanguage());
     for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--lang") == 0 && std::strcmp(argv[i + 1], "fr") == 0)
-            CurrentLanguage().store(kFrench);
+        if (std::strcmp(argv[i], "--lang") == 0 && (std::strcmp(argv[i + 1], "fr") == 0 || std::strcmp(argv[i + 1], "en") == 0))
+            CurrentLanguage().store(std::strcmp(argv[i + 1], "fr") == 0 ? kFrench : kEnglish);
     BatchOptions batch;
     ConversionRun& settings = batch.settings;
     batch.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));

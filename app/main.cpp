@@ -16,26 +16,17 @@
 #include "auto_device.h"
 #include "services.h"
 #include "system_clock.h"
+#include "texts.h"
 
 namespace {
 
-// What `sonivel --help` prints: no window opens and no setting is read.
+// What `sonivel --help` prints, in the desktop's language: no window opens
+// and no setting is read.
 void PrintUsage() {
     const QString settings =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Korvath/Sonivel.conf";
-    std::printf(
-        "Usage: sonivel [--] [FILE.wav | FOLDER]...\n"
-        "Plays wave files raised to 22050 or 44100 Hz, 8 or 16 bits, mono or stereo.\n"
-        "The first file given plays; all of them (a folder: the wave files below it)\n"
-        "form the playlist. With Sonivel already running, they go to its window.\n"
-        "\n"
-        "  --help     show this text and end\n"
-        "  --version  show the version and end\n"
-        "  --         what follows is a file, even when it starts with -\n"
-        "\n"
-        "Settings: %s\n"
-        "Converting files without a window: sonivel-convert (see sonivel-convert --help)\n",
-        qPrintable(settings));
+    const std::string text = sonivel::FormatText(sonivel::kTextUsage, {settings.toStdString()}, sonivel::DesktopLanguage());
+    std::fputs(text.c_str(), stdout);
 }
 
 // --help and --version are answered before the application starts, so they
@@ -65,7 +56,9 @@ bool FileArguments(QStringList arguments, QStringList& names) {
         if (!optionsEnded && a == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && a.startsWith('-') && a != "-") {
-            std::fprintf(stderr, "sonivel: unknown option %s (sonivel --help shows the usage)\n", qPrintable(a));
+            const std::string text =
+                sonivel::FormatText(sonivel::kTextUnknownOption, {a.toStdString()}, sonivel::DesktopLanguage());
+            std::fprintf(stderr, "%s\n", text.c_str());
             return false;
         } else {
             names << a;

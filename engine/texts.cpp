@@ -1,6 +1,8 @@
 #include "texts.h"
 
 #include <array>
+#include <cstdlib>
+#include <cstring>
 
 namespace sonivel {
 namespace {
@@ -88,6 +90,44 @@ constexpr std::array<Pair, kNumTexts> kTexts = {{
     {"%s sound, not a wave file", "son %s, pas un fichier wave"},  // 66
     {"These files were skipped: Sonivel cannot play them.", "Ces fichiers ont été passés : Sonivel ne peut pas les lire."},  // 67
     {"... and %s more", "... et %s de plus"},  // 68
+    {"&High-quality interpolation", "&Interpolation haute qualité"},  // 69
+    {"There are no wave files in this folder:", "Aucun fichier wave dans ce dossier :"},  // 70
+    {"Wave files", "Fichiers wave"},  // 71
+    {"Drive", "Volume"},  // 72
+    {"Folders", "Dossiers"},  // 73
+    {"A playlist holds one name a line: a file name that contains a line break cannot be stored in it. Not added:",
+     "Une liste de lecture garde un nom par ligne : un nom de fichier qui contient un saut de ligne ne peut pas "
+     "y figurer. Non ajouté :"},  // 74
+    {"Missing or not wave files, these names of the list were left out:",
+     "Absents ou pas des fichiers wave, ces noms de la liste n'ont pas été repris :"},  // 75
+    {"Cannot open file %s", "Impossible d'ouvrir le fichier %s"},  // 76
+    {"Cannot create file %s", "Impossible de créer le fichier %s"},  // 77
+    {"About Sonivel", "À propos de Sonivel"},  // 78
+    {"Free to use, copy and give away.", "Libre d'utilisation, de copie et de diffusion."},  // 79
+    {"Usage: sonivel [--] [FILE.wav | FOLDER]...\n"
+     "Plays wave files raised to 22050 or 44100 Hz, 8 or 16 bits, mono or stereo.\n"
+     "The first file given plays; all of them (a folder: the wave files below it)\n"
+     "form the playlist. With Sonivel already running, they go to its window.\n"
+     "\n"
+     "  --help     show this text and end\n"
+     "  --version  show the version and end\n"
+     "  --         what follows is a file, even when it starts with -\n"
+     "\n"
+     "Settings: %s\n"
+     "Converting files without a window: sonivel-convert (see sonivel-convert --help)\n",
+     "Usage : sonivel [--] [FICHIER.wav | DOSSIER]...\n"
+     "Joue des fichiers wave élevés à 22050 ou 44100 Hz, 8 ou 16 bits, mono ou stéréo.\n"
+     "Le premier fichier donné est joué ; tous (un dossier : les fichiers wave qu'il\n"
+     "contient) forment la liste de jeu. Si Sonivel tourne déjà, ils vont à sa fenêtre.\n"
+     "\n"
+     "  --help     affiche ce texte et termine\n"
+     "  --version  affiche la version et termine\n"
+     "  --         ce qui suit est un fichier, même s'il commence par -\n"
+     "\n"
+     "Réglages : %s\n"
+     "Convertir des fichiers sans fenêtre : sonivel-convert (voir sonivel-convert --help)\n"},  // 80
+    {"sonivel: unknown option %s (sonivel --help shows the usage)",
+     "sonivel : option inconnue %s (sonivel --help en montre l'usage)"},  // 81
 }};
 
 constexpr std::array<const char*, kNumLanguages> kErrorCaptions = {"Error", "Erreur"};
@@ -107,6 +147,17 @@ std::string FormatText(int id, std::initializer_list<std::string> args, int lang
         }
     }
     return out;
+}
+
+int DesktopLanguage() {
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value) continue;
+        const std::string_view first(value, std::strcspn(value, ":"));
+        if (first.empty()) continue;
+        return first.substr(0, 2) == "fr" ? kFrench : kEnglish;
+    }
+    return kEnglish;
 }
 
 std::string_view Text(int id, int language) {

@@ -1,5 +1,5 @@
-// The program's bilingual interface texts: 60 texts looked up by id and
-// language, and the two-entry caption table of the error boxes. Plain data,
+// The program's bilingual interface texts, looked up by id and language,
+// and the two-entry caption table of the error boxes. Plain data,
 // shared by the windows, the render thread and the headless converter.
 #pragma once
 
@@ -12,10 +12,11 @@ namespace sonivel {
 
 enum Language : int { kEnglish = 0, kFrench = 1 };
 constexpr int kNumLanguages = 2;
-constexpr int kNumTexts = 69;
+constexpr int kNumTexts = 82;
 
-// The ids of the 60 texts, in the order of the table: the menus (0..21),
-// the buttons and labels, the messages, and the playlist editor (50..59).
+// The ids of the texts, in the order of the table: the menus (0..21), the
+// buttons and labels, the messages and the playlist editor (50..59), then
+// the texts added after them (60 on).
 enum TextId : int {
     kTextNone = -1,
     kTextMenuFile = 0,
@@ -90,14 +91,34 @@ enum TextId : int {
     // What a playlist went past: one box when the run ends.
     kTextSkippedFiles = 67,
     kTextAndMore = 68,            // %s: how many more
+    // The windows' own texts beyond the table above.
+    kTextMenuHighQuality = 69,
+    kTextNoWaveFilesInFolder = 70,
+    kTextWaveFilesList = 71,      // what a screen reader calls the editor's lists
+    kTextDrive = 72,
+    kTextFolders = 73,
+    kTextNameHasLineBreak = 74,
+    kTextListNamesLeftOut = 75,
+    kTextCannotOpenNamed = 76,    // %s: the file
+    kTextCannotCreateNamed = 77,  // %s: the file
+    kTextAboutCaption = 78,
+    kTextAboutNotice = 79,
+    // `sonivel --help` (%s: the settings file), and an option it does not know.
+    kTextUsage = 80,
+    kTextUnknownOption = 81,
 };
 
-// Text `id` (0..68) in `language`; an empty view for an id out of range.
+// Text `id` (0..81) in `language`; an empty view for an id out of range.
 std::string_view Text(int id, int language);
 // Text `id` with each %s replaced, in order, by the arguments.
 std::string FormatText(int id, std::initializer_list<std::string> args, int language);
 // "Error" / "Erreur": the caption of every error box.
 std::string_view ErrorCaption(int language);
+
+// The desktop's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, the first
+// set): French for any fr locale, else English. What a first start, the
+// converter and `sonivel --help` speak.
+int DesktopLanguage();
 
 // The program-wide current language, read by both threads.
 std::atomic<int>& CurrentLanguage();

@@ -291,7 +291,9 @@ SECTIONS = [
                             "would become (its output format, or kept as "
                             "it is), and write nothing. Refusals are "
                             "grouped by reason, with their count."),
-            ("`--lang fr`", "every message in French."),
+            ("`--lang en` or `--lang fr`", "every message in English or in "
+                                          "French; without it, in the "
+                                          "desktop's language."),
         ]),
         ("p", "In a folder each output is written under a temporary name and "
               "renamed when it is complete, so an interrupted run ([Ctrl+C], "

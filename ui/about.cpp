@@ -8,6 +8,7 @@
 
 #include "artlabel.h"
 #include "desktop_icon.h"
+#include "services.h"
 #include "shell.h"
 #include "texts.h"
 
@@ -162,10 +163,10 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
 
 void TAboutBox::showEvent(QShowEvent* event) {
     const bool french = CurrentLanguage().load() == kFrench;
-    setWindowTitle(french ? QString::fromUtf8("À propos de Sonivel") : QString("About Sonivel"));
+    setWindowTitle(Q(Text(kTextAboutCaption)));
+    // Each language has its page; the one shown first is the current one's.
     PageControl1->setCurrentWidget(french ? TabSheet2 : TabSheet1);
-    Notice->setText(french ? QString::fromUtf8("Libre d'utilisation, de copie et de diffusion.")
-                           : QString("Free to use, copy and give away."));
+    Notice->setText(Q(Text(kTextAboutNotice)));
     QDialog::showEvent(event);
     OKButton->setFocus();
 }

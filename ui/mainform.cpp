@@ -400,9 +400,7 @@ bool TMainForm::SeveralTracks() const { return playlist_ && playlist_->Count() >
 void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
     QStringList shown;
     for (const QString& f : folders) shown << QDir::toNativeSeparators(f);
-    const QString text = CurrentLanguage().load() == kFrench
-                             ? QString::fromUtf8("Aucun fichier wave dans ce dossier :")
-                             : QString("There are no wave files in this folder:");
+    const QString text = Q(Text(kTextNoWaveFilesInFolder));
     // Not modal: this can come as the window first shows, before the
     // program's event loop runs, where a modal box's own loop would keep a
     // request to end (a logout) from ending the program.

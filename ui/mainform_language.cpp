@@ -46,9 +46,7 @@ void TMainForm::SwitchLanguage(int language) {
         if (auto* menu = qobject_cast<QMenu*>(object)) menu->setTitle(text);
         else if (auto* action = qobject_cast<QAction*>(object)) action->setText(text);
     }
-    // An item of our own, beside the program's text table.
-    HighQualityInterpolation->setText(language == kFrench ? QString::fromUtf8("&Interpolation haute qualité")
-                                                          : QString("&High-quality interpolation"));
+    HighQualityInterpolation->setText(Q(Text(kTextMenuHighQuality, language)));
     SetButtonCaptions(IsPlaying());
     Label1->setText(TextOf(kTextTimeLabel));
     Label3->setText(TextOf(kTextWritingLabel));

@@ -1,7 +1,5 @@
 #include "player_model.h"
 
-#include <QByteArrayList>
-
 #include "file_names.h"
 #include "texts.h"
 
@@ -14,15 +12,6 @@ void PlayerModel::ApplyLimits(const DeviceLimits& limits) {
     if (limits.monoOnly) output_.stereo = false;
     if (limits.no16Bits) output_.bits16 = false;
     if (limits.no44100Hz) output_.rate44100 = false;
-}
-
-int DesktopLanguage() {
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray value = qgetenv(name).split(':').front().trimmed();
-        if (value.isEmpty()) continue;
-        return value.startsWith("fr") ? kFrench : kEnglish;
-    }
-    return kEnglish;
 }
 
 int PlayerModel::Language() const { return CurrentLanguage().load(); }

@@ -11,13 +11,9 @@
 #include "convert.h"
 #include "host.h"
 #include "position.h"
+#include "texts.h"
 
 namespace sonivel {
-
-// The desktop's language, for a first start with none stored: French when
-// the first of LANGUAGE (its first entry), LC_ALL, LC_MESSAGES and LANG that
-// is set names French, else English.
-int DesktopLanguage();
 
 class PlayerModel {
 public:

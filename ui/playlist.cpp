@@ -45,12 +45,10 @@ bool LooksLikeWaveFile(const QString& path) {
 // At most this many names in one box; the rest are counted.
 constexpr int kNamesShown = 20;
 
-QString NamedList(const QStringList& names, bool french) {
+QString NamedList(const QStringList& names) {
     QStringList shown = names.mid(0, kNamesShown);
-    if (names.size() > kNamesShown) {
-        const qsizetype more = names.size() - kNamesShown;
-        shown << (french ? QString::fromUtf8("… et %1 autres").arg(more) : QString::fromUtf8("… and %1 more").arg(more));
-    }
+    if (names.size() > kNamesShown)
+        shown << Q(FormatText(kTextAndMore, {std::to_string(names.size() - kNamesShown)}, CurrentLanguage().load()));
     return shown.join('\n');
 }
 }  // namespace
@@ -182,16 +180,15 @@ void TPlaylistForm::SetCaptions() {
     QPushButton* const buttons[] = {Button1, Button2, Button3, Button4, Button5, Button6, Button7};
     for (int i = 0; i < 7; ++i) buttons[i]->setText(marked[i]);
     // What a screen reader calls the lists that have no caption of their own.
-    const bool french = CurrentLanguage().load() == kFrench;
     Playlist->setAccessibleName(Q(Text(kTextPlaylistCaption)));
-    FileListBox1->setAccessibleName(french ? "Fichiers wave" : "Wave files");
+    FileListBox1->setAccessibleName(Q(Text(kTextWaveFilesList)));
     // Qt names a combo box after its current item (the drive shown), so what
     // the box is for goes into its description and its drop-down list's name.
-    const QString drive = french ? "Volume" : "Drive";
+    const QString drive = Q(Text(kTextDrive));
     DriveComboBox1->setAccessibleName(drive);
     DriveComboBox1->setAccessibleDescription(drive);
     DriveComboBox1->view()->setAccessibleName(drive);
-    DirectoryListBox1->setAccessibleName(french ? "Dossiers" : "Folders");
+    DirectoryListBox1->setAccessibleName(Q(Text(kTextFolders)));
     // A window of one size, as designed: the least that holds every control
     // and caption of the current language.
     setMinimumSize(0, 0);
@@ -292,11 +289,7 @@ void TPlaylistForm::AddNames(const QStringList& names) {
     // One line a name; the line break itself shown as \n.
     QStringList shown;
     for (QString name : refused) shown << name.replace('\r', "\\r").replace('\n', "\\n").replace(QChar(0), "\\0");
-    const bool french = CurrentLanguage().load() == kFrench;
-    const QString why = french ? QString::fromUtf8("Une liste de lecture garde un nom par ligne : un nom de fichier qui "
-                                                   "contient un saut de ligne ne peut pas y figurer. Non ajouté :")
-                               : QString("A playlist holds one name a line: a file name that contains a line break "
-                                         "cannot be stored in it. Not added:");
+    const QString why = Q(Text(kTextNameHasLineBreak));
     services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + shown.join('\n'),
                       UiServices::Icon::Error);
 }
@@ -377,11 +370,8 @@ bool TPlaylistForm::OpenPlaylist() {
     Model->Set(kept);
     owner_.PlaylistChanged();
     if (!left.isEmpty()) {
-        const bool french = CurrentLanguage().load() == kFrench;
-        const QString why = french ? QString::fromUtf8("Absents ou pas des fichiers wave, ces noms de la liste "
-                                                       "n'ont pas été repris :")
-                                   : QString("Missing or not wave files, these names of the list were left out:");
-        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + NamedList(left, french),
+        const QString why = Q(Text(kTextListNamesLeftOut));
+        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + NamedList(left),
                           UiServices::Icon::Warning);
     }
     store.WriteString("LastPlayListFolder", FolderOf(path));

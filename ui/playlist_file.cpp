@@ -13,6 +13,7 @@
 
 #include "file_names.h"
 #include "os.h"
+#include "texts.h"
 
 namespace sonivel {
 
@@ -34,6 +35,12 @@ QStringList ParsePlaylist(const QByteArray& raw) {
 }
 
 namespace {
+
+// A playlist file's error in the current language, its name as shown.
+QString NamedError(int textId, const QString& path) {
+    return QString::fromStdString(
+        FormatText(textId, {QDir::toNativeSeparators(path).toUtf8().toStdString()}, CurrentLanguage().load()));
+}
 
 // The lines of a list made by another program: any line break, the byte
 // order mark skipped, blank lines left out. A line is taken as it stands: a
@@ -146,7 +153,7 @@ QByteArray FormatPlaylist(const QStringList& entries) {
 
 bool ReadPlaylistFile(const QString& path, QStringList& entries, QString* error, PlaylistKind* kind) {
     const auto fail = [&] {
-        if (error) *error = QString("Cannot open file %1").arg(QDir::toNativeSeparators(path));
+        if (error) *error = NamedError(kTextCannotOpenNamed, path);
         return false;
     };
     QFile file;
@@ -189,7 +196,7 @@ bool WritePlaylistFile(const QString& path, const QStringList& entries, QString*
     QSaveFile file(path);
     const QByteArray bytes = SavedKindOf(path) == PlaylistKind::M3u ? FormatM3u8(entries) : FormatPlaylist(entries);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) *error = QString("Cannot create file %1").arg(QDir::toNativeSeparators(path));
+        if (error) *error = NamedError(kTextCannotCreateNamed, path);
         return false;
     }
     return true;

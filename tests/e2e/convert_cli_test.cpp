@@ -235,11 +235,21 @@ TEST_F(ConvertCli, RefusalsAndTheirMessages) {
     const std::string cd = dir.Write("cd.wav", test::MakeWave({1, 2, 44100, 16}, test::NoiseSamples({1, 2, 44100, 16}, 5000)));
     const std::string slow = dir.Write("slow.wav", test::MakeWave({1, 2, 2000, 16}, test::Bytes(400)));
 
-    Result r = Convert("'" + slow + "' " + Path("o.wav"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("Only noncompressed wave files with 11025, 22050 or 44100 Hz"), std::string::npos) << r.output;
-    r = Convert("--lang fr '" + slow + "' " + Path("o.wav"));
-    EXPECT_NE(r.output.find("Erreur: Seulement les fichiers non-compressés"), std::string::npos) << r.output;
+    // In the desktop's language unless --lang says otherwise.
+    const std::string english = "Only noncompressed wave files with 11025, 22050 or 44100 Hz";
+    const std::string french = "Erreur: Seulement les fichiers non-compressés";
+    const struct {
+        const char *desktop, *lang;
+        const std::string& says;
+    } languages[] = {{"C.UTF-8", "", english}, {"fr_FR.UTF-8", "", french}, {"fr_FR.UTF-8", "--lang en ", english},
+                     {"C.UTF-8", "--lang fr ", french}};
+    Result r;
+    for (const auto& l : languages) {
+        r = Shell(std::string("env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=") + l.desktop + " " + SONIVEL_CONVERT + " " +
+                  l.lang + "'" + slow + "' " + Path("o.wav"));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output.find(l.says), std::string::npos) << l.desktop << " " << l.lang << r.output;
+    }
     // A refused format says in words what the file is and what is read.
     const std::string deep = dir.Write("deep.wav", test::MakeWave({1, 2, 44100, 40}, test::Bytes(1000)));
     const std::string six = dir.Write("six.wav", test::MakeWave({1, 6, 44100, 16}, test::Bytes(1200)));

@@ -117,12 +117,17 @@ class ProgramTest : public QObject {
         int code = -1;
         QByteArray out, err;
     };
-    static Ran Run(const QStringList& args, const QString& workingFolder = {}) {
+    // `desktop`: the desktop's locale (LANG) the program starts under.
+    static Ran Run(const QStringList& args, const QString& workingFolder = {}, const QString& desktop = {}) {
         QProcess p;
         if (!workingFolder.isEmpty()) p.setWorkingDirectory(workingFolder);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("SDL_AUDIODRIVER", "dummy");
+        if (!desktop.isEmpty()) {
+            for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) env.remove(name);
+            env.insert("LANG", desktop);
+        }
         p.setProcessEnvironment(env);
         p.start(SONIVEL_PROGRAM, args);
         if (!p.waitForFinished(10000)) p.kill();
@@ -225,11 +230,16 @@ private slots:
     void optionsAreNotFiles() {
         const QString settings = Registry().Settings().fileName();
         const QDateTime before = QFileInfo(settings).lastModified();
-        const Ran help = Run({"--help"});
-        QCOMPARE(help.code, 0);
-        QVERIFY2(help.out.startsWith("Usage: sonivel"), help.out.constData());
-        QVERIFY(help.out.contains(QFile::encodeName(settings)));
-        QVERIFY(help.out.contains("sonivel-convert"));
+        // In the desktop's language, as a first start is.
+        for (const char* desktop : {"C.UTF-8", "fr_FR.UTF-8"}) {
+            const Ran help = Run({"--help"}, {}, desktop);
+            QCOMPARE(help.code, 0);
+            const QByteArray usage = desktop[0] == 'f' ? "Usage : sonivel" : "Usage: sonivel";
+            QVERIFY2(help.out.startsWith(usage), help.out.constData());
+            QVERIFY(help.out.contains(QFile::encodeName(settings)));
+            QVERIFY(help.out.contains("sonivel-convert"));
+        }
+        QVERIFY(Run({"-x"}, {}, "fr_FR.UTF-8").err.startsWith("sonivel : option inconnue -x"));
         const Ran version = Run({"--version"});
         QCOMPARE(version.code, 0);
         QCOMPARE(version.out, QByteArray("Sonivel 2.0.0\n"));
