@@ -128,6 +128,7 @@ constexpr std::array<Pair, kNumTexts> kTexts = {{
      "Convertir des fichiers sans fenêtre : sonivel-convert (voir sonivel-convert --help)\n"},  // 80
     {"sonivel: unknown option %s (sonivel --help shows the usage)",
      "sonivel : option inconnue %s (sonivel --help en montre l'usage)"},  // 81
+    {"current", "en cours"},  // 82
 }};
 
 constexpr std::array<const char*, kNumLanguages> kErrorCaptions = {"Error", "Erreur"};

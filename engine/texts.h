@@ -12,7 +12,7 @@ namespace sonivel {
 
 enum Language : int { kEnglish = 0, kFrench = 1 };
 constexpr int kNumLanguages = 2;
-constexpr int kNumTexts = 82;
+constexpr int kNumTexts = 83;
 
 // The ids of the texts, in the order of the table: the menus (0..21), the
 // buttons and labels, the messages and the playlist editor (50..59), then
@@ -106,9 +106,11 @@ enum TextId : int {
     // `sonivel --help` (%s: the settings file), and an option it does not know.
     kTextUsage = 80,
     kTextUnknownOption = 81,
+    // What a screen reader adds to the playlist's current entry.
+    kTextCurrentEntry = 82,
 };
 
-// Text `id` (0..81) in `language`; an empty view for an id out of range.
+// Text `id` (0..82) in `language`; an empty view for an id out of range.
 std::string_view Text(int id, int language);
 // Text `id` with each %s replaced, in order, by the arguments.
 std::string FormatText(int id, std::initializer_list<std::string> args, int language);

@@ -22,6 +22,7 @@
 #include "proglink.h"
 #include "shell.h"
 #include "playlist.h"
+#include "playlist_model.h"
 #include "position.h"
 #include "registry.h"
 #include "services.h"
@@ -472,6 +473,7 @@ void TMainForm::FileLoadedUpdate() {
     ShowTimeLabels(false);
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + model_.CurrentFile());
+    if (playlist_) playlist_->Model->SetCurrent(model_.CurrentFile());
     // A file opened by itself is remembered; a step through the playlist is not.
     if (!SeveralTracks()) mru_->AddItem(model_.CurrentFile());
     emit StateChanged();
@@ -479,6 +481,7 @@ void TMainForm::FileLoadedUpdate() {
 
 void TMainForm::NoFileState() {
     model_.SetLoaded(false);
+    if (playlist_) playlist_->Model->SetCurrent({});
     RewindClick();
     Label3->setVisible(false);
     ShowTimeLabels(false);

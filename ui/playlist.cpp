@@ -58,7 +58,7 @@ TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget
     setObjectName("PlaylistForm");
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     auto* row = new QHBoxLayout(this);
 
     Model = new PlaylistModel(this);
@@ -189,12 +189,15 @@ void TPlaylistForm::SetCaptions() {
     DriveComboBox1->setAccessibleDescription(drive);
     DriveComboBox1->view()->setAccessibleName(drive);
     DirectoryListBox1->setAccessibleName(Q(Text(kTextFolders)));
-    // A window of one size, as designed: the least that holds every control
-    // and caption of the current language.
+    // At least the designed layout, the least that holds every control and
+    // caption of the current language; it opens at that size the first time
+    // and can be made larger, the lists taking the room.
     setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     layout()->activate();
-    setFixedSize(minimumSizeHint());
+    const QSize least = minimumSizeHint();
+    setMinimumSize(least);
+    resize(sized_ ? size().expandedTo(least) : least);
+    sized_ = true;
 }
 
 bool TPlaylistForm::GoToFolder(const QString& folder) {

@@ -117,6 +117,7 @@ private:
     PlaylistOwner& owner_;
     UiServices& services_;
     QString folder_;
+    bool sized_ = false;  // given its first size
     void ListFolders();
 };
 

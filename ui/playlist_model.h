@@ -1,6 +1,9 @@
 // The program's one playlist: the names in their order, as a model the
-// editor's list shows. The sequencing rules (ui/playlist_rules) are applied
-// to its entries by both windows.
+// editor's list shows, and which of them is the main window's current file.
+// Each row shows the file's name first and its folder after it (the whole
+// name in its tooltip); the current entry is marked and bold, and a screen
+// reader hears that it is the current one. The sequencing rules
+// (ui/playlist_rules) are applied to its entries by both windows.
 #pragma once
 
 #include <QAbstractListModel>
@@ -25,9 +28,18 @@ public:
     void Clear();
     // Replaces the whole list (a playlist file opened).
     void Set(const QStringList& names);
+    // The main window's current file (empty: none); its first entry is marked.
+    void SetCurrent(const QString& name);
+    // The row marked as current, -1 for none.
+    int CurrentRow() const { return currentRow_; }
 
 private:
+    // Finds the current entry again after the list changed.
+    void FindCurrent();
+
     QStringList entries_;
+    QString current_;
+    int currentRow_ = -1;
 };
 
 }  // namespace sonivel

@@ -196,10 +196,12 @@ private slots:
         Program p;
         TPlaylistForm& e = *p.playlist;
         e.Model->Append({"/m/A.wav", "/m/B.wav", "/m/C.wav"});
+        // The editor marks the entry the window has loaded.
         const auto step = [&](const QString& from, bool next) {
             p.main->SetCurrentFile(from);
             e.StepTrack(next);
-            return p.main->CurrentFile();
+            return e.Model->CurrentRow() == e.Entries().indexOf(p.main->CurrentFile()) ? p.main->CurrentFile()
+                                                                                       : QString("not marked");
         };
         QCOMPARE(step("/m/B.wav", true), QString("/m/C.wav"));
         QCOMPARE(step("/m/B.wav", false), QString("/m/A.wav"));
@@ -269,8 +271,10 @@ private slots:
         third.playlist->CloseAction();
     }
 
-    // Both windows are of one size in both languages; the editor opens in
-    // the middle of the screen, wherever the main window is.
+    // The main window is of one size in both languages; the editor opens at
+    // its designed size, the least its language needs, and can be made
+    // larger (the playlist takes the room), which a language switch keeps.
+    // It opens in the middle of the screen, wherever the main window is.
     void windowsAreFixedAndTheEditorCentred() {
         Program p;
         p.main->move(0, 0);
@@ -278,9 +282,13 @@ private slots:
             if (french) p.main->FrenchClick();
             p.playlist->show();
             QVERIFY(QTest::qWaitForWindowExposed(p.playlist.get()));
-            for (QWidget* w : {static_cast<QWidget*>(p.main.get()), static_cast<QWidget*>(p.playlist.get())}) {
-                QCOMPARE(w->minimumSize(), w->maximumSize());
-                QCOMPARE(w->size(), w->minimumSize());
+            QCOMPARE(p.main->minimumSize(), p.main->maximumSize());
+            QCOMPARE(p.main->size(), p.main->minimumSize());
+            QCOMPARE(p.playlist->minimumSize(), p.playlist->minimumSizeHint());
+            if (!french) {
+                QCOMPARE(p.playlist->size(), p.playlist->minimumSize());
+                QVERIFY(p.playlist->maximumWidth() > p.playlist->minimumWidth() &&
+                        p.playlist->maximumHeight() > p.playlist->minimumHeight());
             }
             const QRect screen = p.playlist->screen()->availableGeometry();
             const QRect frame = p.playlist->frameGeometry();
@@ -293,9 +301,53 @@ private slots:
                          placed(frame.top(), frame.height(), screen.top(), screen.height()),
                      qPrintable(QString("%1,%2 %3x%4 on %5x%6").arg(frame.left()).arg(frame.top()).arg(frame.width())
                                     .arg(frame.height()).arg(screen.width()).arg(screen.height())));
+            if (!french) {
+                const int listWidth = p.playlist->Playlist->width();
+                p.playlist->resize(p.playlist->size() + QSize(300, 120));
+                QTRY_VERIFY(p.playlist->Playlist->width() >= listWidth + 100);
+            }
             p.playlist->CloseAction();
         }
+        // Made larger, it stays so through a language switch and a showing.
+        QVERIFY(p.playlist->width() >= p.playlist->minimumWidth() + 200);
         p.main->EnglishClick();
+    }
+
+    // Each entry shows its file name first and its folder after it, the
+    // whole name in its tooltip; the current one is marked and bold, and a
+    // screen reader hears which it is, in the windows' language.
+    void entriesShowTheirNamesAndTheCurrentOne() {
+        Program p;
+        TPlaylistForm& e = *p.playlist;
+        const QString folder = dir_.path() + "/deep/inside/a/folder";
+        QDir().mkpath(folder);
+        const QString a = test::WriteWave(folder, "a.wav", 0.2), b = test::WriteWave(folder, "b.wav", 0.2);
+        p.main->OpenOne(a);
+        e.Append(b);
+        const QString shownFolder = QDir::toNativeSeparators(folder);
+        const auto data = [&](int row, int role) { return e.Model->index(row).data(role); };
+        for (const bool french : {false, true}) {
+            if (french) p.main->FrenchClick();
+            const QString current = french ? "en cours" : "current";
+            for (const QString& file : {a, b}) {
+                const int row = static_cast<int>(e.Entries().indexOf(file));
+                const bool isCurrent = file == a;
+                const QString name = QFileInfo(file).fileName();
+                QVERIFY(data(row, Qt::DisplayRole).toString().startsWith(name));
+                QVERIFY(data(row, Qt::DisplayRole).toString().endsWith(shownFolder));
+                QCOMPARE(data(row, Qt::ToolTipRole).toString(), QDir::toNativeSeparators(file));
+                QCOMPARE(data(row, Qt::FontRole).value<QFont>().bold(), isCurrent);
+                QCOMPARE(data(row, Qt::AccessibleTextRole).toString(),
+                         name + ", " + shownFolder + (isCurrent ? ", " + current : QString()));
+            }
+        }
+        p.main->EnglishClick();
+        // The mark follows the window: a step, a list emptied.
+        p.main->NextTrackClick();
+        QTRY_COMPARE(e.Model->CurrentRow(), 1);
+        QVERIFY(data(1, Qt::FontRole).value<QFont>().bold() && !data(0, Qt::FontRole).value<QFont>().bold());
+        e.Button2Click();
+        QCOMPARE(e.Model->CurrentRow(), -1);
     }
 
     void captionsFollowTheLanguage() {
