@@ -82,9 +82,14 @@ sox -n -r 11025 -b 8 -c 1 -e unsigned "$wave" synth 2.3 sine 300-2000 vol 0.8
 printf '[General]\n44100Hz=1\n16Bits=1\nStereo=1\nStereoEffects=1\nPlayOnSave=1\nAutoRepeat=0\nLanguage=English\n' >"$work/config/Korvath/Sonivel.conf"
 
 # The null sink renders in large slabs until a low-latency recorder listens:
-# record FILE starts one and waits until it writes.
+# record FILE starts one and waits until it writes. Under PipeWire the
+# recorder's latency sets the whole graph's period, and a 2 ms one leaves a
+# busy machine no room (the recording then misses a period), so it asks
+# 20 ms there.
+latency=2
+[ "$server" = pipewire ] && latency=20
 record() {
-  parec -d t.monitor --latency-msec=2 --format=s16le --rate=44100 --channels=2 --raw >"$1" &
+  parec -d t.monitor --latency-msec=$latency --format=s16le --rate=44100 --channels=2 --raw >"$1" &
   recorder=$!
   for _ in $(seq 1 100); do
     [ "$(stat -c %s "$1")" -gt 0 ] && break
