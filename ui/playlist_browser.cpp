@@ -1,27 +1,15 @@
 // The playlist editor's browser: the drives, the current folder's wave
 // files, and the folder list beside them.
-#include "playlist.h"
-#include <QShortcut>
+#include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QScreen>
-#include <QSet>
+#include <QListWidget>
 #include <QStorageInfo>
-#include <QStyle>
-#include <QTimer>
 #include <QVBoxLayout>
-#include "dropfile.h"
+
 #include "file_names.h"
 #include "folder_files.h"
-#include "keyboard.h"
-#include "playlist_model.h"
-#include "playlist_rules.h"
-#include "playlist_file.h"
-#include "registry.h"
-#include "services.h"
-#include "texts.h"
+#include "playlist.h"
 
 namespace sonivel {
 
