@@ -81,27 +81,58 @@ int ConvertOne(const ConversionRun& settings) {
     return 0;
 }
 
-int Main(const std::vector<std::string>& args) {
-    PrepareConsole();
-    const int argc = static_cast<int>(args.size());
-    std::vector<const char*> pointers;
-    for (const std::string& a : args) pointers.push_back(a.c_str());
-    const char* const* argv = pointers.data();
-    // The language first, so that every line, a usage error too, is in it:
-    // the desktop's, unless --lang says otherwise.
-    CurrentLanguage().store(DesktopLanguage());
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--lang") == 0 && (std::strcmp(argv[i + 1], "fr") == 0 || std::strcmp(argv[i + 1], "en") == 0))
-            CurrentLanguage().store(std::strcmp(argv[i + 1], "fr") == 0 ? kFrench : kEnglish);
-    BatchOptions batch;
-    ConversionRun& settings = batch.settings;
-    batch.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<std::string> names;
+// An option without a value; false when `arg` is none of them.
+bool TakeFlag(const std::string& arg, BatchOptions& batch) {
+    OutputChoice& choice = batch.settings.choice;
+    if (arg == "--mono") choice.stereo = false;
+    else if (arg == "--stereo") choice.stereo = true;
+    else if (arg == "--effects") choice.effects = true;
+    else if (arg == "--no-effects") choice.effects = false;
+    else if (arg == "--yes") batch.settings.raiseIfBelow = true;
+    else if (arg == "--force") batch.force = true;
+    else if (arg == "--skip-existing") batch.skipExisting = true;
+    else if (arg == "--dry-run") batch.dryRun = true;
+    else return false;
+    return true;
+}
+
+// An option with a value `v` (null when the command line ended): the usage
+// error's text, empty when taken; `known` false when `arg` is none of them.
+std::string TakeValue(const std::string& arg, const char* v, BatchOptions& batch, bool& known) {
+    OutputChoice& choice = batch.settings.choice;
+    int number = 0;
+    known = true;
+    if (arg == "--rate") {
+        if (!v || !ParseInt(v, 0, 1000000, number) || (number != 22050 && number != 44100)) return std::string(Said(kRateTakes));
+        choice.rate44100 = number == 44100;
+    } else if (arg == "--bits") {
+        if (!v || !ParseInt(v, 0, 64, number) || (number != 8 && number != 16)) return std::string(Said(kBitsTakes));
+        choice.bits16 = number == 16;
+    } else if (arg == "--interpolation") {
+        if (!v || (std::strcmp(v, "linear") != 0 && std::strcmp(v, "hq") != 0)) return std::string(Said(kInterpolationTakes));
+        choice.bandLimited = std::strcmp(v, "hq") == 0;
+    } else if (arg == "--seek") {
+        if (!v || !ParseInt(v, 0, 1000, number)) return std::string(Said(kSeekTakes));
+        batch.settings.startPosition = number;
+    } else if (arg == "--jobs" || arg == "-j") {
+        if (!v || !ParseInt(v, 1, 256, number)) return std::string(Said(kJobsTakes));
+        batch.jobs = number;
+    } else if (arg == "--lang") {
+        if (!v || (std::strcmp(v, "en") != 0 && std::strcmp(v, "fr") != 0)) return std::string(Said(kLangTakes));
+        CurrentLanguage().store(std::strcmp(v, "fr") == 0 ? kFrench : kEnglish);
+    } else {
+        known = false;
+    }
+    return {};
+}
+
+// The options into `batch`, the names into `names`: -1 to go on, else the
+// exit status (the help shown, a usage error).
+int ParseArguments(const std::vector<std::string>& args, BatchOptions& batch, std::vector<std::string>& names) {
+    const std::size_t argc = args.size();
     bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        int number = 0;
+    for (std::size_t i = 1; i < argc; ++i) {
+        const std::string& arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
             names.push_back(arg);
         } else if (arg == "--") {
@@ -109,56 +140,61 @@ int Main(const std::vector<std::string>& args) {
         } else if (arg == "--help" || arg == "-h") {
             std::cout << Said(kHelp);
             return 0;
-        } else if (arg == "--rate") {
-            const char* v = value();
-            if (!v || !ParseInt(v, 0, 1000000, number) || (number != 22050 && number != 44100))
-                return Usage(std::string(Said(kRateTakes)));
-            settings.choice.rate44100 = number == 44100;
-        } else if (arg == "--bits") {
-            const char* v = value();
-            if (!v || !ParseInt(v, 0, 64, number) || (number != 8 && number != 16))
-                return Usage(std::string(Said(kBitsTakes)));
-            settings.choice.bits16 = number == 16;
-        } else if (arg == "--mono") {
-            settings.choice.stereo = false;
-        } else if (arg == "--stereo") {
-            settings.choice.stereo = true;
-        } else if (arg == "--effects") {
-            settings.choice.effects = true;
-        } else if (arg == "--no-effects") {
-            settings.choice.effects = false;
-        } else if (arg == "--interpolation") {
-            const char* v = value();
-            if (!v || (std::strcmp(v, "linear") != 0 && std::strcmp(v, "hq") != 0))
-                return Usage(std::string(Said(kInterpolationTakes)));
-            settings.choice.bandLimited = std::strcmp(v, "hq") == 0;
-        } else if (arg == "--seek") {
-            const char* v = value();
-            if (!v || !ParseInt(v, 0, 1000, number)) return Usage(std::string(Said(kSeekTakes)));
-            settings.startPosition = number;
-        } else if (arg == "--yes") {
-            settings.raiseIfBelow = true;
-        } else if (arg == "--jobs" || arg == "-j") {
-            const char* v = value();
-            if (!v || !ParseInt(v, 1, 256, number)) return Usage(std::string(Said(kJobsTakes)));
-            batch.jobs = number;
-        } else if (arg == "--force") {
-            batch.force = true;
-        } else if (arg == "--skip-existing") {
-            batch.skipExisting = true;
-        } else if (arg == "--dry-run") {
-            batch.dryRun = true;
-        } else if (arg == "--lang") {
-            const char* v = value();
-            if (!v || (std::strcmp(v, "en") != 0 && std::strcmp(v, "fr") != 0))
-                return Usage(std::string(Said(kLangTakes)));
-            CurrentLanguage().store(std::strcmp(v, "fr") == 0 ? kFrench : kEnglish);
-        } else {
-            return Usage(Format(kUnknownOption, {arg}));
+        } else if (!TakeFlag(arg, batch)) {
+            bool known = false;
+            const char* v = i + 1 < argc ? args[i + 1].c_str() : nullptr;
+            const std::string error = TakeValue(arg, v, batch, known);
+            if (!known) return Usage(Format(kUnknownOption, {arg}));
+            if (!error.empty()) return Usage(error);
+            ++i;
         }
     }
     if (names.size() < 2) return Usage(std::string(Said(kNeedInAndOut)));
     if (batch.force && batch.skipExisting) return Usage(std::string(Said(kForceAndSkip)));
+    return -1;
+}
+
+// One file to one output file.
+int ConvertSingle(ConversionRun& settings, const std::string& input, const std::string& output,
+                  const BatchOptions& batch) {
+    settings.input = input;
+    settings.output = output;
+    // An output that exists is kept unless --force, as into a folder; the
+    // input itself as output is refused by the conversion's own check.
+    std::error_code exists;
+    if (fs::exists(PathFromUtf8(output), exists) && !fs::is_directory(PathFromUtf8(output), exists) &&
+        !SameFile(settings.input, output) && !batch.force) {
+        if (batch.skipExisting) {
+            std::cout << Format(kWouldSkip, {settings.input, output}) << "\n";
+            return 0;
+        }
+        std::cerr << output << ": " << Said(kExists) << "\n" << Said(kExistsHint) << "\n";
+        return 1;
+    }
+    if (batch.dryRun) {
+        const int verdict = Check(settings);
+        if (verdict != kTextNone) {
+            std::cerr << Explain(verdict, settings, output) << "\n";
+            return 1;
+        }
+        std::cout << Format(kWouldBecome, {settings.input, settings.output, Becomes(settings)}) << "\n";
+        return 0;
+    }
+    return ConvertOne(settings);
+}
+
+int Main(const std::vector<std::string>& args) {
+    PrepareConsole();
+    // The language first, so that every line, a usage error too, is in it:
+    // the desktop's, unless --lang says otherwise.
+    CurrentLanguage().store(DesktopLanguage());
+    for (std::size_t i = 1; i + 1 < args.size(); ++i)
+        if (args[i] == "--lang" && (args[i + 1] == "fr" || args[i + 1] == "en"))
+            CurrentLanguage().store(args[i + 1] == "fr" ? kFrench : kEnglish);
+    BatchOptions batch;
+    batch.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::string> names;
+    if (const int status = ParseArguments(args, batch, names); status >= 0) return status;
 
     const std::string last = names.back();
     names.pop_back();
@@ -166,32 +202,7 @@ int Main(const std::vector<std::string>& args) {
     bool many = names.size() > 1 || fs::is_directory(PathFromUtf8(last), ec) || last.back() == '/' ||
                 last.back() == static_cast<char>(fs::path::preferred_separator);
     for (const std::string& n : names) many = many || fs::is_directory(PathFromUtf8(n), ec);
-    if (!many) {
-        settings.input = names.front();
-        settings.output = last;
-        // An output that exists is kept unless --force, as into a folder; the
-        // input itself as output is refused by the conversion's own check.
-        std::error_code exists;
-        if (fs::exists(PathFromUtf8(last), exists) && !fs::is_directory(PathFromUtf8(last), exists) &&
-            !SameFile(settings.input, last) && !batch.force) {
-            if (batch.skipExisting) {
-                std::cout << Format(kWouldSkip, {settings.input, last}) << "\n";
-                return 0;
-            }
-            std::cerr << last << ": " << Said(kExists) << "\n" << Said(kExistsHint) << "\n";
-            return 1;
-        }
-        if (batch.dryRun) {
-            const int verdict = Check(settings);
-            if (verdict != kTextNone) {
-                std::cerr << Explain(verdict, settings, last) << "\n";
-                return 1;
-            }
-            std::cout << Format(kWouldBecome, {settings.input, settings.output, Becomes(settings)}) << "\n";
-            return 0;
-        }
-        return ConvertOne(settings);
-    }
+    if (!many) return ConvertSingle(batch.settings, names.front(), last, batch);
     if (fs::exists(PathFromUtf8(last), ec) && !fs::is_directory(PathFromUtf8(last), ec))
         return Usage(Format(kOutIsAFile, {last}));
     batch.inputs = names;
