@@ -90,6 +90,52 @@ Refusal RefusalOf(const WAVEFORMAT& f) {
 
 bool IsSupportedFormat(const WAVEFORMAT& f) { return RefusalOf(f) == Refusal::None; }
 
+namespace {
+
+// Offsets and sizes are signed 32-bit in the engine.
+constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+
+// A compressed file the decoder reads: its frames are the data, 16-bit PCM
+// as the decoder says the file holds them. False: not decoded here.
+bool TakeDecoded(ByteSource& src, const WAVEFORMAT& format, const Chunk& data, WaveInfo& info) {
+    // GSM 6.10 in a wave file is mono by definition.
+    const bool gsmStereo = format.wFormatTag == WAVE_FORMAT_GSM610 && format.nChannels != 1;
+    if (!IsCompressed(format.wFormatTag) || gsmStereo || format.nSamplesPerSec < kLowestRate) return false;
+    DecodedShape shape;
+    const std::unique_ptr<ByteSource> decoded = OpenDecoded(src, &shape);
+    if (!decoded || shape.rate < kLowestRate || shape.rate > kHighestRate) return false;
+    const WAVEFORMAT pcm = WAVEFORMAT::Pcm(shape.channels, shape.rate, 16);
+    std::int64_t frames = shape.frames;
+    // GSM's 65-byte blocks hold 320 frames each; a part of a block (a
+    // writer's pad byte) holds none.
+    if (format.wFormatTag == WAVE_FORMAT_GSM610 && format.nBlockAlign == 65)
+        frames = std::min<std::int64_t>(frames, data.size / 65 * 320);
+    const std::int64_t bytes = std::min<std::int64_t>(frames, kMax32 / pcm.nBlockAlign) * pcm.nBlockAlign;
+    info.InFormat = pcm;
+    info.DataChunk = MMCKINFO{kDataId, static_cast<std::uint32_t>(bytes), 0, 0, 0};
+    info.DataStart = 0;
+    info.Decoded = true;
+    return true;
+}
+
+// A file read as it is: its whole frames inside the file and the 32-bit range.
+WaveInfo PlainInfo(const WAVEFORMAT& format, const Chunk& data, std::int64_t fileSize) {
+    std::int64_t dataBytes = data.size;
+    if (dataBytes > fileSize - data.dataOffset) dataBytes = fileSize - data.dataOffset;
+    if (dataBytes > kMax32 - data.dataOffset) dataBytes = kMax32 - data.dataOffset;
+    if (dataBytes < 0) dataBytes = 0;
+    // Only whole frames are sound; a trailing partial frame is never played.
+    dataBytes -= dataBytes % format.nBlockAlign;
+    WaveInfo info;
+    info.FileTag = format.wFormatTag;
+    info.InFormat = format;
+    info.DataChunk = MMCKINFO{kDataId, static_cast<std::uint32_t>(dataBytes), 0, static_cast<std::uint32_t>(data.dataOffset), 0};
+    info.DataStart = static_cast<std::int32_t>(data.dataOffset);
+    return info;
+}
+
+}  // namespace
+
 WaveReadResult ReadWave(ByteSource& src) {
     WaveReadResult result;
     const std::int64_t fileSize = src.Size();
@@ -131,53 +177,21 @@ WaveReadResult ReadWave(ByteSource& src) {
         result.error = kTextNoDataChunk;
         return result;
     }
-    // Offsets and sizes are signed 32-bit in the engine; a data chunk that
-    // starts beyond that cannot be addressed at all.
-    constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
+    // A data chunk that starts beyond the 32-bit range cannot be addressed.
     if (data.dataOffset > kMax32) {
         result.error = kTextNoDataChunk;
         return result;
     }
 
     result.info.FileTag = format.wFormatTag;
-    // GSM 6.10 in a wave file is mono by definition.
-    const bool gsmStereo = format.wFormatTag == WAVE_FORMAT_GSM610 && format.nChannels != 1;
-    if (IsCompressed(format.wFormatTag) && !gsmStereo && format.nSamplesPerSec >= kLowestRate) {
-        // The decoder says what the file holds; its frames are the data.
-        DecodedShape shape;
-        const std::unique_ptr<ByteSource> decoded = OpenDecoded(src, &shape);
-        if (decoded && shape.rate >= kLowestRate && shape.rate <= kHighestRate) {
-            const WAVEFORMAT pcm = WAVEFORMAT::Pcm(shape.channels, shape.rate, 16);
-            std::int64_t frames = shape.frames;
-            // GSM's 65-byte blocks hold 320 frames each; a part of a block
-            // (a writer's pad byte) holds none.
-            if (format.wFormatTag == WAVE_FORMAT_GSM610 && format.nBlockAlign == 65)
-                frames = std::min<std::int64_t>(frames, data.size / 65 * 320);
-            const std::int64_t bytes = std::min<std::int64_t>(frames, kMax32 / pcm.nBlockAlign) * pcm.nBlockAlign;
-            result.info.InFormat = pcm;
-            result.info.DataChunk = MMCKINFO{kDataId, static_cast<std::uint32_t>(bytes), 0, 0, 0};
-            result.info.DataStart = 0;
-            result.info.Decoded = true;
-            return result;
-        }
-    }
+    if (TakeDecoded(src, format, data, result.info)) return result;
     if (!IsSupportedFormat(format)) {
         result.error = kTextUnsupportedFormat;
         result.info.InFormat = format;  // so that a refusal can say what the file is
         return result;
     }
 
-    std::int64_t dataBytes = data.size;
-    if (dataBytes > fileSize - data.dataOffset) dataBytes = fileSize - data.dataOffset;
-    if (dataBytes > kMax32 - data.dataOffset) dataBytes = kMax32 - data.dataOffset;
-    if (dataBytes < 0) dataBytes = 0;
-    // Only whole frames are sound; a trailing partial frame is never played.
-    dataBytes -= dataBytes % format.nBlockAlign;
-
-    result.info.InFormat = format;
-    result.info.DataChunk = MMCKINFO{kDataId, static_cast<std::uint32_t>(dataBytes), 0,
-                                     static_cast<std::uint32_t>(data.dataOffset), 0};
-    result.info.DataStart = static_cast<std::int32_t>(data.dataOffset);
+    result.info = PlainInfo(format, data, fileSize);
     return result;
 }
 
