@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <thread>
 
+#include "convert.h"
 #include "playthr.h"
 #include "pulse_device.h"
 #include "support/engine_fakes.h"
@@ -68,12 +70,20 @@ private:
     std::string runtime_;
 };
 
-TEST(PulseStream, AServerKilledWhilePlayingEndsTheRunAndTheNextPlayFindsItAgain) {
-    if (!PrivateServer::Available()) GTEST_SKIP() << "pulseaudio or pactl missing";
+// Each test with its own folders and server, skipped where none can start.
+class PulseStream : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!PrivateServer::Available()) GTEST_SKIP() << "pulseaudio or pactl missing";
+        mkdir(dir.File("home").c_str(), 0700);
+        server = std::make_unique<PrivateServer>(dir.File("home"));
+        if (!server->Start()) GTEST_SKIP() << "PulseAudio does not start here";
+    }
     test::TempDir dir;
-    mkdir(dir.File("home").c_str(), 0700);
-    PrivateServer server(dir.File("home"));
-    if (!server.Start()) GTEST_SKIP() << "PulseAudio does not start here";
+    std::unique_ptr<PrivateServer> server;
+};
+
+TEST_F(PulseStream, AServerKilledWhilePlayingEndsTheRunAndTheNextPlayFindsItAgain) {
 
     const test::Format f{1, 1, 22050, 16};
     test::TestHost host;
@@ -90,7 +100,7 @@ TEST(PulseStream, AServerKilledWhilePlayingEndsTheRunAndTheNextPlayFindsItAgain)
     host.onBar = [&](int position) {
         if (position <= 0) return;
         if (phase == kFirstRun) {
-            server.Kill();
+            server->Kill();
             killedAt = Steady::now();
             phase = kKilled;
         } else if (phase == kSecondRun && ++secondReports == 5) {
@@ -102,7 +112,7 @@ TEST(PulseStream, AServerKilledWhilePlayingEndsTheRunAndTheNextPlayFindsItAgain)
         if (e.rfind("Error", 0) != 0 || phase != kKilled) return;
         errorAt = Steady::now();
         phase = kSecondRun;
-        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(server->Start());
         channel.Store(kCmdPlayStop);
     };
     {
@@ -134,20 +144,9 @@ TEST(PulseStream, AServerKilledWhilePlayingEndsTheRunAndTheNextPlayFindsItAgain)
 // smoothly: not the server's read index, which a null sink nobody records
 // moves in slabs. Half a second after the sound started, the position says
 // half a second, give or take 60 ms.
-TEST(PulseStream, ThePositionIsWhatTheSinkHasPlayed) {
-    if (!PrivateServer::Available()) GTEST_SKIP() << "pulseaudio or pactl missing";
-    test::TempDir dir;
-    mkdir(dir.File("home").c_str(), 0700);
-    PrivateServer server(dir.File("home"));
-    if (!server.Start()) GTEST_SKIP() << "PulseAudio does not start here";
+TEST_F(PulseStream, ThePositionIsWhatTheSinkHasPlayed) {
     PulseDevice device;
-    WAVEFORMATEX cd{};
-    cd.wFormatTag = 1;
-    cd.nChannels = 2;
-    cd.nSamplesPerSec = 44100;
-    cd.wBitsPerSample = 16;
-    cd.nBlockAlign = 4;
-    cd.nAvgBytesPerSec = 44100 * 4;
+    const WAVEFORMATEX cd = SelectOutputFormat(OutputChoice{});  // 44100 Hz, 16 bits, stereo
     ASSERT_TRUE(device.Open(cd));
     std::vector<std::uint8_t> sound(cd.nAvgBytesPerSec * 3, 0x10);
     WaveHeader block{sound.data(), static_cast<std::uint32_t>(sound.size())};
