@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "headless_host.h"
+#include "save.h"
 
 namespace sonivel::convert {
 

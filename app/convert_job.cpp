@@ -7,10 +7,9 @@
 #include "convert.h"
 #include "fileio.h"
 #include "convert_texts.h"
-#include "playthr.h"
 #include "position.h"
 #include "refusal.h"
-#include "system_clock.h"
+#include "save.h"
 #include "texts.h"
 #include "waveread.h"
 
@@ -18,24 +17,6 @@ namespace sonivel::convert {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Reports full capabilities and never opens: a converter plays nothing.
-class NoPlayback final : public SoundDevice {
-public:
-    bool GetCaps(WaveOutCaps& caps) override {
-        caps = WaveOutCaps{};
-        return true;
-    }
-    bool Open(const WAVEFORMATEX&) override { return false; }
-    bool Prepare(WaveHeader&) override { return false; }
-    bool Unprepare(WaveHeader&) override { return true; }
-    bool Write(WaveHeader&) override { return false; }
-    bool IsDone(const WaveHeader&) override { return true; }
-    void SetDoneSignal(std::function<void()>) override {}
-    bool GetPosition(std::uint32_t&) override { return false; }
-    bool Reset() override { return true; }
-    bool Close() override { return true; }
-};
 
 // Why an input cannot be opened, as far as the file system tells.
 std::string InputReason(const std::string& name) {
@@ -176,33 +157,11 @@ std::string Describe(const std::string& path, const std::string& input) {
 
 JobResult RunSave(const ConversionRun& settings, const std::string& shownOutput,
                   const std::atomic<bool>* stop, const std::function<void(int)>& progress) {
+    const SaveResult saved = SaveFile(settings, stop, progress);
     JobResult result;
-    std::ostringstream ignored;  // the lines are made from the texts shown
-    HeadlessHost host(settings, ignored, [&progress](int position, int) {
-        if (progress) progress(position);
-    });
-    NoPlayback device;
-    SystemClock clock;
-    CommandChannel channel;
-    PlayThread thread(host, device, clock, channel);
-    thread.Start();
-    const bool started = thread.WaitUntilStarted();
-    if (started) {
-        channel.Store(kCmdSave);
-        // The end is the thread's word (RunEnded); the wait wakes now and
-        // then only to see a stop raised from a signal handler, which
-        // cannot wake it.
-        while (!host.WaitForRunEndFor(stop ? 20 : 60000)) {
-            if (stop && stop->load()) {
-                result.stopped = true;
-                break;
-            }
-        }
-    }
-    channel.RequestStop();
-    thread.Join();
-    for (int id : host.Messages()) result.lines.push_back(Explain(id, settings, shownOutput));
-    result.ok = started && !result.stopped && !host.Failed();
+    for (int id : saved.texts) result.lines.push_back(Explain(id, settings, shownOutput));
+    result.stopped = saved.stopped;
+    result.ok = saved.ok();
     return result;
 }
 

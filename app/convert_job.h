@@ -1,5 +1,6 @@
-// One conversion: the render thread's silent save run through a host without
-// windows, and the lines that explain a refusal or a failure to a person.
+// One conversion: the engine's save (SaveFile, the code a save run of the
+// window writes with), and the lines that explain a refusal or a failure to a
+// person.
 #pragma once
 
 #include <atomic>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "headless_host.h"
+#include "save.h"
 
 namespace sonivel::convert {
 

@@ -13,18 +13,9 @@
 
 #include "host.h"
 #include "position.h"
+#include "save.h"
 
 namespace sonivel {
-
-// One conversion, as the command line gives it: everything the run needs,
-// fixed before it starts.
-struct ConversionRun {
-    std::string input;
-    std::string output;
-    OutputChoice choice;
-    int startPosition = 0;      // where in the file to begin, 0..1000
-    bool raiseIfBelow = false;  // an output below the file's own format is raised (--yes), not refused
-};
 
 class HeadlessHost final : public Host {
 public:

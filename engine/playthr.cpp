@@ -115,7 +115,6 @@ void PlayThread::DeviceCheck() {
 
 void PlayThread::Run() {
     track_.CurrentFile.clear();
-    run_.Header.FillConstantParts();
     DeviceCheck();
     if (!AllocateBuffers()) {
         host_.ShowError(kTextNoMemory);
@@ -210,10 +209,7 @@ PlayThread::Next PlayThread::LoadStep() {
             StopPlayback();
             return Next::Idle;
         }
-        run_.OutputFile = File::Create(given_.OutputName);
-        run_.HeaderWritten = false;
-        run_.OutputFailed = false;
-        if (!run_.OutputFile.IsOpen()) {
+        if (!run_.Output.Create(given_.OutputName)) {
             host_.ShowFileError(kTextCannotWriteWave, given_.OutputName);
             StopPlayback();
             return Next::Idle;
@@ -331,8 +327,9 @@ void PlayThread::StopPlayback() {
     }
     track_.JoinedTrack.clear();
     track_.InputFile.reset();
-    if (run_.OutputFile.IsOpen()) {
-        FinishOutput();
+    if (run_.Output.IsOpen()) {
+        // A failure the writes did not report yet is told now.
+        if (!run_.Output.Finish(run_.OutFormat)) host_.ShowFileError(kTextCannotWriteWave, given_.OutputName);
         host_.SetWritingLabelVisible(false);
     }
     silentSave_.store(false);

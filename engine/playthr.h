@@ -19,6 +19,7 @@
 #include "fileio.h"
 #include "host.h"
 #include "position.h"
+#include "save.h"
 #include "wavefmt.h"
 #include "waveread.h"
 
@@ -86,6 +87,8 @@ private:
     std::optional<Next> BlockStarted();
     std::optional<Next> WaitReadAhead();
     std::int32_t BlockAdvance() const;
+    // The held track and the run's conversion of it.
+    TrackBlocks Blocks() const;
     // The position reports follow the run's track from `base` device bytes.
     void ShowRunTrack(std::uint64_t base);
     // The held file's size and rate, for the seek-bar handler.
@@ -125,7 +128,6 @@ private:
     bool ProduceBlock(std::uint8_t* out, std::int32_t blockBytes);
     bool AppendToOutput(const std::uint8_t* out, std::int32_t bytes);
     void ReportPosition(std::uint32_t playedBytes);
-    void FinishOutput();
     void StopPlayback();
 
     Host& host_;
@@ -191,11 +193,7 @@ private:
         std::int64_t BlockFrame = 0;  // the first frame of the block read last, from the data's start
         std::int32_t Remaining = 0;
         int BarMax = kSeekBarMax;
-        File OutputFile;
-        std::int64_t OutputBytes = 0;  // the output file's length, header included
-        bool HeaderWritten = false;
-        bool OutputFailed = false;
-        OutputHeader Header;
+        WaveOutput Output;
         std::uint32_t LastWrite = 0;
         bool FirstBlock = true;
         bool ShownPlaying = false;  // what the Play/Stop button shows

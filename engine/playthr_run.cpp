@@ -80,7 +80,7 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
 std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice, int position) {
     run_.Params = ComputeBlockParams(track_.InFormat, run_.OutFormat, choice.effects, choice.bandLimited);
     run_.PlainCopy = run_.Params.PlainCopy;
-    run_.Saving = run_.OutputFile.IsOpen();
+    run_.Saving = run_.Output.IsOpen();
     run_.Playing = !run_.Saving || given_.setup.playOnSave;
     silentSave_.store(run_.Saving && !run_.Playing);
     if (run_.Saving) host_.SetWritingLabelVisible(true);
@@ -109,12 +109,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
         // A wave file holds at most 4 GiB: an output that cannot fit is
         // refused before its first byte, not cut off after hours of writing.
         if (!OutputFitsWave(track_.InFormat, run_.Params, run_.Remaining)) return Fail(kTextOutputTooLarge);
-        run_.OutputBytes = OutputHeader::kSize;
-        if (!run_.OutputFile.WriteAt(0, run_.Header.bytes.data(), OutputHeader::kSize)) {
-            run_.OutputFailed = true;
-            return Fail(kTextCannotWriteWave);
-        }
-        run_.HeaderWritten = true;
+        if (!run_.Output.Begin()) return Fail(kTextCannotWriteWave);
     }
     const auto need = static_cast<std::size_t>(std::max<std::int64_t>(
         BlockInputSpan(track_.InFormat, run_.Params, run_.Params.BlockInBytes), run_.Params.FullBlockBytes + 64));
@@ -213,9 +208,7 @@ std::optional<PlayThread::Next> PlayThread::WaitReadAhead() {
 
 // Input bytes a full block advances over: one second, and one frame more
 // when the rate is raised.
-std::int32_t PlayThread::BlockAdvance() const {
-    return run_.Params.BlockInBytes + (run_.Params.RateRatio > 1 ? track_.InFormat.nBlockAlign : 0);
-}
+std::int32_t PlayThread::BlockAdvance() const { return Blocks().Advance(); }
 
 // Queues the block behind those already queued.
 std::optional<PlayThread::Next> PlayThread::QueueBlock(WaveHeader& block) {

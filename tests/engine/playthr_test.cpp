@@ -10,6 +10,7 @@
 #include "convert.h"
 #include "playthr.h"
 #include "position.h"
+#include "save.h"
 #include "support/engine_fakes.h"
 #include "support/thread_rig.h"
 #include "support/wave_builder.h"
@@ -565,6 +566,70 @@ TEST(SaveRun, SilentSaveIgnoresRestartAndFinishesOnStopRequest) {
     ExpectConsistentHeader(file);
     EXPECT_EQ(file.size(), 44 + 2 * 176416u);  // 11025 Hz mono 8-bit as CD audio: 4 x 11026 frames a block
     EXPECT_LT(file.size(), complete);
+}
+
+// The converter saves without the render thread (SaveFile); what it writes,
+// and what it refuses, is what a save run of the window writes and says.
+TEST(SaveRun, TheConvertersSaveIsTheWindowsSave) {
+    struct Case {
+        const char* name;
+        Format format;
+        std::size_t frames;
+        OutputChoice choice;
+        int position;
+        bool yes;  // the answer to the quality question, --yes
+        int refusal;
+    };
+    const OutputChoice cd{true, true, true, true};
+    const Case cases[] = {
+        {"8-bit mono raised with the effect", {1, 1, 11025, 8}, 11025 * 2 + 77, cd, 0, false, kTextNone},
+        {"16-bit mono, band-limited", {1, 1, 22050, 16}, 22050 + 5, {true, true, true, true, true}, 0, false, kTextNone},
+        {"exact-ratio filter from a seek", {1, 2, 32000, 16}, 32000 * 2 + 9, {true, true, true, false, true}, 400, false, kTextNone},
+        {"plain copy", {1, 2, 44100, 16}, 44100 + 3, cd, 0, false, kTextNone},
+        {"float kept as it is", {3, 2, 48000, 32}, 48000 + 11, cd, 0, false, kTextNone},
+        {"lowered: raised on yes", {1, 2, 44100, 16}, 44100 + 3, {false, false, false, false}, 0, true, kTextNone},
+        {"lowered: refused on no", {1, 2, 44100, 16}, 4410, {false, true, true, false}, 0, false, kTextQualityTooLow},
+        {"from the end", {1, 1, 22050, 16}, 4410, cd, 1000, false, kTextNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SaveRig window;
+        const Bytes samples = test::NoiseSamples(c.format, c.frames);
+        window.host.currentFile = window.Wave("in.wav", c.format, samples);
+        window.host.choice = c.choice;
+        window.host.seekPosition = c.position;
+        window.host.answerYes = c.yes;
+        window.Save();
+        window.Run();
+
+        ConversionRun run{window.host.currentFile, window.dir.File("converted.wav"), c.choice, c.position, c.yes};
+        std::vector<int> positions;
+        const SaveResult saved = SaveFile(run, nullptr, [&](int p) { positions.push_back(p); });
+        EXPECT_EQ(saved.texts, c.refusal != kTextNone ? std::vector<int>{c.refusal} : std::vector<int>{});
+        EXPECT_EQ(std::filesystem::exists(run.output), std::filesystem::exists(window.out));
+        if (c.refusal != kTextNone) continue;
+        EXPECT_EQ(window.host.errors, std::vector<int>{});
+        const Bytes file = test::ReadAll(run.output);
+        ExpectConsistentHeader(file);
+        EXPECT_EQ(file, window.Output());
+        EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    }
+
+    // A stop ends the converter's save at a block, the file finished.
+    const Format f{1, 1, 11025, 8};
+    test::TempDir dir;
+    const ConversionRun run{dir.Write("in.wav", test::MakeWave(f, test::NoiseSamples(f, 11025 * 6))),
+                            dir.File("out.wav"), cd, 0, false};
+    std::atomic<bool> stop{false};
+    int blocks = 0;
+    const SaveResult stopped = SaveFile(run, &stop, [&](int) {
+        if (++blocks == 2) stop = true;
+    });
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.ok());
+    const Bytes file = test::ReadAll(run.output);
+    ExpectConsistentHeader(file);
+    EXPECT_EQ(file.size(), 44 + 2 * 176416u);
 }
 
 TEST(SaveRun, NoToTheQuestionLeavesNoFileAndAnEmptyStartLeavesAnEmptyWave) {
