@@ -9,17 +9,21 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <sstream>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 
-#include "headless_host.h"
+#include "host.h"
 #include "playthr.h"
+#include "position.h"
 #include "sdl_device.h"
 #include "system_clock.h"
+#include "texts.h"
 
 namespace {
 
@@ -34,6 +38,43 @@ double WallSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
+
+// The one file to play, and the end of its run.
+class OneFileHost final : public sonivel::Host {
+public:
+    explicit OneFileHost(sonivel::RunSetup setup) : setup_(std::move(setup)) {}
+    void Post(sonivel::Event event) override {
+        std::lock_guard lock(mutex_);
+        if (const auto* f = std::get_if<sonivel::event::Failed>(&event)) failed_ = f->textId;
+        if (std::holds_alternative<sonivel::event::RunEnded>(event)) ended_ = true;
+        changed_.notify_all();
+    }
+    // A file below the output is played as the default output would; no
+    // question is asked.
+    bool AskRaiseQuality() override { return true; }
+    sonivel::RunSetup ReadRunSetup(bool) override { return setup_; }
+    // No playlist: nothing follows the file.
+    bool AdvanceAfterTrack() override { return false; }
+    std::string PeekNextTrack(const std::string&) override { return {}; }
+    bool AdvanceToTrack(const std::string&) override { return false; }
+
+    void WaitForRunEnd() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return ended_; });
+    }
+    // The text of the failure, -1 when none.
+    int Failure() {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+private:
+    sonivel::RunSetup setup_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool ended_ = false;
+    int failed_ = -1;
+};
 
 }  // namespace
 
@@ -50,11 +91,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 5;
-    ConversionRun settings;
-    settings.input = argv[1];
-    settings.choice.bandLimited = hq;
-    std::ostringstream messages;
-    HeadlessHost host(settings, messages);
+    RunSetup setup;
+    setup.file = argv[1];
+    setup.choice.bandLimited = hq;
+    setup.barMax = kSeekBarMax;
+    OneFileHost host(setup);
     SdlDevice device;
     SystemClock clock;
     CommandChannel channel;
@@ -70,8 +111,8 @@ int main(int argc, char** argv) {
     const double cpu2 = CpuSeconds(), wall2 = WallSeconds();
     channel.RequestStop();
     thread.Join();
-    if (host.Failed()) {
-        std::cerr << messages.str();
+    if (host.Failure() >= 0) {
+        std::cerr << "play_cpu: " << Text(host.Failure()) << "\n";
         return 1;
     }
     std::printf("playing: %.2f s wall, %.3f s CPU, %.2f%% of one core\n", wall1 - wall0, cpu1 - cpu0,

@@ -4,8 +4,8 @@
 // The command code itself is an atomic integer with plain loads, so the
 // render thread polls it for nothing. A command carries what it needs along
 // with its code: what a Play/Stop click meant (judged by the caption the
-// person saw), the bar position a restart begins at, the file a track step
-// counts from. A command replaces one that was not taken yet, so the last
+// person saw), the bar position a restart begins at, whether a track step
+// was clicked while the person saw a run going on. A command replaces one that was not taken yet, so the last
 // thing the person did is what happens; a command that starts a run also
 // carries what the run is set up with, as the window had it when the person
 // acted, so the thread need not ask for it; the render thread takes a command
@@ -71,13 +71,13 @@ struct CommandRequest {
     PlayIntent intent = PlayIntent::Toggle;
     // Code 2: the bar position the new run starts at; -1 reads the bar.
     int startPosition = -1;
-    // Codes 4 and 5: the file the step counts from (empty: the current file),
-    // and whether the person saw a run going on: a step taken by an idle
-    // thread then plays the track too (the run ended as they clicked).
-    std::string from;
+    // Codes 4 and 5, given once the window has made the entry current:
+    // whether the person saw a run going on. A step taken by an idle thread
+    // then plays the entry too (the run ended as they clicked).
     bool sawPlaying = false;
-    // Codes 1, 2 and 3: the run's set-up as the window had it; without it
-    // the thread asks the window at the run's set-up.
+    // Codes 1 to 5: the run's set-up as the window had it (for a step, the
+    // entry stepped to); without it the thread asks the window at the run's
+    // set-up.
     std::optional<RunSetup> setup;
     std::uint32_t serial = 0;
 
@@ -96,9 +96,8 @@ struct CommandRequest {
         r.startPosition = startPosition;
         return r;
     }
-    static CommandRequest Step(bool next, std::string from, bool sawPlaying) {
+    static CommandRequest Step(bool next, bool sawPlaying) {
         CommandRequest r = Plain(next ? kCmdNextTrack : kCmdPreviousTrack);
-        r.from = std::move(from);
         r.sawPlaying = sawPlaying;
         return r;
     }

@@ -11,7 +11,8 @@
 
 namespace sonivel {
 
-// Size of each of the render thread's three sample buffers: one second of
+// Size of each of the render thread's four sample buffers (one for input,
+// three for output) at their usual size: one second of
 // 44,100 Hz 16-bit stereo and 100 bytes more.
 constexpr std::int32_t kSampleBufferBytes = 176500;
 

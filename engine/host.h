@@ -1,15 +1,19 @@
-// Everything the render thread reads from or changes in the windows and the
-// playlist. The main window implements it by running each call on the user
-// interface thread; the headless converter and the tests implement it
-// directly. A call whose answer the thread needs (names, menu checks, the bar
-// at run set-up, the quality answer, the playlist) blocks the render thread
-// until the windows answered it (a message box blocks it until the user
-// closes the box), but never the windows. Calls that only show something (the
-// bar, the time, the labels) must not wait for the windows: the window shows
-// the latest value when it gets to it.
+// What the render thread tells the windows and the little it asks them.
+//
+// What it tells are events, posted: Post returns at once and the windows
+// show each when they get to it, in the order they were posted, so a busy
+// window never delays the sound. What it asks waits for the answer on the
+// windows' thread (never the other way round): the quality question, which
+// waits for the person, and, for a run its command did not bring the set-up
+// of (the playlist's next track), the playlist and the set-up.
+//
+// The main window implements it by running each call on its own thread; the
+// tests implement it directly.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <variant>
 
 #include "command.h"
 #include "convert.h"
@@ -24,74 +28,84 @@ struct DeviceLimits {
     bool no44100Hz = false;     // N44100Hz1 disabled and unchecked, N1 checked
 };
 
+namespace event {
+
+// A run goes on (from its start until the thread is idle again, also across
+// a restart or a change of track), or it has ended.
+struct Playing {
+    bool on = false;
+};
+// A run writes the output file.
+struct Writing {
+    bool on = false;
+};
+// Where a run has got to: the bar (0..the run's bar maximum) and, while
+// sound plays, the time.
+struct Position {
+    int bar = 0;
+    std::optional<double> seconds;
+};
+// A run's sound begins, or a track that followed gaplessly became current:
+// its time is shown.
+struct TimeShown {};
+// Something failed (text `textId`); `file` is the file it concerns, empty
+// when it concerns none (the sound device).
+struct Failed {
+    int textId = 0;
+    std::string file;
+};
+// The playlist reached `file` at a track's end and it cannot be played
+// (text `textId` says why): it was gone past. The person hears of what was
+// skipped once, when the run ends.
+struct Skipped {
+    std::string file;
+    int textId = 0;
+};
+// A file the person chose cannot be opened: it leaves the playlist.
+struct Dropped {
+    std::string file;
+};
+// The device check found outputs the device cannot play.
+struct Limited {
+    DeviceLimits limits;
+};
+// After a Yes to the quality question, each failing condition's check moved
+// up (rate, channels, bits): the run uses the raised output.
+struct Raised {
+    QualityShortfall shortfall;
+};
+// The thread waits for a command again: what it was asked (a run, a save, a
+// load that failed) has ended. Comes after Playing{false}.
+struct RunEnded {};
+// The sample buffers could not be had: the program ends.
+struct Quit {};
+
+}  // namespace event
+
+using Event = std::variant<event::Playing, event::Writing, event::Position, event::TimeShown, event::Failed,
+                           event::Skipped, event::Dropped, event::Limited, event::Raised, event::RunEnded,
+                           event::Quit>;
+
 class Host {
 public:
     virtual ~Host() = default;
 
-    // The current file (empty when none) and the save target.
-    virtual std::string CurrentFileName() = 0;
-    virtual std::string SaveTargetName() = 0;
+    // Hands an event to the windows without waiting.
+    virtual void Post(Event event) = 0;
 
-    // The Output format and Options menus.
-    virtual OutputChoice ReadOutputChoice() = 0;
-    virtual bool PlayOnSaveChecked() = 0;
-    // Moves the checks up for each failing condition: rate, channels, bits.
-    virtual void RaiseOutputChoice(const QualityShortfall& shortfall) = 0;
-    virtual void ApplyDeviceLimits(const DeviceLimits& limits) = 0;
-
-    // The seek bar (0..SeekBarMax) and the time text.
-    virtual int SeekBarPosition() = 0;
-    virtual int SeekBarMax() = 0;
-
-    // What a run is set up with, for a run its command did not bring it to
-    // (a step, the next track of the playlist, a caller without a window):
-    // the file, the save target, the output choice, the bar's position (only
-    // when `withPosition`) and maximum, and play while saving. A host whose
-    // values live on another thread answers in one round trip; this one asks
-    // the single questions.
-    using RunSetup = sonivel::RunSetup;
-    virtual RunSetup ReadRunSetup(bool withPosition) {
-        RunSetup setup;
-        setup.file = CurrentFileName();
-        setup.saveTarget = SaveTargetName();
-        setup.choice = ReadOutputChoice();
-        if (withPosition) setup.position = SeekBarPosition();
-        setup.playOnSave = PlayOnSaveChecked();
-        setup.barMax = SeekBarMax();
-        return setup;
-    }
-    virtual void SetSeekBarPosition(int position) = 0;
-    virtual void ShowTime(double seconds) = 0;
-    // Where a playing run has got to: the bar and the time in one report.
-    virtual void ShowPosition(int barPosition, double seconds) {
-        SetSeekBarPosition(barPosition);
-        ShowTime(seconds);
-    }
-    // Makes the time value visible, then the "Time:" label.
-    virtual void ShowTimeLabels() = 0;
-    // The "Writing to disk" label.
-    virtual void SetWritingLabelVisible(bool visible) = 0;
-    // The Play/Stop button: "Stop" with its picture while a run goes on.
-    virtual void SetPlaying(bool playing) = 0;
-
-    // An error box (caption "Error", OK) with text `textId` in the language
-    // current when it is shown. Returns when the user closed it.
-    virtual void ShowError(int textId) = 0;
-    // The same for a failure about one file (the track read, the file
-    // written): the box names it after the text.
-    virtual void ShowFileError(int textId, const std::string& file) {
-        (void)file;
-        ShowError(textId);
-    }
     // The output-quality question (text 47, Yes and No); true for Yes.
+    // Waits until the person answered.
     virtual bool AskRaiseQuality() = 0;
 
-    // Track sequencing, each carried out as one unit on the windows' side:
-    // choose the entry after (or before) `from` (the current file when empty
-    // or no longer listed), make it current and run the file-loaded update.
-    virtual void StepTrack(bool next, const std::string& from) = 0;
-    // After a track played to its end: true when an entry was chosen and made
-    // current (it then plays at once).
+    // What a run is set up with, for a run its command did not bring it to
+    // (the next track of the playlist, a caller without a window): the
+    // current file, the save target, the output choice, the bar's position
+    // (only when `withPosition`) and maximum, and play while saving.
+    virtual RunSetup ReadRunSetup(bool withPosition) = 0;
+
+    // The playlist at a track's end, each carried out as one unit on the
+    // windows' side. After a track played to its end: true when an entry
+    // was chosen and made current (it then plays at once).
     virtual bool AdvanceAfterTrack() = 0;
     // For a track that flows into the next: the entry AdvanceAfterTrack
     // would choose once `after` is current, without choosing it (empty when
@@ -103,21 +117,6 @@ public:
     // when the playlist now leads elsewhere, and while a command the run
     // takes (1, 2, 4, 5) waits: it was given for the track still shown.
     virtual bool AdvanceToTrack(const std::string& expected) = 0;
-    // A file that cannot be opened leaves the playlist: deselect all, select
-    // its first entry (compared without regard to case), remove, then the
-    // editor's close action.
-    virtual void DropUnopenableFile(const std::string& name) = 0;
-    // The playlist reached `name` at a track's end and it cannot be played
-    // (text `textId` says why): it is gone past, and the next entry plays.
-    // The person hears of what was skipped once, when the run ends.
-    virtual void SkipTrack(const std::string& name, int textId) = 0;
-
-    // The sample buffers could not be allocated: the program ends.
-    virtual void QuitProgram() = 0;
-
-    // The thread waits for a command again: what it was asked (a run, a
-    // save, a load that failed) has ended. Comes after SetPlaying(false).
-    virtual void RunEnded() {}
 };
 
 }  // namespace sonivel

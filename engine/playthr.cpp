@@ -2,36 +2,42 @@
 // ---------------
 // Two threads take part. The windows' thread owns everything a person sees:
 // the current file name, the menus, the seek bar, the labels, the playlist.
-// The render thread (this file) owns the sound device, the three sample
-// buffers, the input file and the output file; nothing else touches them.
+// The render thread (this file) owns the sound device, the sample buffers
+// (one for input, three for output), the input file and the output file;
+// nothing else touches them.
 //
 // They share the command channel (engine/command.h) and the stop request.
 // The windows give commands; this thread takes each one whole and acts on
 // it, and nothing else clears a command, so none is lost: a command given
 // while another is pending replaces it (the person's last word counts), and
-// one given while this thread ends a run waits for the next look. A Play/Stop
-// carries what the person saw: Stop while idle and Play while a run goes on
-// change nothing. A file loaded to be played (a hand-off, the command line)
-// is a "play anew", which ends any run and loads the current file. A restart
-// carries the bar position it starts at; a track step the file it counts
-// from and whether the person saw it playing (an idle thread then plays the
-// chosen track: the run ended as they clicked). When a track ends, a command
-// given for it decides what follows (a stop stops, a step steps, a play anew
-// loads) before the playlist advances; a restart meant for the ended track
-// goes with it, as does one reaching an idle thread.
+// one given while this thread ends a run waits for the next look. A command
+// that may start a run brings the run's set-up as the window had it when the
+// person acted. A Play/Stop carries what the person saw: Stop while idle and
+// Play while a run goes on change nothing. A file loaded to be played (a
+// hand-off, the command line) is a "play anew", which ends any run and loads
+// the brought file. A restart carries the bar position it starts at. A track
+// step is chosen by the window, which makes the entry current before it
+// gives the step; the step brings the entry and whether the person saw a
+// run going on (an idle thread then plays it: the run ended as they
+// clicked). When a track ends, a command given for it decides what follows
+// (a stop stops, a step steps, a play anew loads) before the playlist
+// advances; a restart meant for the ended track goes with it, as does one
+// reaching an idle thread.
 //
-// Everything else this thread reads or changes on the windows' side goes
-// through Host. What it must know (names, menu checks, the bar at run
-// set-up, the quality answer, the playlist) it asks and waits for; what only
-// shows something (bar, time, labels) it hands over without waiting, so a
-// busy window never delays the sound. No lock is held across a Host call, so
-// a message box shown for this thread blocks only this thread. The Play/Stop
-// button shows Stop from the start of a run until the thread is idle again,
-// also across a restart or a change of track.
+// What this thread tells the windows it posts as events (engine/host.h):
+// the Play/Stop look, the labels, the position, errors and the files the
+// playlist went past. It never waits for them, so a busy window never
+// delays the sound. It waits for the windows only where it needs an answer:
+// the quality question, and at a track's end the playlist and the next
+// entry's set-up. No lock is held across a Host call, so a message box shown
+// for this thread blocks only this thread. The Play/Stop button shows Stop
+// from the start of a run until the thread is idle again, also across a
+// restart or a change of track.
 //
 // A run's phases are in playthr_run.cpp, its blocks' reading, converting
-// and writing in playthr_blocks.cpp; one track flows into the next on the
-// open device: see playthr_join.cpp.
+// and writing in playthr_blocks.cpp (through save.h, which the converter
+// drives too); one track flows into the next on the open device: see
+// playthr_join.cpp.
 //
 // The held file's data size and byte rate are published through atomics for
 // the seek-bar handler, which reads them while this thread may be loading.
@@ -102,24 +108,26 @@ bool PlayThread::AllocateBuffers(std::size_t bytes) {
 void PlayThread::DeviceCheck() {
     WaveOutCaps caps;
     if (!device_.GetCaps(caps)) {
-        host_.ShowError(kTextNoSoundDevice);
+        host_.Post(event::Failed{kTextNoSoundDevice, {}});
         return;
     }
     DeviceLimits limits;
     limits.monoOnly = caps.wChannels == 1;
     limits.no16Bits = !(caps.dwFormats & (WAVE_FORMAT_4M16 | WAVE_FORMAT_2M16));
     limits.no44100Hz = !(caps.dwFormats & WAVE_FORMAT_4M08);
-    if (limits.monoOnly || limits.no16Bits || limits.no44100Hz) host_.ApplyDeviceLimits(limits);
-    if (!(caps.dwFormats & WAVE_FORMAT_2M08)) host_.ShowError(kTextIncompatibleDevice);
+    if (limits.monoOnly || limits.no16Bits || limits.no44100Hz) host_.Post(event::Limited{limits});
+    if (!(caps.dwFormats & WAVE_FORMAT_2M08)) host_.Post(event::Failed{kTextIncompatibleDevice, {}});
 }
 
 void PlayThread::Run() {
     track_.CurrentFile.clear();
     DeviceCheck();
     if (!AllocateBuffers()) {
-        host_.ShowError(kTextNoMemory);
+        // Both are posted before the window, which waits for the start-up,
+        // can see it failed.
+        host_.Post(event::Failed{kTextNoMemory, {}});
+        host_.Post(event::Quit{});
         startup_.store(Startup::Failed);
-        host_.QuitProgram();
         ended_.store(true);
         return;
     }
@@ -149,8 +157,8 @@ PlayThread::Next PlayThread::IdleStep() {
     // and the end of what was asked, which callers without windows wait for.
     if (startup_.load() == Startup::Ready) {
         run_.ShownPlaying = false;
-        host_.SetPlaying(false);
-        host_.RunEnded();
+        host_.Post(event::Playing{false});
+        host_.Post(event::RunEnded{});
     }
     startup_.store(Startup::Ready);
     given_.brought.reset();
@@ -172,10 +180,11 @@ PlayThread::Next PlayThread::IdleStep() {
                 return Next::Load;
             case kCmdNextTrack:
             case kCmdPreviousTrack:
-                // The step changes the current file: the load asks for it.
-                host_.StepTrack(c->code == kCmdNextTrack, c->from);
-                if (c->sawPlaying) return Next::Load;
-                continue;
+                // The window has stepped already: the entry plays when the
+                // person saw a run going on (it ended as they clicked).
+                if (!c->sawPlaying) continue;
+                given_.brought = c->setup;
+                return Next::Load;
             default:
                 continue;  // a restart for a run that has ended
         }
@@ -205,12 +214,12 @@ PlayThread::Next PlayThread::LoadStep() {
         given_.OutputName = given_.brought->saveTarget;
         // Never empty the file being played, whatever name it goes by.
         if (SameFile(given_.OutputName, track_.CurrentFile)) {
-            host_.ShowFileError(kTextOverwriteOpenFile, given_.OutputName);
+            host_.Post(event::Failed{kTextOverwriteOpenFile, given_.OutputName});
             StopPlayback();
             return Next::Idle;
         }
         if (!run_.Output.Create(given_.OutputName)) {
-            host_.ShowFileError(kTextCannotWriteWave, given_.OutputName);
+            host_.Post(event::Failed{kTextCannotWriteWave, given_.OutputName});
             StopPlayback();
             return Next::Idle;
         }
@@ -225,7 +234,7 @@ PlayThread::Next PlayThread::LoadStep() {
 PlayThread::Next PlayThread::Refused(int textId, const std::string& name, bool advanced) {
     const bool seen = std::find(given_.Skipped.begin(), given_.Skipped.end(), name) != given_.Skipped.end();
     if (advanced && !seen) {
-        host_.SkipTrack(name, textId);
+        host_.Post(event::Skipped{name, textId});
         given_.Skipped.push_back(name);
         StopPlayback();
         given_.brought.reset();
@@ -236,9 +245,9 @@ PlayThread::Next PlayThread::Refused(int textId, const std::string& name, bool a
         return Next::Idle;
     }
     given_.Skipped.clear();
-    if (!advanced) host_.ShowFileError(textId, name);
+    if (!advanced) host_.Post(event::Failed{textId, name});
     StopPlayback();
-    if (textId == kTextErrorOpeningFile && !advanced) host_.DropUnopenableFile(name);
+    if (textId == kTextErrorOpeningFile && !advanced) host_.Post(event::Dropped{name});
     return Next::Idle;
 }
 
@@ -247,10 +256,10 @@ PlayThread::Next PlayThread::Fail(int textId) {
     // the device's name no file.
     switch (textId) {
         case kTextErrorOpeningFile:
-        case kTextUnsupportedFormat: host_.ShowFileError(textId, track_.CurrentFile); break;
+        case kTextUnsupportedFormat: host_.Post(event::Failed{textId, track_.CurrentFile}); break;
         case kTextCannotWriteWave:
-        case kTextOutputTooLarge: host_.ShowFileError(textId, given_.OutputName); break;
-        default: host_.ShowError(textId); break;
+        case kTextOutputTooLarge: host_.Post(event::Failed{textId, given_.OutputName}); break;
+        default: host_.Post(event::Failed{textId, {}}); break;
     }
     StopPlayback();
     return Next::Idle;
@@ -271,7 +280,7 @@ void PlayThread::PublishHeldFile() {
 }
 
 PlayThread::Next PlayThread::EndTrack() {
-    host_.SetSeekBarPosition(0);
+    host_.Post(event::Position{0, std::nullopt});
     StopPlayback();
     if (run_.Saving) return Next::Idle;
     if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
@@ -308,9 +317,9 @@ std::optional<PlayThread::Next> PlayThread::TakeRunCommand(Looks looks) {
             return joined ? Next::Load : Next::Setup;
         }
         default:
-            host_.StepTrack(c->code == kCmdNextTrack, c->from);
+            // A step: the window has made the entry current.
             StopPlayback();
-            given_.brought.reset();
+            given_.brought = c->setup;
             return Next::Load;
     }
 }
@@ -329,8 +338,8 @@ void PlayThread::StopPlayback() {
     track_.InputFile.reset();
     if (run_.Output.IsOpen()) {
         // A failure the writes did not report yet is told now.
-        if (!run_.Output.Finish(run_.OutFormat)) host_.ShowFileError(kTextCannotWriteWave, given_.OutputName);
-        host_.SetWritingLabelVisible(false);
+        if (!run_.Output.Finish(run_.OutFormat)) host_.Post(event::Failed{kTextCannotWriteWave, given_.OutputName});
+        host_.Post(event::Writing{false});
     }
     silentSave_.store(false);
 }
@@ -338,7 +347,7 @@ void PlayThread::StopPlayback() {
 void PlayThread::ShowPlaying(bool playing) {
     if (run_.ShownPlaying == playing) return;
     run_.ShownPlaying = playing;
-    host_.SetPlaying(playing);
+    host_.Post(event::Playing{playing});
 }
 
 }  // namespace sonivel

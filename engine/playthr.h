@@ -1,6 +1,6 @@
 // The render thread: reads the current file block by block, converts each
-// second, plays it through the sound device in two alternating buffers and,
-// when saving, appends it to the output file.
+// second, plays it through the sound device, the output buffers taken in
+// turn, and, when saving, appends it to the output file.
 #pragma once
 
 #include <atomic>

@@ -64,7 +64,7 @@ std::optional<PlayThread::Follower> PlayThread::FindFollower(const std::string& 
         if (!r.ok()) return std::nullopt;
         info = r.info;
     }
-    const OutputChoice choice = host_.ReadOutputChoice();
+    const OutputChoice choice = host_.ReadRunSetup(false).choice;
     const WAVEFORMATEX out = OutputFormatFor(info.InFormat, choice);
     if (CheckQuality(info.InFormat, out).Any()) return std::nullopt;
     if (out.nSamplesPerSec != run_.OutFormat.nSamplesPerSec || out.nChannels != run_.OutFormat.nChannels ||
@@ -232,7 +232,7 @@ std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
     track_.JoinedTrack.clear();
     device_.NameStream(std::filesystem::path(track_.CurrentFile).filename().string());
     // As at the start of any run: the file-loaded update hid the time.
-    host_.ShowTimeLabels();
+    host_.Post(event::TimeShown{});
     ShowRunTrack(track_.JoinedBase);
     PublishHeldFile();
     return std::nullopt;

@@ -61,8 +61,6 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
         if (attempt == 0) {
             given_.setup = given_.brought ? *given_.brought : host_.ReadRunSetup(true);
             given_.brought.reset();
-        } else {
-            given_.setup.choice = host_.ReadOutputChoice();
         }
         choice = given_.setup.choice;
         run_.OutFormat = OutputFormatFor(track_.InFormat, choice);
@@ -70,7 +68,9 @@ bool PlayThread::ChooseOutput(OutputChoice& choice, int& position) {
         const QualityShortfall shortfall = CheckQuality(track_.InFormat, run_.OutFormat);
         if (!shortfall.Any()) break;
         if (attempt >= kQualityQuestions || !host_.AskRaiseQuality()) return false;
-        host_.RaiseOutputChoice(shortfall);
+        // The run goes on raised, and the menus follow.
+        given_.setup.choice = RaiseOutput(given_.setup.choice, shortfall);
+        host_.Post(event::Raised{shortfall});
     }
     return true;
 }
@@ -83,7 +83,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     run_.Saving = run_.Output.IsOpen();
     run_.Playing = !run_.Saving || given_.setup.playOnSave;
     silentSave_.store(run_.Saving && !run_.Playing);
-    if (run_.Saving) host_.SetWritingLabelVisible(true);
+    if (run_.Saving) host_.Post(event::Writing{true});
 
     run_.DataBytes = static_cast<std::int32_t>(track_.DataChunk.cksize);
     track_.InputFile = OpenFrames(track_.CurrentFile, TrackInfo());
@@ -121,7 +121,7 @@ std::optional<PlayThread::Next> PlayThread::SetUpRun(const OutputChoice& choice,
     if (run_.Playing) {
         if (auto n = PrepareDevice()) return n;
     }
-    host_.ShowTimeLabels();
+    host_.Post(event::TimeShown{});
     return std::nullopt;
 }
 
@@ -160,7 +160,8 @@ std::optional<PlayThread::Next> PlayThread::PlayFullBlocks() {
         if (!ProduceBlock(dev_.OutBuffer, run_.Params.BlockInBytes)) return Fail(kTextUnsupportedFormat);
         if (run_.Saving) {
             if (!AppendToOutput(dev_.OutBuffer, run_.Params.FullBlockBytes)) return Fail(kTextCannotWriteWave);
-            if (!run_.Playing) host_.SetSeekBarPosition(BarPositionForOffset(track_.ReadPosition, run_.DataBytes, run_.BarMax));
+            if (!run_.Playing)
+                host_.Post(event::Position{BarPositionForOffset(track_.ReadPosition, run_.DataBytes, run_.BarMax), std::nullopt});
         }
         if (run_.Playing) {
             if (auto n = QueuePaced(block)) return n;
@@ -310,7 +311,7 @@ void PlayThread::ReportPosition(std::uint32_t playedBytes) {
     const PositionReport r = MapDevicePosition(static_cast<std::uint32_t>(played), run_.Shown.expansionFactor,
                                                run_.Shown.startOffset, run_.Shown.dataBytes, run_.Shown.byteRate, run_.BarMax,
                                                run_.Shown.expansionDivisor);
-    host_.ShowPosition(r.barPosition, r.seconds);
+    host_.Post(event::Position{r.barPosition, r.seconds});
 }
 
 }  // namespace sonivel

@@ -202,8 +202,7 @@ void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
 void TMainForm::Send(CommandRequest request) {
     // A command that may start a run brings the run's set-up, as the model
     // holds it now, the moment the person acted.
-    const bool mayStart = (request.code == kCmdPlayStop && request.intent != PlayIntent::Stop) ||
-                          request.code == kCmdRestart || request.code == kCmdSave;
+    const bool mayStart = request.code != kCmdPlayStop || request.intent != PlayIntent::Stop;
     if (mayStart) request.setup = model_.SetupNow();
     lastSent_ = tag_.Send(std::move(request));
 }
@@ -305,11 +304,14 @@ void TMainForm::RequestRewind() {
 void TMainForm::NextTrackClick() { RequestStep(true); }
 void TMainForm::PrevTrackClick() { RequestStep(false); }
 
-// A step counts from the file the person sees as current, even when the
-// playlist moves on by itself before the thread takes the step, and plays
-// when they saw it playing, even when the track ended as they clicked.
+// A step counts from the file the person sees as current: the window makes
+// the entry current at once, and the command brings it to the thread, which
+// plays it when the person saw a run going on (also when the track ended as
+// they clicked).
 void TMainForm::RequestStep(bool next) {
-    Send(CommandRequest::Step(next, FileNameBytes(model_.CurrentFile()), IsPlaying()));
+    const bool sawPlaying = IsPlaying();
+    if (playlist_) playlist_->StepTrack(next, model_.CurrentFile());
+    Send(CommandRequest::Step(next, sawPlaying));
 }
 
 void TMainForm::SeekTo(int position) {

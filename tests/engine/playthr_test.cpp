@@ -228,9 +228,10 @@ TEST(PlayThread, CommandsInIdle) {
     const std::string c = rig.Wave("c.wav", f, Bytes(300, 3));
     rig.host.playlist = {a, b, c};
     rig.host.currentFile = b;
-    rig.Command(kCmdNextTrack);
-    rig.clock.WhenIdle([&] { EXPECT_EQ(rig.host.currentFile, c); rig.channel.Store(kCmdNextTrack); });
-    rig.clock.WhenIdle([&] { EXPECT_EQ(rig.host.currentFile, a); rig.channel.Store(kCmdPreviousTrack); });
+    // The window steps, then gives the step: an idle thread plays nothing.
+    rig.clock.WhenIdle([&] { rig.channel.Send(rig.host.StepCommand(true)); });
+    rig.clock.WhenIdle([&] { EXPECT_EQ(rig.host.currentFile, c); rig.channel.Send(rig.host.StepCommand(true)); });
+    rig.clock.WhenIdle([&] { EXPECT_EQ(rig.host.currentFile, a); rig.channel.Send(rig.host.StepCommand(false)); });
     rig.Run();
     EXPECT_EQ(rig.host.currentFile, c);
     EXPECT_TRUE(rig.device.calls.empty() || rig.device.calls == std::vector<std::string>{"GetCaps"});
@@ -248,7 +249,8 @@ TEST(PlayThread, ARunIsSetUpAsItsCommandBroughtIt) {
         bool brought;
     };
     for (const Case& c : {Case{"play brought", kCmdPlayStop, true}, Case{"play asked", kCmdPlayStop, false},
-                          Case{"save brought", kCmdSave, true}, Case{"save asked", kCmdSave, false}}) {
+                          Case{"save brought", kCmdSave, true}, Case{"save asked", kCmdSave, false},
+                          Case{"step brought", kCmdNextTrack, true}, Case{"step asked", kCmdNextTrack, false}}) {
         SaveRig rig;
         const Format f{1, 1, 11025, 8};
         const std::string given = rig.Wave("given.wav", f, Bytes(3000, 1));
@@ -263,8 +265,9 @@ TEST(PlayThread, ARunIsSetUpAsItsCommandBroughtIt) {
         setup.choice = OutputChoice{false, false, false, false, false};
         setup.barMax = kSeekBarMax;
         rig.clock.WhenIdle([&] {
-            CommandRequest r = c.code == kCmdSave ? CommandRequest::Plain(kCmdSave)
-                                                  : CommandRequest::PlayStop(PlayIntent::Play);
+            CommandRequest r = c.code == kCmdSave       ? CommandRequest::Plain(kCmdSave)
+                               : c.code == kCmdNextTrack ? CommandRequest::Step(true, true)
+                                                         : CommandRequest::PlayStop(PlayIntent::Play);
             if (c.brought) r.setup = setup;
             rig.channel.Send(r);
         });
@@ -273,7 +276,7 @@ TEST(PlayThread, ARunIsSetUpAsItsCommandBroughtIt) {
         EXPECT_TRUE(rig.host.errors.empty());
         EXPECT_EQ(rig.heldDataBytes, c.brought ? 3000u : 5000u);
         // Played only where the play-while-saving answer was read.
-        const bool played = c.code == kCmdPlayStop || !c.brought;
+        const bool played = c.code != kCmdSave || !c.brought;
         ASSERT_EQ(rig.device.opened.size(), played ? 1u : 0u);
         if (played) {
             EXPECT_EQ(rig.device.opened[0].nSamplesPerSec, c.brought ? 22050u : 44100u);
@@ -295,10 +298,15 @@ TEST(PlayThread, StopRestartAndTrackChangeDuringARun) {
     rig.host.playlist = {a, b};
     rig.host.currentFile = a;
     const std::uint32_t t = rig.clock.now;
-    rig.Command(kCmdPlayStop);
+    // Each command brings what its run needs, as the window's do.
+    const auto bringing = [&](CommandRequest r) {
+        r.setup = rig.host.SetupNow();
+        return r;
+    };
+    rig.clock.WhenIdle([&] { rig.channel.Send(bringing(CommandRequest::PlayStop(PlayIntent::Play))); });
     // A restart at 1.5 s from the bar at 500, then Next at 2.5 s, then stop.
-    rig.clock.At(t + 1500, [&] { rig.host.seekPosition = 500; rig.channel.Store(kCmdRestart); });
-    rig.clock.At(t + 2500, [&] { rig.channel.Store(kCmdNextTrack); });
+    rig.clock.At(t + 1500, [&] { rig.channel.Send(bringing(CommandRequest::Restart(500))); });
+    rig.clock.At(t + 2500, [&] { rig.channel.Send(rig.host.StepCommand(true)); });
     rig.clock.At(t + 3000, [&] { rig.channel.Store(kCmdPlayStop); });
     rig.Run();
 
@@ -317,6 +325,7 @@ TEST(PlayThread, StopRestartAndTrackChangeDuringARun) {
     EXPECT_EQ(rig.host.currentFile, b);
     EXPECT_FALSE(rig.host.Saw("Advance"));
     EXPECT_EQ(rig.host.events.back(), "Play");
+    EXPECT_EQ(rig.host.setupReads, 0) << "the thread waited for the window";
 }
 
 TEST(PlayThread, QualityQuestion) {

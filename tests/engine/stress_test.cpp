@@ -45,56 +45,47 @@ private:
     std::atomic<std::uint32_t> now_{1000};
 };
 
+// A run's set-up at random: any of the files, any output, anywhere.
+RunSetup RandomSetup(std::mt19937& rng, const std::vector<std::string>& files, const std::string& target) {
+    RunSetup setup;
+    setup.file = files[rng() % files.size()];
+    setup.saveTarget = target;
+    const auto bits = rng();
+    setup.choice = OutputChoice{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
+    setup.position = static_cast<int>(rng() % 1001);
+    setup.barMax = 1000;
+    setup.playOnSave = rng() % 2 == 0;
+    setup.listed = rng() % 2 == 0;
+    return setup;
+}
+
 // Answers everything at random, from the render thread only.
 class StressHost final : public Host {
 public:
     StressHost(std::vector<std::string> files, std::string target, std::uint32_t seed)
-        : files_(std::move(files)), target_(std::move(target)), rng_(seed) {
-        current_ = files_[0];
+        : files_(std::move(files)), target_(std::move(target)), rng_(seed) {}
+    void Post(Event event) override {
+        if (const auto* p = std::get_if<event::Playing>(&event)) lastPlaying = p->on;
+        if (std::holds_alternative<event::Failed>(event) || std::holds_alternative<event::Skipped>(event)) ++errors;
     }
-    std::string CurrentFileName() override { return current_; }
-    std::string SaveTargetName() override { return target_; }
-    OutputChoice ReadOutputChoice() override {
-        const auto bits = rng_();
-        return OutputChoice{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0};
-    }
-    bool PlayOnSaveChecked() override { return rng_() % 2 == 0; }
-    void RaiseOutputChoice(const QualityShortfall&) override {}
-    void ApplyDeviceLimits(const DeviceLimits&) override {}
-    int SeekBarPosition() override { return static_cast<int>(rng_() % 1001); }
-    int SeekBarMax() override { return 1000; }
-    void SetSeekBarPosition(int) override {}
-    void ShowTime(double) override {}
-    void ShowTimeLabels() override {}
-    void SetWritingLabelVisible(bool) override {}
-    void SetPlaying(bool playing) override { lastPlaying = playing; }
-    void ShowError(int) override { ++errors; }
     bool AskRaiseQuality() override { return rng_() % 4 != 0; }
-    void StepTrack(bool, const std::string&) override { current_ = files_[rng_() % files_.size()]; }
-    bool AdvanceAfterTrack() override {
-        if (rng_() % 2) return false;
-        current_ = files_[rng_() % files_.size()];
-        return true;
+    RunSetup ReadRunSetup(bool withPosition) override {
+        RunSetup setup = RandomSetup(rng_, files_, target_);
+        if (!withPosition) setup.position = 0;
+        return setup;
     }
+    bool AdvanceAfterTrack() override { return rng_() % 2 == 0; }
     // The next track, prepared or not, taken or refused at random.
     std::string PeekNextTrack(const std::string&) override {
         return rng_() % 3 ? files_[rng_() % files_.size()] : std::string();
     }
-    bool AdvanceToTrack(const std::string& expected) override {
-        if (rng_() % 4 == 0) return false;
-        current_ = expected;
-        return true;
-    }
-    void DropUnopenableFile(const std::string&) override {}
-    void SkipTrack(const std::string&, int) override { ++errors; }
-    void QuitProgram() override {}
+    bool AdvanceToTrack(const std::string&) override { return rng_() % 4 != 0; }
 
     bool lastPlaying = false;
     int errors = 0;
 
 private:
     std::vector<std::string> files_;
-    std::string current_;
     std::string target_;
     std::mt19937 rng_;
 };
@@ -153,7 +144,7 @@ TEST(PlayThreadStress, RandomCommandsAndStops) {
                 CommandRequest request = CommandRequest::Plain(static_cast<std::int32_t>(1 + rng() % 5));
                 request.intent = static_cast<PlayIntent>(rng() % 4);
                 request.startPosition = static_cast<int>(rng() % 1002) - 1;
-                if (rng() % 2) request.from = files[rng() % files.size()];
+                if (rng() % 2) request.setup = RandomSetup(rng, files, target);
                 request.sawPlaying = rng() % 2 != 0;
                 channel.Send(std::move(request));
                 ++commands;

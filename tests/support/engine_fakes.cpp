@@ -188,12 +188,29 @@ std::size_t TestHost::Count(const std::string& event) const {
     return static_cast<std::size_t>(std::count(events.begin(), events.end(), event));
 }
 
-void TestHost::RaiseOutputChoice(const QualityShortfall& s) {
-    Record("Raise");
-    choice = RaiseOutput(choice, s);
+RunSetup TestHost::SetupNow(bool withPosition) const {
+    RunSetup setup;
+    setup.file = currentFile;
+    setup.saveTarget = saveTarget;
+    setup.choice = choice;
+    setup.position = withPosition ? seekPosition : 0;
+    setup.barMax = 1000;
+    setup.playOnSave = playOnSave;
+    setup.listed = listed;
+    return setup;
 }
 
-void TestHost::ApplyDeviceLimits(const DeviceLimits& limits) {
+void TestHost::Post(Event event) {
+    std::visit([this](const auto& e) { Show(e); }, event);
+}
+
+void TestHost::Show(const event::Raised& e) {
+    Record("Raise");
+    choice = RaiseOutput(choice, e.shortfall);
+}
+
+void TestHost::Show(const event::Limited& e) {
+    const DeviceLimits& limits = e.limits;
     Record(std::string("Limits") + (limits.monoOnly ? " mono" : "") +
                      (limits.no16Bits ? " 8bit" : "") + (limits.no44100Hz ? " 22050" : ""));
     if (limits.monoOnly) choice.stereo = false;
@@ -201,26 +218,26 @@ void TestHost::ApplyDeviceLimits(const DeviceLimits& limits) {
     if (limits.no44100Hz) choice.rate44100 = false;
 }
 
-void TestHost::SetSeekBarPosition(int position) {
-    seekPosition = position;
-    if (position == 0) Record("Bar0");
-    if (onBar) onBar(position);
+void TestHost::Show(const event::Position& e) {
+    seekPosition = e.bar;
+    if (e.bar == 0) Record("Bar0");
+    if (onBar) onBar(e.bar);
+    if (e.seconds) {
+        ++positionReports;
+        lastTimes.push_back(FormatTime(*e.seconds));
+    }
 }
 
-void TestHost::ShowTime(double seconds) {
-    ++positionReports;
-    lastTimes.push_back(FormatTime(seconds));
+void TestHost::Show(const event::Writing& e) { Record(e.on ? "Writing" : "WritingHidden"); }
+
+void TestHost::Show(const event::Playing& e) {
+    shownPlaying_ = e.on;
+    Record(e.on ? "Stop" : "Play");
 }
 
-void TestHost::SetWritingLabelVisible(bool visible) {
-    Record(visible ? "Writing" : "WritingHidden");
-}
-
-void TestHost::SetPlaying(bool playing) { Record(playing ? "Stop" : "Play"); }
-
-void TestHost::ShowError(int textId) {
-    errors.push_back(textId);
-    Record("Error " + std::to_string(textId));
+void TestHost::Show(const event::Failed& e) {
+    errors.push_back(e.textId);
+    Record("Error " + std::to_string(e.textId));
 }
 
 bool TestHost::AskRaiseQuality() {
@@ -238,17 +255,18 @@ int Find(const std::vector<std::string>& list, const std::string& name, bool ign
 }
 }  // namespace
 
-void TestHost::StepTrack(bool next, const std::string& from) {
+CommandRequest TestHost::StepCommand(bool next) {
     Record(next ? "StepNext" : "StepPrevious");
-    if (playlist.empty()) return;
-    const int count = static_cast<int>(playlist.size());
-    int at = from.empty() ? -1 : Find(playlist, from, true);
-    if (at < 0) at = Find(playlist, currentFile, true);
-    int chosen;
-    if (next) chosen = (at < 0 || at == count - 1) ? 0 : at + 1;
-    else chosen = (at <= 0) ? count - 1 : at - 1;
-    currentFile = playlist[static_cast<std::size_t>(chosen)];
-    seekPosition = 0;
+    if (!playlist.empty()) {
+        const int count = static_cast<int>(playlist.size());
+        const int at = Find(playlist, currentFile, true);
+        const int chosen = next ? ((at < 0 || at == count - 1) ? 0 : at + 1) : ((at <= 0) ? count - 1 : at - 1);
+        currentFile = playlist[static_cast<std::size_t>(chosen)];
+        seekPosition = 0;
+    }
+    CommandRequest r = CommandRequest::Step(next, shownPlaying_);
+    r.setup = SetupNow();
+    return r;
 }
 
 int TestHost::NextIndex(const std::string& after) const {
@@ -285,13 +303,13 @@ bool TestHost::AdvanceToTrack(const std::string& expected) {
     return true;
 }
 
-void TestHost::SkipTrack(const std::string& name, int textId) {
-    Record("Skip " + std::to_string(textId) + " " + name);
+void TestHost::Show(const event::Skipped& e) {
+    Record("Skip " + std::to_string(e.textId) + " " + e.file);
 }
 
-void TestHost::DropUnopenableFile(const std::string& name) {
-    Record("Drop " + name);
-    const int at = Find(playlist, name, true);
+void TestHost::Show(const event::Dropped& e) {
+    Record("Drop " + e.file);
+    const int at = Find(playlist, e.file, true);
     if (at >= 0) playlist.erase(playlist.begin() + at);
 }
 

@@ -124,36 +124,37 @@ public:
     bool Saw(const std::string& event) const;
     std::size_t Count(const std::string& event) const;
 
-    std::string CurrentFileName() override { return currentFile; }
-    RunSetup ReadRunSetup(bool withPosition) override {
-        RunSetup setup = Host::ReadRunSetup(withPosition);
-        setup.listed = listed;
-        return setup;
-    }
-    std::string SaveTargetName() override { return saveTarget; }
-    OutputChoice ReadOutputChoice() override { return choice; }
-    bool PlayOnSaveChecked() override { return playOnSave; }
-    void RaiseOutputChoice(const QualityShortfall& s) override;
-    void ApplyDeviceLimits(const DeviceLimits& limits) override;
-    int SeekBarPosition() override { return seekPosition; }
-    int SeekBarMax() override { return 1000; }
-    void SetSeekBarPosition(int position) override;
-    void ShowTime(double seconds) override;
-    void ShowTimeLabels() override { Record("TimeLabels"); }
-    void SetWritingLabelVisible(bool visible) override;
-    void SetPlaying(bool playing) override;
-    void ShowError(int textId) override;
+    // The window's set-up of a run, as TMainForm's model has it now.
+    RunSetup SetupNow(bool withPosition = true) const;
+    // What the window does on Next or Previous: makes the entry after (or
+    // before) the current one current, then gives the step, bringing it.
+    CommandRequest StepCommand(bool next);
+
+    void Post(Event event) override;
     bool AskRaiseQuality() override;
-    void StepTrack(bool next, const std::string& from) override;
+    RunSetup ReadRunSetup(bool withPosition) override {
+        ++setupReads;
+        return SetupNow(withPosition);
+    }
+    int setupReads = 0;  // calls of ReadRunSetup: the thread waited for the window
     bool AdvanceAfterTrack() override;
     std::string PeekNextTrack(const std::string& after) override;
     bool AdvanceToTrack(const std::string& expected) override;
-    void DropUnopenableFile(const std::string& name) override;
-    void SkipTrack(const std::string& name, int textId) override;
-    void QuitProgram() override { Record("Quit"); }
 
 private:
     void Record(const std::string& event);
+    void Show(const event::Playing& e);
+    void Show(const event::Writing& e);
+    void Show(const event::Position& e);
+    void Show(const event::TimeShown&) { Record("TimeLabels"); }
+    void Show(const event::Failed& e);
+    void Show(const event::Skipped& e);
+    void Show(const event::Dropped& e);
+    void Show(const event::Limited& e);
+    void Show(const event::Raised& e);
+    void Show(const event::RunEnded&) {}
+    void Show(const event::Quit&) { Record("Quit"); }
+    bool shownPlaying_ = false;  // what the Play/Stop button shows
     // The entry AdvanceAfterTrack chooses once `after` is current, -1 for none.
     int NextIndex(const std::string& after) const;
 };
