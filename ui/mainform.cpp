@@ -218,7 +218,7 @@ void TMainForm::RestartIfPlaying() {
 void TMainForm::OpenOne(const QString& file) {
     model_.SetCurrentFile(file);
     if (playlist_) {
-        playlist_->Button2Click();
+        playlist_->Clear();
         playlist_->Append(file);
     } else {
         NoFileState();

@@ -34,7 +34,7 @@ void TMainForm::Openplaylist1Click() {
     if (IsPlaying()) Send(CommandRequest::PlayStop(PlayIntent::Stop));
     if (!playlist_) return;
     // A playlist that cannot be read leaves everything as it was.
-    if (playlist_->OpenPlaylist()) playlist_->CloseAction();
+    if (playlist_->OpenPlaylist()) playlist_->Finish();
 }
 
 void TMainForm::SaveAs1Click() {

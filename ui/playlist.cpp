@@ -254,17 +254,23 @@ int TPlaylistForm::Find(const QString& name) const { return FindEntry(Entries(),
 
 bool TPlaylistForm::NotInPlaylist(const QString& path) const { return Find(path) < 0; }
 
-void TPlaylistForm::Button2Click() {
+void TPlaylistForm::Clear() {
     Model->Clear();
     owner_.PlaylistEmptied();
 }
 
+void TPlaylistForm::Button2Click() { Clear(); }
+
 void TPlaylistForm::Button4Click() {
     QList<int> rows;
     for (const QModelIndex& index : Playlist->selectionModel()->selectedRows()) rows << index.row();
-    // Everything selected (an empty list too) is Remove all.
+    Remove(rows);
+}
+
+void TPlaylistForm::Remove(const QList<int>& rows) {
+    // Every entry (an empty list too) is Remove all.
     if (rows.size() == Model->Count()) {
-        Button2Click();
+        Clear();
         return;
     }
     Model->Remove(rows);
@@ -320,10 +326,10 @@ void TPlaylistForm::Button6Click() {
     store.Sync();
 }
 
-void TPlaylistForm::CloseAction() {
-    if (isVisible()) reject();
-    else FormClose();
-}
+void TPlaylistForm::CloseAction() { Finish(); }
+
+// Shown or not, the dialog's end runs the close handler (done).
+void TPlaylistForm::Finish() { reject(); }
 
 void TPlaylistForm::done(int result) {
     FormClose();
@@ -364,11 +370,9 @@ bool TPlaylistForm::AdvanceAfterTrackTo(const QString& expected) {
 }
 
 void TPlaylistForm::DropUnopenableFile(const QString& name) {
-    Playlist->clearSelection();
     const int at = Find(name);
-    if (at >= 0) Playlist->selectionModel()->select(Model->index(at), QItemSelectionModel::Select);
-    Button4Click();
-    CloseAction();
+    Remove(at >= 0 ? QList<int>{at} : QList<int>{});
+    Finish();
 }
 
 }  // namespace sonivel

@@ -83,14 +83,19 @@ public:
     // Open playlist; false only when the chosen file could not be read.
     bool OpenPlaylist();
     void Button6Click();  // Save playlist
-    // The close action: closes the window, or only runs its close handler
-    // when the window is not shown.
+    // The close action (Close).
     void CloseAction();
+    // The editor is done with: it closes where it is shown, and its close
+    // handler makes the first entry current.
+    void Finish();
+    // Empties the list: no file is loaded any more.
+    void Clear();
 
     // Captions and control names in the current language (at every showing).
     void SetCaptions();
 
-    // Track sequencing, on behalf of the render thread.
+    // Track sequencing: the steps the window takes, and what follows a
+    // track's end, which the render thread asks.
     void StepTrack(bool next, const QString& from = {});
     bool AdvanceAfterTrack();
     // The entry AdvanceAfterTrack would choose (empty: none), and its change
@@ -108,6 +113,8 @@ private:
     QVBoxLayout* BuildBrowser();
     void ConnectControls();
     void FormClose();
+    // Removes these entries; all of them is Remove all.
+    void Remove(const QList<int>& rows);
     void AddFiles(bool selectedOnly);
     void ListFiles();
     void DriveChanged();
