@@ -68,6 +68,53 @@ void LinkLabel::keyPressEvent(QKeyEvent* event) {
     else QLabel::keyPressEvent(event);
 }
 
+namespace {
+
+// A page of the language tabs, and its grid.
+QGridLayout* AddPage(QStackedWidget* pages, QWidget*& sheet, const char* name) {
+    sheet = new QWidget(pages);
+    sheet->setObjectName(name);
+    pages->addWidget(sheet);
+    return new QGridLayout(sheet);
+}
+
+QLabel* Wrapped(const QString& text, QWidget* owner) {
+    auto* l = new QLabel(text, owner);
+    l->setWordWrap(true);
+    return l;
+}
+
+// A page's two links and three lines, under their captions.
+struct PageTexts {
+    QString mailCaption, homeCaption, home;
+    QString lines[3];
+};
+
+void FillPage(QGridLayout* grid, QWidget* sheet, const PageTexts& texts, LinkLabel*& mail, const char* mailName,
+              LinkLabel*& home, const char* homeName) {
+    grid->addWidget(new QLabel(texts.mailCaption, sheet), 0, 0);
+    mail = new LinkLabel("sonivel@example.org", sheet);
+    mail->setObjectName(mailName);
+    grid->addWidget(mail, 0, 1);
+    grid->addWidget(new QLabel(texts.homeCaption, sheet), 1, 0);
+    home = new LinkLabel(texts.home, sheet);
+    home->setObjectName(homeName);
+    grid->addWidget(home, 1, 1);
+    for (int i = 0; i < 3; ++i) grid->addWidget(Wrapped(texts.lines[i], sheet), 2 + i, 0, 1, 2);
+}
+
+TArtLabel* ArtLine(const QString& text, const char* name, const char* family, int pixels, QWidget* owner) {
+    auto* label = new TArtLabel(text, owner);
+    label->setObjectName(name);
+    QFont font(family);
+    font.setBold(true);
+    font.setPixelSize(pixels);
+    label->setFont(font);
+    return label;
+}
+
+}  // namespace
+
 TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
     : QDialog(parent), open_(std::move(open)) {
     setObjectName("AboutBox");
@@ -82,69 +129,16 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
     icon->setObjectName("ProgramIcon");
     icon->setPixmap(DrawProgramIcon(32));
     grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
-    ArtLabel1 = new TArtLabel("Sonivel", panel);
-    ArtLabel1->setObjectName("ArtLabel1");
-    QFont big("Arial");
-    big.setBold(true);
-    big.setPixelSize(32);
-    ArtLabel1->setFont(big);
+    ArtLabel1 = ArtLine("Sonivel", "ArtLabel1", "Arial", 32, panel);
     grid->addWidget(ArtLabel1, 0, 1, Qt::AlignHCenter);
-    ArtLabel2 = new TArtLabel("Version 2.0", panel);
-    ArtLabel2->setObjectName("ArtLabel2");
-    QFont small("Times New Roman");
-    small.setBold(true);
-    small.setPixelSize(16);
-    ArtLabel2->setFont(small);
+    ArtLabel2 = ArtLine("Version 2.0", "ArtLabel2", "Times New Roman", 16, panel);
     grid->addWidget(ArtLabel2, 1, 1, Qt::AlignHCenter);
     Notice = new QLabel("Free to use, copy and give away.", panel);
     Notice->setObjectName("Notice");
     grid->addWidget(Notice, 2, 1, Qt::AlignHCenter);
-
     PageControl1 = new QStackedWidget(panel);
     PageControl1->setObjectName("PageControl1");
-    auto page = [&](QWidget*& sheet, const char* name) {
-        sheet = new QWidget(PageControl1);
-        sheet->setObjectName(name);
-        PageControl1->addWidget(sheet);
-        return new QGridLayout(sheet);
-    };
-    auto wrapped = [](const QString& text, QWidget* owner) {
-        auto* l = new QLabel(text, owner);
-        l->setWordWrap(true);
-        return l;
-    };
-    QGridLayout* en = page(TabSheet1, "TabSheet1");
-    en->addWidget(new QLabel("E-Mail:", TabSheet1), 0, 0);
-    EMail = new LinkLabel("sonivel@example.org", TabSheet1);
-    EMail->setObjectName("EMail");
-    en->addWidget(EMail, 0, 1);
-    en->addWidget(new QLabel("Home page:", TabSheet1), 1, 0);
-    Homepage = new LinkLabel("https://www.example.org/sonivel/", TabSheet1);
-    Homepage->setObjectName("Homepage");
-    en->addWidget(Homepage, 1, 1);
-    en->addWidget(wrapped("Sample wave files are available at my home page.", TabSheet1), 2, 0, 1, 2);
-    en->addWidget(wrapped("Bug reports, questions, comments and suggestions are welcome.", TabSheet1), 3, 0, 1, 2);
-    en->addWidget(wrapped("Thanks to everyone who kept their old recordings and sent them in: "
-                          "they made every part of this program better.", TabSheet1), 4, 0, 1, 2);
-    QGridLayout* fr = page(TabSheet2, "TabSheet2");
-    // French sets a space (here one that does not break) before a colon.
-    fr->addWidget(new QLabel(QString::fromUtf8("Courriel\u00a0:"), TabSheet2), 0, 0);
-    Label6 = new LinkLabel("sonivel@example.org", TabSheet2);
-    Label6->setObjectName("Label6");
-    fr->addWidget(Label6, 0, 1);
-    fr->addWidget(new QLabel(QString::fromUtf8("Page web\u00a0:"), TabSheet2), 1, 0);
-    Label8 = new LinkLabel("https://www.example.org/sonivel/fr/", TabSheet2);
-    Label8->setObjectName("Label8");
-    fr->addWidget(Label8, 1, 1);
-    fr->addWidget(wrapped(QString::fromUtf8("Des fichiers WAV d'exemple sont disponibles sur ma page web."),
-                          TabSheet2), 2, 0, 1, 2);
-    fr->addWidget(wrapped(QString::fromUtf8("Signalements d'anomalies, questions, remarques et suggestions sont les "
-                                            "bienvenus."),
-                          TabSheet2), 3, 0, 1, 2);
-    fr->addWidget(wrapped(QString::fromUtf8("Merci à tous ceux qui ont gardé leurs vieux enregistrements et "
-                                            "nous les ont envoyés\u00a0: chaque partie de ce programme en est "
-                                            "meilleure."),
-                          TabSheet2), 4, 0, 1, 2);
+    BuildPages();
     grid->addWidget(PageControl1, 3, 0, 1, 2);
     column->addWidget(panel);
 
@@ -159,6 +153,28 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void(const QUrl&)> open)
         connect(mail, &LinkLabel::activated, this, [this] { open_(QUrl(kMail)); });
     for (LinkLabel* home : {Homepage, Label8})
         connect(home, &LinkLabel::activated, this, [this, home] { open_(QUrl(home->text())); });
+}
+
+// The English page and the French one, each in its own language.
+void TAboutBox::BuildPages() {
+    FillPage(AddPage(PageControl1, TabSheet1, "TabSheet1"), TabSheet1,
+             {"E-Mail:", "Home page:", "https://www.example.org/sonivel/",
+              {"Sample wave files are available at my home page.",
+               "Bug reports, questions, comments and suggestions are welcome.",
+               "Thanks to everyone who kept their old recordings and sent them in: "
+               "they made every part of this program better."}},
+             EMail, "EMail", Homepage, "Homepage");
+    // French sets a space (here one that does not break) before a colon.
+    FillPage(AddPage(PageControl1, TabSheet2, "TabSheet2"), TabSheet2,
+             {QString::fromUtf8("Courriel\u00a0:"), QString::fromUtf8("Page web\u00a0:"),
+              "https://www.example.org/sonivel/fr/",
+              {QString::fromUtf8("Des fichiers WAV d'exemple sont disponibles sur ma page web."),
+               QString::fromUtf8("Signalements d'anomalies, questions, remarques et suggestions sont les "
+                                 "bienvenus."),
+               QString::fromUtf8("Merci à tous ceux qui ont gardé leurs vieux enregistrements et "
+                                 "nous les ont envoyés\u00a0: chaque partie de ce programme en est "
+                                 "meilleure.")}},
+             Label6, "Label6", Label8, "Label8");
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {

@@ -57,6 +57,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void BuildPages();
     std::function<void(const QUrl&)> open_;
 };
 
