@@ -54,7 +54,7 @@ public:
     bool AskRaiseQuality() override { return true; }
     sonivel::RunSetup ReadRunSetup(bool) override { return setup_; }
     // No playlist: nothing follows the file.
-    bool AdvanceAfterTrack() override { return false; }
+    std::optional<sonivel::RunSetup> AdvanceAfterTrack() override { return std::nullopt; }
     std::string PeekNextTrack(const std::string&) override { return {}; }
     bool AdvanceToTrack(const std::string&) override { return false; }
 

@@ -4,8 +4,8 @@
 // show each when they get to it, in the order they were posted, so a busy
 // window never delays the sound. What it asks waits for the answer on the
 // windows' thread (never the other way round): the quality question, which
-// waits for the person, and, for a run its command did not bring the set-up
-// of (the playlist's next track), the playlist and the set-up.
+// waits for the person, and at a track's end the playlist, which answers
+// with the next entry's set-up.
 //
 // The main window implements it by running each call on its own thread; the
 // tests implement it directly.
@@ -104,9 +104,9 @@ public:
     virtual RunSetup ReadRunSetup(bool withPosition) = 0;
 
     // The playlist at a track's end, each carried out as one unit on the
-    // windows' side. After a track played to its end: true when an entry
-    // was chosen and made current (it then plays at once).
-    virtual bool AdvanceAfterTrack() = 0;
+    // windows' side. After a track played to its end: the set-up of the
+    // entry chosen and made current (it then plays at once), or nothing.
+    virtual std::optional<RunSetup> AdvanceAfterTrack() = 0;
     // For a track that flows into the next: the entry AdvanceAfterTrack
     // would choose once `after` is current, without choosing it (empty when
     // there is none). `after` is the current file, or the entry that is

@@ -238,11 +238,9 @@ PlayThread::Next PlayThread::Refused(int textId, const std::string& name, bool a
         given_.Skipped.push_back(name);
         StopPlayback();
         given_.brought.reset();
-        if (channel_.Load() == kCmdNone && !channel_.StopRequested() && host_.AdvanceAfterTrack()) {
-            given_.Advanced = true;
-            return Next::Load;
-        }
-        return Next::Idle;
+        if (channel_.Load() == kCmdNone && !channel_.StopRequested()) given_.brought = host_.AdvanceAfterTrack();
+        given_.Advanced = given_.brought.has_value();
+        return given_.Advanced ? Next::Load : Next::Idle;
     }
     given_.Skipped.clear();
     if (!advanced) host_.Post(event::Failed{textId, name});
@@ -284,7 +282,8 @@ PlayThread::Next PlayThread::EndTrack() {
     StopPlayback();
     if (run_.Saving) return Next::Idle;
     if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
-    given_.Advanced = host_.AdvanceAfterTrack();
+    given_.brought = host_.AdvanceAfterTrack();
+    given_.Advanced = given_.brought.has_value();
     return given_.Advanced ? Next::Load : Next::Idle;
 }
 

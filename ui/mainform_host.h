@@ -55,8 +55,11 @@ public:
             return setup;
         });
     }
-    bool AdvanceAfterTrack() override {
-        return Get<bool>([this] { return form_.playlist_ && form_.playlist_->AdvanceAfterTrack(); });
+    std::optional<RunSetup> AdvanceAfterTrack() override {
+        return Get<std::optional<RunSetup>>([this]() -> std::optional<RunSetup> {
+            if (!form_.playlist_ || !form_.playlist_->AdvanceAfterTrack()) return std::nullopt;
+            return form_.model_.SetupNow();
+        });
     }
     std::string PeekNextTrack(const std::string& after) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(after));

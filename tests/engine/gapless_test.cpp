@@ -191,6 +191,9 @@ TEST(Gapless, FallsBackWhereTheJoinWouldBeWrong) {
             EXPECT_TRUE(rig.host.errors.empty());
             EXPECT_EQ(rig.host.Count("Skip " + std::to_string(kTextNotAWaveFile) + " " + b), 1u);
             EXPECT_EQ(rig.host.Count("Skip " + std::to_string(kTextErrorOpeningFile) + " " + missing), 1u);
+            // Only the plain Play asked for a set-up: each entry the playlist
+            // chose came with its own.
+            EXPECT_EQ(rig.host.setupReads, 1);
             EXPECT_EQ(rig.device.opened.size(), 2u);
             EXPECT_EQ(rig.host.currentFile, d);
         } else {

@@ -74,7 +74,10 @@ public:
         if (!withPosition) setup.position = 0;
         return setup;
     }
-    bool AdvanceAfterTrack() override { return rng_() % 2 == 0; }
+    std::optional<RunSetup> AdvanceAfterTrack() override {
+        if (rng_() % 2) return std::nullopt;
+        return RandomSetup(rng_, files_, target_);
+    }
     // The next track, prepared or not, taken or refused at random.
     std::string PeekNextTrack(const std::string&) override {
         return rng_() % 3 ? files_[rng_() % files_.size()] : std::string();

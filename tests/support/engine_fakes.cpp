@@ -277,13 +277,13 @@ int TestHost::NextIndex(const std::string& after) const {
     return -1;
 }
 
-bool TestHost::AdvanceAfterTrack() {
+std::optional<RunSetup> TestHost::AdvanceAfterTrack() {
     Record("Advance");
     const int chosen = NextIndex(currentFile);
-    if (chosen < 0) return false;
+    if (chosen < 0) return std::nullopt;
     currentFile = playlist[static_cast<std::size_t>(chosen)];
     seekPosition = 0;
-    return true;
+    return SetupNow();
 }
 
 std::string TestHost::PeekNextTrack(const std::string& after) {

@@ -137,7 +137,7 @@ public:
         return SetupNow(withPosition);
     }
     int setupReads = 0;  // calls of ReadRunSetup: the thread waited for the window
-    bool AdvanceAfterTrack() override;
+    std::optional<RunSetup> AdvanceAfterTrack() override;
     std::string PeekNextTrack(const std::string& after) override;
     bool AdvanceToTrack(const std::string& expected) override;
 
