@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     sonivel::TMainForm mainForm(deps, arguments);
     if (!mainForm.FormCreate()) return 0;
     sonivel::TAboutBox aboutBox(&mainForm);
-    sonivel::TPlaylistForm playlistForm(mainForm, services, &mainForm);
+    sonivel::TPlaylistForm playlistForm(mainForm.Player(), services, &mainForm);
     mainForm.SetWindows(&aboutBox, &playlistForm);
     sonivel::StartMprisService(mainForm);
     // A termination request (logging out, kill) closes the window the normal

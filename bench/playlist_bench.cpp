@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     deps.handoffWaitMs = 0;
     TMainForm main(deps, {});
     if (!main.FormCreate()) return 1;
-    TPlaylistForm editor(main, services, &main);
+    TPlaylistForm editor(main.Player(), services, &main);
     main.SetWindows(nullptr, &editor);
     StartMprisService(main);  // with a session bus, its reactions are timed too
     main.show();

@@ -63,16 +63,29 @@ TMainForm::TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent)
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     handoff_.SetChangeSignal([this] { LookAtStoreSoon(); });
+    ConnectPlayer();
     FitSize();
 }
 
-TMainForm::~TMainForm() {
-    tag_.RequestStop();
-    calls_.Shutdown();
-    player_.reset();  // joins: the thread ends at its next poll
+void TMainForm::ConnectPlayer() {
+    using P = sonivel::Player;
+    connect(&player_, &P::Loaded, this, &TMainForm::FileLoadedUpdate);
+    connect(&player_, &P::Unloaded, this, &TMainForm::NoFileState);
+    connect(&player_, &P::TracksChanged, this, &TMainForm::UpdateTrackButtons);
+    connect(&player_, &P::BarMoved, this, &TMainForm::DrawBar);
+    connect(&player_, &P::Seeked, this, &TMainForm::ShowBarTime);
+    connect(&player_, &P::TimeShownChanged, this, &TMainForm::DrawTimeLabels);
+    connect(&player_, &P::PlayingChanged, this, &TMainForm::SetPlayingLook);
+    connect(&player_, &P::OutputChanged, this, &TMainForm::ShowOutput);
 }
 
-void TMainForm::SetBarPosition(int position) {
+TMainForm::~TMainForm() {
+    player_.Channel().RequestStop();
+    calls_.Shutdown();
+    thread_.reset();  // joins: the thread ends at its next poll
+}
+
+void TMainForm::DrawBar(int position) {
     settingBar_ = true;
     TrackBar2->setValue(position);
     settingBar_ = false;
@@ -82,13 +95,12 @@ void TMainForm::SetBarPosition(int position) {
 }
 
 void TMainForm::ShowBarTime() {
-    if (!model_.TimeShown() || !player_) return;
+    if (!model_.TimeShown() || !thread_) return;
     Label2->setText(QString::fromStdString(FormatTime(
-        SecondsAtBar(model_.BarPosition(), model_.BarMax(), player_->HeldDataBytes(), player_->HeldByteRate()))));
+        SecondsAtBar(model_.BarPosition(), model_.BarMax(), thread_->HeldDataBytes(), thread_->HeldByteRate()))));
 }
 
 void TMainForm::SetPlayingLook(bool playing) {
-    model_.SetPlaying(playing);
     PlayStop->setIcon(QIcon(playing ? Image2 : Image1));
     SetButtonCaptions(playing);
     // A run that ended may have moved the bar (to the start at the end of
@@ -128,13 +140,15 @@ bool TMainForm::FormCreate() {
 }
 
 void TMainForm::StartRenderThread() {
-    tag_.Store(kCmdPlayStop);
+    CommandChannel& channel = player_.Channel();
+    channel.Store(kCmdPlayStop);
     host_->startupPhase = true;
-    player_ = std::make_unique<PlayThread>(*host_, *deps_.device, *deps_.clock, tag_);
-    player_->Start();
+    thread_ = std::make_unique<PlayThread>(*host_, *deps_.device, *deps_.clock, channel);
+    player_.AttachThread(thread_.get());
+    thread_->Start();
     // Wait until the thread has done its device check and has its buffers;
     // meanwhile carry out what it asks of the window.
-    while (tag_.Load() == kCmdPlayStop && player_->StartupState() == PlayThread::Startup::Pending) {
+    while (channel.Load() == kCmdPlayStop && thread_->StartupState() == PlayThread::Startup::Pending) {
         calls_.Pump();
         calls_.WaitForWork(5);
     }
@@ -156,7 +170,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    tag_.RequestStop();
+    player_.Channel().RequestStop();
     SaveSettings();
     // A render thread waiting for the window is let go, and its open boxes
     // close with the window, so the program ends.
@@ -172,21 +186,10 @@ void TMainForm::OpenNames(const QStringList& names, bool play, bool join) {
         ShowNoWaveFiles(names);
         return;
     }
-    if (join && playlist_) {
-        // Every file joins once; the first becomes current, and is
-        // remembered as an opened file is.
-        playlist_->AddNames(files);
-        mru_->AddItem(files.front());
-        LoadTrack(files.front());
-    } else {
-        OpenOne(files.front());
-        if (playlist_ && files.size() > 1) playlist_->AppendAll(files.mid(1));
-        model_.SetListed(files.size() > 1);
-    }
-    if (play) Send(CommandRequest::PlayStop(PlayIntent::PlayNew));
+    // A joining file is remembered as an opened file is.
+    if (join) mru_->AddItem(files.front());
+    player_.OpenFiles(files, play, join);
 }
-
-bool TMainForm::SeveralTracks() const { return playlist_ && playlist_->Count() > 1; }
 
 void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
     QStringList shown;
@@ -199,45 +202,6 @@ void TMainForm::ShowNoWaveFiles(const QStringList& folders) {
                                  UiServices::Icon::Warning, [] {});
 }
 
-void TMainForm::Send(CommandRequest request) {
-    // A command that may start a run brings the run's set-up, as the model
-    // holds it now, the moment the person acted.
-    const bool mayStart = request.code != kCmdPlayStop || request.intent != PlayIntent::Stop;
-    if (mayStart) request.setup = model_.SetupNow();
-    lastSent_ = tag_.Send(std::move(request));
-}
-
-bool TMainForm::ReportIsCurrent(std::uint32_t takenSerial) const { return takenSerial >= lastSent_; }
-
-void TMainForm::RestartIfPlaying() {
-    // A silent save ignores restarts; none is given, so its progress shows.
-    if (!IsPlaying() || (player_ && player_->SilentSaveRunning())) return;
-    Send(CommandRequest::Restart(model_.BarPosition()));
-}
-
-void TMainForm::OpenOne(const QString& file) {
-    model_.SetCurrentFile(file);
-    if (playlist_) {
-        playlist_->Clear();
-        playlist_->Append(file);
-    } else {
-        NoFileState();
-    }
-    RewindClick();
-    FileLoadedUpdate();
-}
-
-void TMainForm::LoadTrack(const QString& file) {
-    model_.SetCurrentFile(file, true);
-    FileLoadedUpdate();
-}
-
-void TMainForm::LoadFirstTrack(const QString& file) {
-    model_.SetCurrentFile(file, true);
-    RewindClick();
-    FileLoadedUpdate();
-}
-
 void TMainForm::UpdateTrackButtons() {
     NextTrack->setEnabled(SeveralTracks());
     PrevTrack->setEnabled(SeveralTracks());
@@ -245,35 +209,27 @@ void TMainForm::UpdateTrackButtons() {
 }
 
 // Shown: the time value first, then the "Time:" label.
-void TMainForm::ShowTimeLabels(bool shown) {
-    model_.SetTimeShown(shown);
+void TMainForm::DrawTimeLabels(bool shown) {
     Label2->setVisible(shown);
     Label1->setVisible(shown);
 }
 
+// The player loaded a file: its bar at the start and its time hidden.
 void TMainForm::FileLoadedUpdate() {
-    model_.SetLoaded(true);
     TrackBar2->setEnabled(true);
     SaveAs1->setEnabled(true);
     Rewind->setEnabled(true);
     PlayStop->setEnabled(true);
-    SetBarPosition(0);
     Label3->setVisible(false);
-    ShowTimeLabels(false);
     UpdateTrackButtons();
     setWindowTitle("Sonivel - " + model_.CurrentFile());
-    if (playlist_) playlist_->Model->SetCurrent(model_.CurrentFile());
     // A file opened by itself is remembered; a step through the playlist is not.
     if (!SeveralTracks()) mru_->AddItem(model_.CurrentFile());
     emit StateChanged();
 }
 
 void TMainForm::NoFileState() {
-    model_.SetLoaded(false);
-    if (playlist_) playlist_->Model->SetCurrent({});
-    RewindClick();
     Label3->setVisible(false);
-    ShowTimeLabels(false);
     for (QWidget* w : {static_cast<QWidget*>(TrackBar2), static_cast<QWidget*>(NextTrack),
                        static_cast<QWidget*>(PrevTrack), static_cast<QWidget*>(Rewind),
                        static_cast<QWidget*>(PlayStop)})
@@ -285,49 +241,15 @@ void TMainForm::NoFileState() {
 
 void TMainForm::PlayStopClick() { RequestPlaying(!IsPlaying()); }
 
-void TMainForm::RequestPlaying(bool play) {
-    // At the end of the file the first request only brings the bar back.
-    if (model_.BarAtEnd()) {
-        SetBarPosition(0);
-        return;
-    }
-    Send(CommandRequest::PlayStop(play ? PlayIntent::Play : PlayIntent::Stop));
-}
-
 void TMainForm::RewindClick() { RequestRewind(); }
-
-void TMainForm::RequestRewind() {
-    if (IsPlaying()) Send(CommandRequest::PlayStop(PlayIntent::Stop));
-    SetBarPosition(0);
-}
-
 void TMainForm::NextTrackClick() { RequestStep(true); }
 void TMainForm::PrevTrackClick() { RequestStep(false); }
 
-// A step counts from the file the person sees as current: the window makes
-// the entry current at once, and the command brings it to the thread, which
-// plays it when the person saw a run going on (also when the track ended as
-// they clicked).
-void TMainForm::RequestStep(bool next) {
-    const bool sawPlaying = IsPlaying();
-    if (playlist_) playlist_->StepTrack(next, model_.CurrentFile());
-    Send(CommandRequest::Step(next, sawPlaying));
-}
-
-void TMainForm::SeekTo(int position) {
-    if (model_.BarPosition() == position) TrackBar2Change();
-    else TrackBar2->setValue(position);
-}
-
 void TMainForm::TrackBar2Change() {
-    // A move is complete when the bar is not held (a drag ends on release).
-    if (!TrackBar2->isSliderDown()) emit Seeked();
-    if (!model_.TimeShown() || !player_) return;
+    // A move is complete when the bar is not held (a drag ends on release);
+    // while it is held, only the time follows it.
+    player_.MoveBar(TrackBar2->value(), TrackBar2->isSliderDown());
     ShowBarTime();
-    // While the bar is held, only the time follows it; the restart comes
-    // when it is let go, and starts where the bar was left.
-    if (TrackBar2->isSliderDown()) return;
-    RestartIfPlaying();
 }
 
 void TMainForm::OutputFormatClick(QAction* clicked) {
@@ -337,15 +259,12 @@ void TMainForm::OutputFormatClick(QAction* clicked) {
     else if (clicked == Mono1 || clicked == Stereo1) c.stereo = clicked == Stereo1;
     else if (clicked == StereoEffects) c.effects = !c.effects;
     else if (clicked == HighQualityInterpolation) c.bandLimited = !c.bandLimited;
-    model_.SetOutput(c);
-    ShowOutput();
-    RestartIfPlaying();
+    player_.SetOutput(c);
 }
 
 void TMainForm::OptionClick(QAction* clicked) {
-    if (clicked == PlayonSave) model_.SetPlayOnSave(!model_.PlayOnSave());
-    else if (clicked == AutoRepeat) model_.SetAutoRepeat(!model_.AutoRepeat());
-    ShowOutput();
+    if (clicked == PlayonSave) player_.SetPlayOnSave(!model_.PlayOnSave());
+    else if (clicked == AutoRepeat) player_.SetAutoRepeat(!model_.AutoRepeat());
 }
 
 void TMainForm::ShowOutput() {

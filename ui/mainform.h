@@ -20,6 +20,7 @@
 
 #include "command.h"
 #include "handoff.h"
+#include "player.h"
 #include "player_model.h"
 #include "playlist.h"
 #include "playthr.h"
@@ -54,7 +55,7 @@ struct MainFormDeps {
     std::function<bool(const QUrl&)> openUrl;
 };
 
-class TMainForm : public QMainWindow, public PlaylistOwner {
+class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     TMainForm(MainFormDeps deps, QStringList arguments, QWidget* parent = nullptr);
@@ -67,25 +68,20 @@ public:
     void SetWindows(QWidget* aboutBox, TPlaylistForm* playlistForm);
 
     // The current file and the save target (the dialogs' FileName).
-    QString CurrentFile() const override { return model_.CurrentFile(); }
-    // What the playlist editor asks of this window.
-    bool AutoRepeatOn() const override { return model_.AutoRepeat(); }
-    void LoadTrack(const QString& file) override;
-    void LoadFirstTrack(const QString& file) override;
-    void PlaylistChanged() override { UpdateTrackButtons(); }
-    void PlaylistEmptied() override { NoFileState(); }
-    void SetCurrentFile(const QString& file) { model_.SetCurrentFile(file); }
+    QString CurrentFile() const { return model_.CurrentFile(); }
     QString SaveTarget() const { return model_.SaveTarget(); }
 
-    // The player's state; the controls show it.
+    // The player the window's controls give their intents to, and its state,
+    // which the controls show.
+    sonivel::Player& Player() { return player_; }
     const PlayerModel& Model() const { return model_; }
     bool IsPlaying() const { return model_.Playing(); }
-    CommandChannel& Tag() { return tag_; }
-    PlayThread* Player() { return player_.get(); }
+    CommandChannel& Tag() { return player_.Channel(); }
+    PlayThread* RenderThread() { return thread_.get(); }
     TMRUFileList* MRUFileList1() { return mru_; }
 
     // Opening one file: the common sequence.
-    void OpenOne(const QString& file);
+    void OpenOne(const QString& file) { player_.OpenOne(file); }
     // A file handed over or named on the command line: opened, then played,
     // whatever was playing before.
     void OpenAndPlay(const QString& file) { OpenNames({file}, true); }
@@ -97,30 +93,25 @@ public:
     // the playlist instead, and the first of them becomes current.
     void OpenNames(const QStringList& names, bool play, bool join = false);
     // The playlist holds two files or more: Next and Previous are on.
-    bool SeveralTracks() const;
+    bool SeveralTracks() const { return player_.SeveralTracks(); }
     // A hand-off taken from the store. One made soon after the window
     // started or after the previous hand-off (a file manager starting one
     // instance per file) joins the playlist and plays its first file; a
     // later one is opened as OpenNames opens names.
     void TakeHandOff(const QStringList& names);
-    void FileLoadedUpdate();
-    void NoFileState();
-    void UpdateTrackButtons();
     // Moves the bar without restarting playback.
-    void SetBarPosition(int position);
-    // The time and the "Time:" label, shown or hidden.
-    void ShowTimeLabels(bool shown);
+    void SetBarPosition(int position) { player_.ShowBarAt(position); }
     // The time label, when shown, reads the bar's position.
     void ShowBarTime();
     // Moves the bar as the person would: playback restarts there.
-    void SeekTo(int position);
+    void SeekTo(int position) { player_.SeekTo(position); }
     void SwitchLanguage(int language);
 
     // The intents the button, the keys and the media controls give alike:
     // play (or stop), stop and go back to the start, step a track.
-    void RequestPlaying(bool play);
-    void RequestRewind();
-    void RequestStep(bool next);
+    void RequestPlaying(bool play) { player_.RequestPlaying(play); }
+    void RequestRewind() { player_.RequestRewind(); }
+    void RequestStep(bool next) { player_.RequestStep(next); }
 
     // Handlers.
     void PlayStopClick();
@@ -172,8 +163,6 @@ public:
 signals:
     // Playing, the current file or the track buttons changed.
     void StateChanged();
-    // The person (or the media controls) moved the bar to a new position.
-    void Seeked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -192,17 +181,19 @@ private:
     void MigrateLegacySettings();
     void SaveSettings();
     void StartRenderThread();
+    // What the player's signals redraw.
+    void ConnectPlayer();
+    void FileLoadedUpdate();
+    void NoFileState();
+    void UpdateTrackButtons();
+    void DrawBar(int position);
+    // The time and the "Time:" label, shown or hidden.
+    void DrawTimeLabels(bool shown);
     void SetPlayingLook(bool playing);
     // The output menus and the options drawn from the model.
     void ShowOutput();
     // A click on Play while saving or Auto repeat.
     void OptionClick(QAction* clicked);
-    // Gives the render thread a command; remembers its serial.
-    void Send(CommandRequest request);
-    // True when a report was made after the thread took the window's latest command.
-    bool ReportIsCurrent(std::uint32_t takenSerial) const;
-    // Output format or bar changed: a run under way starts again from the bar.
-    void RestartIfPlaying();
     void SetButtonCaptions(bool playing);
     void FitSize();
     // Names that stood for wave files gave none: says so, naming them.
@@ -211,19 +202,18 @@ private:
     QString TextOf(int id) const;
 
     MainFormDeps deps_;
-    PlayerModel model_;
+    sonivel::Player player_;
+    PlayerModel& model_ = player_.Model();
     QStringList arguments_;
     bool StartFileHandled = false;
     bool settingBar_ = false;
     bool created_ = false;
     bool ready_ = false;  // start-up complete: hand-offs are taken
     QElapsedTimer lastIntake_;  // since the start-up file or the last hand-off
-    std::uint32_t lastSent_ = 0;
     QString programFolder_;
-    CommandChannel tag_;
     UiCallQueue calls_;
     std::unique_ptr<Host> host_;
-    std::unique_ptr<PlayThread> player_;
+    std::unique_ptr<PlayThread> thread_;
     TMRUFileList* mru_ = nullptr;
     QWidget* aboutBox_ = nullptr;
     TPlaylistForm* playlist_ = nullptr;

@@ -32,8 +32,7 @@ void TMainForm::BuildControls() {
     column->addWidget(TrackBar2);
     // The bar shows the model's position, and where the person moves it
     // is the model's position.
-    connect(TrackBar2, &QSlider::valueChanged, this, [this](int position) {
-        model_.SetBarPosition(position);
+    connect(TrackBar2, &QSlider::valueChanged, this, [this] {
         if (!settingBar_) TrackBar2Change();
     });
     connect(TrackBar2, &QSlider::sliderReleased, this, &TMainForm::TrackBar2Change);

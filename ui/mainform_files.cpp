@@ -31,10 +31,10 @@ void TMainForm::Open1Click() {
 void TMainForm::MRUFileList1MRUItemClick(const QString& file) { OpenOne(file); }
 
 void TMainForm::Openplaylist1Click() {
-    if (IsPlaying()) Send(CommandRequest::PlayStop(PlayIntent::Stop));
+    player_.RequestStop();
     if (!playlist_) return;
     // A playlist that cannot be read leaves everything as it was.
-    if (playlist_->OpenPlaylist()) playlist_->Finish();
+    if (playlist_->OpenPlaylist()) player_.FinishList();
 }
 
 void TMainForm::SaveAs1Click() {
@@ -56,8 +56,7 @@ void TMainForm::SaveAs1Click() {
     Registry store;
     store.WriteString("LastSaveFolder", FolderOf(target));
     store.Sync();
-    model_.SetSaveTarget(target);
-    Send(CommandRequest::Plain(kCmdSave));
+    player_.Save(target);
 }
 
 }  // namespace sonivel

@@ -32,7 +32,7 @@ void TMainForm::TakeHandOff(const QStringList& names) {
     constexpr qint64 kTogetherMs = 2000;
     const bool together = lastIntake_.isValid() && lastIntake_.elapsed() < kTogetherMs;
     lastIntake_.start();
-    OpenNames(names, true, together && playlist_ && playlist_->Count() > 0);
+    OpenNames(names, true, together && player_.Playlist().Count() > 0);
 }
 
 void TMainForm::LookAtStoreSoon() {

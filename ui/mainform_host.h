@@ -57,32 +57,19 @@ public:
     }
     std::optional<RunSetup> AdvanceAfterTrack() override {
         return Get<std::optional<RunSetup>>([this]() -> std::optional<RunSetup> {
-            if (!form_.playlist_ || !form_.playlist_->AdvanceAfterTrack()) return std::nullopt;
+            if (!form_.player_.AdvanceAfterTrack()) return std::nullopt;
             return form_.model_.SetupNow();
         });
     }
     std::string PeekNextTrack(const std::string& after) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(after));
         return Get<std::string>([this, file] {
-            return form_.playlist_ ? FileNameBytes(form_.playlist_->NextAfterTrack(file)) : std::string();
+            return FileNameBytes(form_.player_.NextAfterTrack(file));
         });
     }
     bool AdvanceToTrack(const std::string& expected) override {
         const QString file = DecodeFileName(QByteArray::fromStdString(expected));
-        return Get<bool>([this, file] {
-            // Decided here, in turn with the window's handlers: a command sent
-            // before the change is for the track the window still shows.
-            const std::int32_t pending = form_.Tag().Load();
-            if (pending == kCmdPlayStop || pending == kCmdRestart || pending == kCmdNextTrack ||
-                pending == kCmdPreviousTrack)
-                return false;
-            if (!form_.playlist_ || !form_.playlist_->AdvanceAfterTrackTo(file)) return false;
-            // The track plays on: its time shows in the same step as its
-            // name, not a moment later (the thread's TimeShown that follows
-            // finds it shown).
-            form_.ShowTimeLabels(true);
-            return true;
-        });
+        return Get<bool>([this, file] { return form_.player_.AdvanceAfterTrackTo(file); });
     }
 
 private:
@@ -94,37 +81,31 @@ private:
     // together, and none when neither would change. The user's hand on the
     // bar wins over the progress display.
     void Show(event::Position e) {
-        const std::uint32_t seen = form_.tag_.TakenSerial();
+        const std::uint32_t seen = form_.player_.Channel().TakenSerial();
         std::string text = e.seconds ? FormatTime(*e.seconds) : std::string();
         if (e.seconds && !shown_.Changed(e.bar, text, seen)) return;
         if (!e.seconds) shown_.Forget();
         form_.calls_.Post(e.seconds ? kPositionReport : kBarReport, [this, bar = e.bar, text = std::move(text), seen] {
-            if (!form_.ReportIsCurrent(seen)) return;
+            if (!form_.player_.ReportIsCurrent(seen)) return;
             if (!form_.TrackBar2->isSliderDown()) form_.SetBarPosition(bar);
             if (!text.empty()) form_.Label2->setText(QString::fromStdString(text));
         });
     }
     void Show(event::TimeShown) {
-        Calls().Post(0, [this] { form_.ShowTimeLabels(true); });
+        Calls().Post(0, [this] { form_.player_.SetTimeShown(true); });
     }
     void Show(event::Writing e) {
         Calls().Post(0, [this, on = e.on] { form_.Label3->setVisible(on); });
     }
     void Show(event::Playing e) {
-        Calls().Post(0, [this, on = e.on] { form_.SetPlayingLook(on); });
+        Calls().Post(0, [this, on = e.on] { form_.player_.SetPlaying(on); });
     }
     // The model changes, and the menus follow.
     void Show(event::Raised e) {
-        Calls().Post(0, [this, s = e.shortfall] {
-            form_.model_.Raise(s);
-            form_.ShowOutput();
-        });
+        Calls().Post(0, [this, s = e.shortfall] { form_.player_.Raise(s); });
     }
     void Show(event::Limited e) {
-        Calls().Post(0, [this, limits = e.limits] {
-            form_.model_.ApplyLimits(limits);
-            form_.ShowOutput();
-        });
+        Calls().Post(0, [this, limits = e.limits] { form_.player_.ApplyLimits(limits); });
     }
     // An error box (caption "Error", OK) in the language current when it is
     // shown; one about a file names it after the text, with why in words
@@ -144,9 +125,7 @@ private:
     }
     void Show(event::Dropped e) {
         const QString file = DecodeFileName(QByteArray::fromStdString(e.file));
-        Calls().Post(0, [this, file] {
-            if (form_.playlist_) form_.playlist_->DropUnopenableFile(file);
-        });
+        Calls().Post(0, [this, file] { form_.player_.DropUnopenable(file); });
     }
     void Show(event::Quit) {
         Calls().Post(0, [this] {

@@ -7,6 +7,7 @@
 
 #include "file_names.h"
 #include "mainform.h"
+#include "player.h"
 #include "shell.h"
 #include "waveread.h"
 
@@ -33,17 +34,18 @@ QStringList MprisRoot::SupportedMimeTypes() const {
     return types;
 }
 
-MprisPlayer::MprisPlayer(QObject* parent, TMainForm& form) : QDBusAbstractAdaptor(parent), form_(form) {}
+MprisPlayer::MprisPlayer(QObject* parent, TMainForm& form)
+    : QDBusAbstractAdaptor(parent), form_(form), player_(form.Player()) {}
 
 // Sonivel's Stop keeps the bar where playback was and Play continues from
 // there: that is a pause. A file at its start is stopped.
 QString MprisPlayer::PlaybackStatus() const {
-    if (form_.IsPlaying()) return "Playing";
-    return form_.Model().Loaded() && form_.Model().BarPosition() > 0 ? "Paused" : "Stopped";
+    if (player_.Model().Playing()) return "Playing";
+    return player_.Model().Loaded() && player_.Model().BarPosition() > 0 ? "Paused" : "Stopped";
 }
 
 const MprisPlayer::Track& MprisPlayer::Current() const {
-    const QString file = form_.CurrentFile();
+    const QString file = player_.Model().CurrentFile();
     if (track_.file != file || track_.id.path().isEmpty()) {
         track_.file = file;
         track_.id = QDBusObjectPath(QString("/org/sonivel/track/%1").arg(++tracks_));
@@ -59,7 +61,7 @@ const MprisPlayer::Track& MprisPlayer::Current() const {
 
 QVariantMap MprisPlayer::Metadata() const {
     QVariantMap m;
-    if (!form_.Model().Loaded()) {
+    if (!player_.Model().Loaded()) {
         m["mpris:trackid"] = QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
         return m;
     }
@@ -72,36 +74,36 @@ QVariantMap MprisPlayer::Metadata() const {
 }
 
 qlonglong MprisPlayer::Position() const {
-    const int max = form_.Model().BarMax();
-    if (max <= 0 || !form_.Model().Loaded() || Current().length < 0) return 0;
-    return static_cast<qlonglong>(static_cast<double>(form_.Model().BarPosition()) / max * Current().length);
+    const int max = player_.Model().BarMax();
+    if (max <= 0 || !player_.Model().Loaded() || Current().length < 0) return 0;
+    return static_cast<qlonglong>(static_cast<double>(player_.Model().BarPosition()) / max * Current().length);
 }
 
-bool MprisPlayer::CanGoNext() const { return form_.SeveralTracks(); }
-bool MprisPlayer::CanGoPrevious() const { return form_.SeveralTracks(); }
-bool MprisPlayer::CanPlay() const { return form_.Model().Loaded(); }
+bool MprisPlayer::CanGoNext() const { return player_.SeveralTracks(); }
+bool MprisPlayer::CanGoPrevious() const { return player_.SeveralTracks(); }
+bool MprisPlayer::CanPlay() const { return player_.Model().Loaded(); }
 bool MprisPlayer::CanSeek() const { return CanPlay() && Current().length > 0; }
 
 void MprisPlayer::Play() {
-    if (CanPlay() && !form_.IsPlaying()) form_.RequestPlaying(true);
+    if (CanPlay() && !player_.Model().Playing()) player_.RequestPlaying(true);
 }
 // Stopping keeps the bar where playback was, so the next Play continues
 // from there.
 void MprisPlayer::Pause() {
-    if (form_.IsPlaying()) form_.RequestPlaying(false);
+    if (player_.Model().Playing()) player_.RequestPlaying(false);
 }
 void MprisPlayer::PlayPause() {
-    if (CanPlay()) form_.RequestPlaying(!form_.IsPlaying());
+    if (CanPlay()) player_.RequestPlaying(!player_.Model().Playing());
 }
 // A stop also goes back to the start, so Play after it begins the track.
 void MprisPlayer::Stop() {
-    if (CanPlay()) form_.RequestRewind();
+    if (CanPlay()) player_.RequestRewind();
 }
 void MprisPlayer::Next() {
-    if (CanGoNext()) form_.RequestStep(true);
+    if (CanGoNext()) player_.RequestStep(true);
 }
 void MprisPlayer::Previous() {
-    if (CanGoPrevious()) form_.RequestStep(false);
+    if (CanGoPrevious()) player_.RequestStep(false);
 }
 void MprisPlayer::OpenUri(const QString& uri) {
     const QUrl url(uri);
@@ -111,9 +113,9 @@ void MprisPlayer::OpenUri(const QString& uri) {
 
 void MprisPlayer::MoveTo(qlonglong microseconds) {
     const qlonglong length = Current().length;
-    const int max = form_.Model().BarMax();
+    const int max = player_.Model().BarMax();
     const auto bar = static_cast<int>(static_cast<double>(microseconds) / static_cast<double>(length) * max);
-    form_.SeekTo(qBound(0, bar, max));
+    player_.SeekTo(qBound(0, bar, max));
 }
 
 void MprisPlayer::Seek(qlonglong offset) {
@@ -168,7 +170,7 @@ bool StartMprisService(TMainForm& form) {
         return false;
     }
     QObject::connect(&form, &TMainForm::StateChanged, player, &MprisPlayer::Announce, Qt::QueuedConnection);
-    QObject::connect(&form, &TMainForm::Seeked, player, &MprisPlayer::AnnounceSeek, Qt::QueuedConnection);
+    QObject::connect(&form.Player(), &Player::Seeked, player, &MprisPlayer::AnnounceSeek, Qt::QueuedConnection);
     return true;
 }
 

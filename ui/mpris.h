@@ -13,6 +13,7 @@
 namespace sonivel {
 
 class TMainForm;
+class Player;
 
 class MprisRoot : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -103,7 +104,8 @@ private:
     // Moves the bar as the person would; playback restarts there.
     void MoveTo(qlonglong microseconds);
 
-    TMainForm& form_;
+    TMainForm& form_;  // opens a named file as the window does
+    Player& player_;   // the intents and the state
     QVariantMap announced_;
     mutable Track track_;
     mutable quint64 tracks_ = 0;

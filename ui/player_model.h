@@ -1,8 +1,8 @@
 // PlayerModel: the player's state on the windows' thread, in one place. The
 // window's controls show it (menu checks, enabled items, the Play/Stop
-// caption and picture); handlers change it; the render thread reads it
-// through the window's host; the media controls read it too. No widget
-// holds state the program decides on.
+// caption and picture); the player's intents change it (ui/player); a
+// command takes the run's set-up from it; the media controls read it too.
+// No widget holds state the program decides on.
 #pragma once
 
 #include <QString>

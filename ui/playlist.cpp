@@ -17,9 +17,9 @@
 #include "file_names.h"
 #include "folder_files.h"
 #include "keyboard.h"
+#include "player.h"
 
 #include "playlist_model.h"
-#include "playlist_rules.h"
 #include "playlist_file.h"
 #include "registry.h"
 #include "services.h"
@@ -53,16 +53,15 @@ QString NamedList(const QStringList& names) {
 }
 }  // namespace
 
-TPlaylistForm::TPlaylistForm(PlaylistOwner& owner, UiServices& services, QWidget* parent)
-    : QDialog(parent), owner_(owner), services_(services) {
+TPlaylistForm::TPlaylistForm(Player& player, UiServices& services, QWidget* parent)
+    : QDialog(parent), player_(player), services_(services) {
     setObjectName("PlaylistForm");
     setModal(true);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     auto* row = new QHBoxLayout(this);
 
-    Model = new PlaylistModel(this);
-    Model->setObjectName("PlaylistModel");
+    Model = &player_.Playlist();
     Playlist = new QListView(this);
     Playlist->setObjectName("Playlist");
     Playlist->setModel(Model);
@@ -132,6 +131,12 @@ void TPlaylistForm::ConnectControls() {
     DropFile->SetDropTarget(Playlist);
     // A dropped folder stands for the wave files below it: an entry can only play a file.
     connect(DropFile, &TDropFile::FilesDropped, this, [this](const QStringList& paths) { AddNames(ExpandFolders(paths)); });
+    connect(&player_, &Player::NamesRefused, this, &TPlaylistForm::RefuseNames);
+    // The list was finished elsewhere (a playlist file opened, an entry
+    // that could not play dropped): the dialog ends too.
+    connect(&player_, &Player::ListFinished, this, [this] {
+        if (!closing_) reject();
+    });
 
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, Button3);
@@ -189,29 +194,12 @@ void TPlaylistForm::AddFiles(bool selectedOnly) {
 void TPlaylistForm::Button1Click() { AddFiles(false); }
 void TPlaylistForm::Button3Click() { AddFiles(true); }
 
-void TPlaylistForm::AddNames(const QStringList& names) {
-    QSet<QString> present;
-    present.reserve(Model->Count() + names.size());
-    for (const QString& entry : Model->Entries()) present.insert(FileNameKey(entry));
-    QStringList added, refused;
-    for (const QString& name : names) {
-        if (!FitsPlaylistLine(name)) {
-            refused << name;
-            continue;
-        }
-        const QString key = FileNameKey(name);
-        if (present.contains(key)) continue;
-        present.insert(key);
-        added << name;
-    }
-    if (!added.isEmpty()) {
-        Model->Append(added);
-        owner_.PlaylistChanged();
-    }
-    if (refused.isEmpty()) return;
+void TPlaylistForm::AddNames(const QStringList& names) { player_.AddNames(names); }
+
+void TPlaylistForm::RefuseNames(const QStringList& names) {
     // One line a name; the line break itself shown as \n.
     QStringList shown;
-    for (QString name : refused) shown << name.replace('\r', "\\r").replace('\n', "\\n").replace(QChar(0), "\\0");
+    for (QString name : names) shown << name.replace('\r', "\\r").replace('\n', "\\n").replace(QChar(0), "\\0");
     const QString why = Q(Text(kTextNameHasLineBreak));
     services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + shown.join('\n'),
                       UiServices::Icon::Error);
@@ -238,43 +226,12 @@ void TPlaylistForm::showEvent(QShowEvent* event) {
 QStringList TPlaylistForm::Entries() const { return Model->Entries(); }
 int TPlaylistForm::Count() const { return Model->Count(); }
 
-void TPlaylistForm::Append(const QString& path) { AppendAll({path}); }
-
-void TPlaylistForm::AppendAll(const QStringList& paths) {
-    // A name that cannot be stored in a playlist file still plays; it is
-    // only not listed.
-    QStringList fit;
-    for (const QString& path : paths)
-        if (FitsPlaylistLine(path)) fit << path;
-    Model->Append(fit);
-    owner_.PlaylistChanged();
-}
-
-int TPlaylistForm::Find(const QString& name) const { return FindEntry(Entries(), name, FileNameCase()); }
-
-bool TPlaylistForm::NotInPlaylist(const QString& path) const { return Find(path) < 0; }
-
-void TPlaylistForm::Clear() {
-    Model->Clear();
-    owner_.PlaylistEmptied();
-}
-
-void TPlaylistForm::Button2Click() { Clear(); }
+void TPlaylistForm::Button2Click() { player_.ClearPlaylist(); }
 
 void TPlaylistForm::Button4Click() {
     QList<int> rows;
     for (const QModelIndex& index : Playlist->selectionModel()->selectedRows()) rows << index.row();
-    Remove(rows);
-}
-
-void TPlaylistForm::Remove(const QList<int>& rows) {
-    // Every entry (an empty list too) is Remove all.
-    if (rows.size() == Model->Count()) {
-        Clear();
-        return;
-    }
-    Model->Remove(rows);
-    owner_.PlaylistChanged();
+    player_.RemoveEntries(rows);
 }
 
 bool TPlaylistForm::OpenPlaylist() {
@@ -296,8 +253,7 @@ bool TPlaylistForm::OpenPlaylist() {
     if (kind == PlaylistKind::Snl) kept = entries;
     else
         for (const QString& entry : entries) (LooksLikeWaveFile(entry) ? kept : left) << entry;
-    Model->Set(kept);
-    owner_.PlaylistChanged();
+    player_.SetEntries(kept);
     if (!left.isEmpty()) {
         const QString why = Q(Text(kTextListNamesLeftOut));
         services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + NamedList(left),
@@ -326,53 +282,18 @@ void TPlaylistForm::Button6Click() {
     store.Sync();
 }
 
-void TPlaylistForm::CloseAction() { Finish(); }
-
-// Shown or not, the dialog's end runs the close handler (done).
-void TPlaylistForm::Finish() { reject(); }
-
 void TPlaylistForm::done(int result) {
+    closing_ = true;
     FormClose();
+    closing_ = false;
     QDialog::done(result);
 }
 
 void TPlaylistForm::FormClose() {
-    if (Count() > 0) {
-        owner_.LoadFirstTrack(Model->Entries().front());
-    }
+    player_.FinishList();
     Registry store;
     store.WriteString("LastPlayListSelectionFolder", QDir::toNativeSeparators(folder_));
     store.Sync();
-}
-
-void TPlaylistForm::StepTrack(bool next, const QString& from) {
-    const int chosen = StepIndex(Entries(), from, owner_.CurrentFile(), next);
-    if (chosen >= 0) owner_.LoadTrack(Model->Entries()[chosen]);
-}
-
-bool TPlaylistForm::AdvanceAfterTrack() {
-    const int chosen = AdvanceIndex(Entries(), owner_.CurrentFile(), owner_.AutoRepeatOn());
-    if (chosen < 0) return false;
-    owner_.LoadTrack(Model->Entries()[chosen]);
-    return true;
-}
-
-QString TPlaylistForm::NextAfterTrack(const QString& after) const {
-    const int chosen = AdvanceIndex(Entries(), after, owner_.AutoRepeatOn());
-    return chosen < 0 ? QString() : Model->Entries()[chosen];
-}
-
-bool TPlaylistForm::AdvanceAfterTrackTo(const QString& expected) {
-    // The name itself decides, not its place: an entry moved or a list
-    // rebuilt with the same next file still leads to what was prepared.
-    if (expected.isEmpty() || NextAfterTrack(owner_.CurrentFile()) != expected) return false;
-    return AdvanceAfterTrack();
-}
-
-void TPlaylistForm::DropUnopenableFile(const QString& name) {
-    const int at = Find(name);
-    Remove(at >= 0 ? QList<int>{at} : QList<int>{});
-    Finish();
 }
 
 }  // namespace sonivel

@@ -1,9 +1,9 @@
 // The program's one playlist: the names in their order, as a model the
-// editor's list shows, and which of them is the main window's current file.
+// editor's list shows, and which of them is the player's current file.
 // Each row shows the file's name first and its folder after it (the whole
 // name in its tooltip); the current entry is marked and bold, and a screen
-// reader hears that it is the current one. The sequencing rules
-// (ui/playlist_rules) are applied to its entries by both windows.
+// reader hears that it is the current one. The player (ui/player) owns it
+// and applies the sequencing rules (ui/playlist_rules) to its entries.
 #pragma once
 
 #include <QAbstractListModel>

@@ -100,9 +100,9 @@ private slots:
         for (const Case& k : cases) {
             for (int i = 0; i < k.tries; ++i, ++total) {
                 m.OpenOne(k.list.front());
-                for (const QString& f : k.list.mid(1)) p.playlist->Append(f);
-                m.SetCurrentFile(b);
-                m.FileLoadedUpdate();
+                for (const QString& f : k.list.mid(1)) p.main->Player().AppendEntries({f});
+                m.NextTrackClick();
+                QVERIFY(Within(3000, [&] { return m.Tag().Load() == 0; }));
                 const int runs = device.Opens();
                 m.PlayStopClick();
                 QVERIFY(Within(3000, [&] { return StartedWith(device, runs, headB); }));
@@ -207,7 +207,7 @@ private slots:
         QVERIFY(Registry().Settings().contains("Open.000002000000000-1"));
 
         TAboutBox about(&m);
-        TPlaylistForm playlist(m, services, &m);
+        TPlaylistForm playlist(m.Player(), services, &m);
         m.SetWindows(&about, &playlist);
         m.show();
         QTRY_COMPARE(m.CurrentFile(), second);  // taken in order: the last plays

@@ -41,7 +41,7 @@ private:
         int landed = 0, joinedFirst = 0;
         for (int i = 0; i < tries; ++i) {
             m.OpenOne(a);
-            for (const QString& f : list.mid(1)) p.playlist->Append(f);
+            for (const QString& f : list.mid(1)) p.main->Player().AppendEntries({f});
             const int runs = device.Opens();
             const std::size_t before = device.Blocks().size();
             m.PlayStopClick();

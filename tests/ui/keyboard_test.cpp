@@ -101,8 +101,7 @@ private slots:
         const QString first = Wave("a.wav"), second = Wave("b.wav");
         p.services.files << first;
         m.Open1Click();
-        p.playlist->Model->Append({second});
-        m.UpdateTrackButtons();
+        m.Player().AppendEntries({second});
         m.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&m));
 

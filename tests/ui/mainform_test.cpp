@@ -421,7 +421,7 @@ private slots:
         TMainForm& m = *p.main;
         const QString a = Wave("a.wav", 20), b = Wave("b.wav", 20);
         m.OpenOne(a);
-        p.playlist->Append(b);
+        p.main->Player().AppendEntries({b});
         m.PlayStopClick();
         QTRY_COMPARE(Shown(m.PlayStop), QString("Stop"));
         p.playlist->show();
@@ -523,7 +523,7 @@ private slots:
         Program p;
         TMainForm& m = *p.main;
         m.OpenOne(Wave("a.wav"));
-        p.playlist->Append(Wave("b.wav"));
+        p.main->Player().AppendEntries({Wave("b.wav")});
         QVERIFY(m.NextTrack->isEnabled() && m.PrevTrack->isEnabled());
         p.playlist->Button2Click();
         QCOMPARE(m.windowTitle(), QString("Sonivel"));
@@ -539,8 +539,8 @@ private slots:
         TMainForm& m = *p.main;
         const QString a = Wave("a.wav", 20), b = Wave("b.wav", 20), c = Wave("c.wav", 20);
         m.OpenOne(a);
-        p.playlist->Append(b);
-        p.playlist->Append(c);
+        p.main->Player().AppendEntries({b});
+        p.main->Player().AppendEntries({c});
         m.PrevTrackClick();
         QTRY_COMPARE(m.CurrentFile(), c);
         // The thread clears the code once the step is done; a Play given
@@ -623,12 +623,16 @@ private slots:
             // What was read before the error holds; the program goes on.
             QVERIFY(p.main->N1->isChecked() && p.main->N8bitspersample1->isChecked());
             QVERIFY(p.main->Stereo1->isChecked());
-            QVERIFY(p.main->Player() && p.main->Player()->StartupState() == PlayThread::Startup::Ready);
+            QVERIFY(p.main->RenderThread() && p.main->RenderThread()->StartupState() == PlayThread::Startup::Ready);
             p.main->close();
         }
-        // The close wrote a good set: the next start is clean.
-        Program next;
-        QVERIFY(next.services.messages.isEmpty());
+        // The close wrote a good set: the next start is clean. (Each program
+        // ends before the next starts, as a running one would hold the next
+        // one's start-up.)
+        {
+            Program next;
+            QVERIFY(next.services.messages.isEmpty());
+        }
 
         store.Settings().remove("AutoRepeat");
         store.Sync();

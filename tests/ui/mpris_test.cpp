@@ -85,7 +85,7 @@ private slots:
         Call("Pause");
         QTRY_COMPARE(Shown(p.main->PlayStop), QString("Play"));
 
-        p.playlist->Append(b);
+        p.main->Player().AppendEntries({b});
         QVERIFY(Get("CanGoNext").contains("true"));
         Call("Next");
         QTRY_COMPARE(p.main->CurrentFile(), b);
@@ -120,7 +120,7 @@ private slots:
                                                       SLOT(Seeked(qlonglong))));
         const QString a = Wave(QString::fromUtf8("Side A é#1.wav")), b = Wave("b.wav");
         p.main->OpenOne(a);
-        p.playlist->Append(b);
+        p.main->Player().AppendEntries({b});
         const QString metadataA = Get("Metadata");
         QVERIFY2(metadataA.contains(QUrl::fromLocalFile(dir_.path()).toEncoded() + "/Side%20A%20%C3%A9%231.wav"),
                  qPrintable(metadataA));

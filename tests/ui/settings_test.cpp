@@ -108,7 +108,7 @@ private slots:
                 Program p;
                 QVERIFY(p.created);
                 VerifyDefaults(*p.main);
-                QVERIFY(p.main->Player() && p.main->Player()->StartupState() == PlayThread::Startup::Ready);
+                QVERIFY(p.main->RenderThread() && p.main->RenderThread()->StartupState() == PlayThread::Startup::Ready);
                 p.main->close();
             }
             VerifyCleanAfterClose();

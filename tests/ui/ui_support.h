@@ -135,7 +135,7 @@ struct Program {
         created = main->FormCreate();
         if (!created) return;
         about = std::make_unique<TAboutBox>(main.get());
-        playlist = std::make_unique<TPlaylistForm>(*main, services, main.get());
+        playlist = std::make_unique<TPlaylistForm>(main->Player(), services, main.get());
         main->SetWindows(about.get(), playlist.get());
         main->show();
     }
