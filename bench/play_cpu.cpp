@@ -53,10 +53,6 @@ public:
     // question is asked.
     bool AskRaiseQuality() override { return true; }
     sonivel::RunSetup ReadRunSetup(bool) override { return setup_; }
-    // No playlist: nothing follows the file.
-    std::optional<sonivel::RunSetup> AdvanceAfterTrack() override { return std::nullopt; }
-    std::string PeekNextTrack(const std::string&) override { return {}; }
-    bool AdvanceToTrack(const std::string&) override { return false; }
 
     void WaitForRunEnd() {
         std::unique_lock lock(mutex_);

@@ -20,6 +20,7 @@
 // wake, and the thread sleeps until the count moves or a deadline passes.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "convert.h"
 
@@ -76,8 +78,8 @@ struct CommandRequest {
     // then plays the entry too (the run ended as they clicked).
     bool sawPlaying = false;
     // Codes 1 to 5: the run's set-up as the window had it (for a step, the
-    // entry stepped to); without it the thread asks the window at the run's
-    // set-up.
+    // entry stepped to); without it (a caller that gives codes alone) the
+    // thread asks the host at the run's set-up.
     std::optional<RunSetup> setup;
     std::uint32_t serial = 0;
 
@@ -102,6 +104,29 @@ struct CommandRequest {
         return r;
     }
 };
+
+// What follows a track, as the windows last published it: the playlist's
+// entries in order, whether it starts again after the last, and what a run
+// of the entry that follows is set up with (its file filled in). The render
+// thread reads it at a track's end and for a gapless join, so it asks the
+// windows nothing to go on to the next track.
+struct FollowPlan {
+    std::vector<std::string> entries;
+    bool autoRepeat = false;
+    RunSetup setup;
+};
+
+// The entry that plays when the track `current` ends: the one after it, or
+// the first again after the last with auto repeat; -1 when playback stops
+// there (the last entry without repeat, or a file not listed). The ended
+// track is found by its exact name, the first entry of that name counting.
+inline int FollowingIndex(const std::vector<std::string>& entries, const std::string& current, bool autoRepeat) {
+    const auto found = std::find(entries.begin(), entries.end(), current);
+    if (found == entries.end()) return -1;
+    const auto at = found - entries.begin();
+    if (at + 1 < static_cast<std::ptrdiff_t>(entries.size())) return static_cast<int>(at + 1);
+    return autoRepeat ? 0 : -1;
+}
 
 class CommandChannel {
 public:
@@ -170,6 +195,24 @@ public:
     }
     bool StopRequested() const { return stop_.load(); }
 
+    // The windows: what follows a track from now on.
+    void PublishPlan(FollowPlan plan) {
+        std::lock_guard lock(planMutex_);
+        plan_ = std::move(plan);
+    }
+    // The render thread: the set-up of the entry that plays when `after`
+    // ends (from its start, as a listed entry), or nothing.
+    std::optional<RunSetup> Following(const std::string& after) {
+        std::lock_guard lock(planMutex_);
+        const int at = FollowingIndex(plan_.entries, after, plan_.autoRepeat);
+        if (at < 0) return std::nullopt;
+        RunSetup setup = plan_.setup;
+        setup.file = plan_.entries[static_cast<std::size_t>(at)];
+        setup.position = 0;
+        setup.listed = true;
+        return setup;
+    }
+
     // Blocks until the code is not 0 or a stop is requested (both are set
     // under the lock and notified, so neither is slept through).
     void WaitForCommand() {
@@ -186,6 +229,8 @@ private:
     std::condition_variable wake_;
     CommandRequest pending_;        // guarded by mutex_
     std::uint32_t lastSerial_ = 0;  // guarded by mutex_
+    std::mutex planMutex_;
+    FollowPlan plan_;  // guarded by planMutex_
 };
 
 }  // namespace sonivel

@@ -4,8 +4,9 @@
 // show each when they get to it, in the order they were posted, so a busy
 // window never delays the sound. What it asks waits for the answer on the
 // windows' thread (never the other way round): the quality question, which
-// waits for the person, and at a track's end the playlist, which answers
-// with the next entry's set-up.
+// waits for the person, and, for callers without windows, the set-up of a
+// run whose command did not bring one. What follows a track it reads from the plan the windows publish in
+// the command channel (FollowPlan), and tells them where it went.
 //
 // The main window implements it by running each call on its own thread; the
 // tests implement it directly.
@@ -74,6 +75,14 @@ struct Limited {
 struct Raised {
     QualityShortfall shortfall;
 };
+// A track played to its end (`from`, the one the window shows), and the
+// playlist goes on to `to` (empty: playback stops there); `joined`: `to`
+// flowed on gaplessly and sounds already.
+struct Advanced {
+    std::string from;
+    std::string to;
+    bool joined = false;
+};
 // The thread waits for a command again: what it was asked (a run, a save, a
 // load that failed) has ended. Comes after Playing{false}.
 struct RunEnded {};
@@ -83,8 +92,8 @@ struct Quit {};
 }  // namespace event
 
 using Event = std::variant<event::Playing, event::Writing, event::Position, event::TimeShown, event::Failed,
-                           event::Skipped, event::Dropped, event::Limited, event::Raised, event::RunEnded,
-                           event::Quit>;
+                           event::Skipped, event::Dropped, event::Limited, event::Raised, event::Advanced,
+                           event::RunEnded, event::Quit>;
 
 class Host {
 public:
@@ -97,26 +106,16 @@ public:
     // Waits until the person answered.
     virtual bool AskRaiseQuality() = 0;
 
-    // What a run is set up with, for a run its command did not bring it to
-    // (the next track of the playlist, a caller without a window): the
-    // current file, the save target, the output choice, the bar's position
-    // (only when `withPosition`) and maximum, and play while saving.
-    virtual RunSetup ReadRunSetup(bool withPosition) = 0;
-
-    // The playlist at a track's end, each carried out as one unit on the
-    // windows' side. After a track played to its end: the set-up of the
-    // entry chosen and made current (it then plays at once), or nothing.
-    virtual std::optional<RunSetup> AdvanceAfterTrack() = 0;
-    // For a track that flows into the next: the entry AdvanceAfterTrack
-    // would choose once `after` is current, without choosing it (empty when
-    // there is none). `after` is the current file, or the entry that is
-    // about to follow it...
-    virtual std::string PeekNextTrack(const std::string& after) = 0;
-    // ...and, when that next track starts to sound, AdvanceAfterTrack's
-    // change if it would still choose `expected`. False, changing nothing,
-    // when the playlist now leads elsewhere, and while a command the run
-    // takes (1, 2, 4, 5) waits: it was given for the track still shown.
-    virtual bool AdvanceToTrack(const std::string& expected) = 0;
+    // What a run is set up with, for a command that starts one without
+    // bringing it: callers that drive the thread by its codes alone (tests,
+    // tools) answer with the current file, the save target, the output
+    // choice, the bar's position (only when `withPosition`) and maximum, and
+    // play while saving. The windows bring the set-up with every command
+    // and never reach this; by default there is nothing to play.
+    virtual RunSetup ReadRunSetup(bool withPosition) {
+        (void)withPosition;
+        return {};
+    }
 };
 
 }  // namespace sonivel

@@ -25,11 +25,11 @@
 // reaching an idle thread.
 //
 // What this thread tells the windows it posts as events (engine/host.h):
-// the Play/Stop look, the labels, the position, errors and the files the
-// playlist went past. It never waits for them, so a busy window never
-// delays the sound. It waits for the windows only where it needs an answer:
-// the quality question, and at a track's end the playlist and the next
-// entry's set-up. No lock is held across a Host call, so a message box shown
+// the Play/Stop look, the labels, the position, where the playlist went at a
+// track's end, errors and the files the playlist went past. It never waits
+// for them, so a busy window never delays the sound. What follows a track
+// it reads from the plan the windows publish in the channel. It waits for
+// the windows only for the person's answer to the quality question. No lock is held across a Host call, so a message box shown
 // for this thread blocks only this thread. The Play/Stop button shows Stop
 // from the start of a run until the thread is idle again, also across a
 // restart or a change of track.
@@ -192,8 +192,8 @@ PlayThread::Next PlayThread::IdleStep() {
 }
 
 PlayThread::Next PlayThread::LoadStep() {
-    // A run its command did not bring the set-up for (a step, the next
-    // track) asks the window for it once, here.
+    // A run its command did not bring the set-up for (a caller that gives
+    // codes alone) asks for it once, here.
     if (!given_.brought) given_.brought = host_.ReadRunSetup(true);
     const std::string name = given_.brought->file;
     const bool advanced = std::exchange(given_.Advanced, false) || given_.brought->listed;
@@ -238,7 +238,7 @@ PlayThread::Next PlayThread::Refused(int textId, const std::string& name, bool a
         given_.Skipped.push_back(name);
         StopPlayback();
         given_.brought.reset();
-        if (channel_.Load() == kCmdNone && !channel_.StopRequested()) given_.brought = host_.AdvanceAfterTrack();
+        if (channel_.Load() == kCmdNone && !channel_.StopRequested()) given_.brought = AdvanceFrom(name);
         given_.Advanced = given_.brought.has_value();
         return given_.Advanced ? Next::Load : Next::Idle;
     }
@@ -278,13 +278,22 @@ void PlayThread::PublishHeldFile() {
 }
 
 PlayThread::Next PlayThread::EndTrack() {
+    // The track the window shows: while a joined one waits to start, the
+    // one before it.
+    const std::string ended = track_.JoinedTrack.empty() ? track_.CurrentFile : track_.JoinedFrom;
     host_.Post(event::Position{0, std::nullopt});
     StopPlayback();
     if (run_.Saving) return Next::Idle;
     if (auto n = TakeRunCommand(Looks::TrackEnded)) return *n;
-    given_.brought = host_.AdvanceAfterTrack();
+    given_.brought = AdvanceFrom(ended);
     given_.Advanced = given_.brought.has_value();
     return given_.Advanced ? Next::Load : Next::Idle;
+}
+
+std::optional<RunSetup> PlayThread::AdvanceFrom(const std::string& after) {
+    std::optional<RunSetup> next = channel_.Following(after);
+    host_.Post(event::Advanced{after, next ? next->file : std::string(), false});
+    return next;
 }
 
 // Codes 1, 4 and 5 end a run wherever it looks at them: stop, play a newly
@@ -313,7 +322,9 @@ std::optional<PlayThread::Next> PlayThread::TakeRunCommand(Looks looks) {
             given_.brought = c->setup;
             if (!given_.brought) given_.brought = host_.ReadRunSetup(c->startPosition < 0);
             if (c->startPosition >= 0) given_.brought->position = c->startPosition;
-            return joined ? Next::Load : Next::Setup;
+            // A restart for another file than the one read (given before
+            // the window heard the track changed) loads that file again.
+            return joined || given_.brought->file != track_.CurrentFile ? Next::Load : Next::Setup;
         }
         default:
             // A step: the window has made the entry current.

@@ -105,7 +105,15 @@ private:
         BlockParams params;
         std::unique_ptr<ByteSource> input;
     };
-    std::optional<Follower> FindFollower(const std::string& name);
+    std::optional<Follower> FindFollower(const std::optional<RunSetup>& next);
+    // The track `after` ended: the set-up of the entry the plan has follow
+    // it, told to the window (nothing follows: told too).
+    std::optional<RunSetup> AdvanceFrom(const std::string& after);
+    // A joined track may become the window's: the plan still has it follow
+    // the track the window shows. (A command given meanwhile was given for
+    // that track: the window takes no advance reported before it, and the
+    // thread carries it out next.)
+    bool JoinStillLeads();
     const Follower* ReadingFollower();
     void ReadNeighbours(std::uint8_t* dst, std::int64_t begin, std::int64_t span);
     std::optional<Next> StartJoinedTrack(bool shortTail);
@@ -173,6 +181,7 @@ private:
         // Not empty while the next playlist entry is queued behind the track
         // the window shows: the track read is already that entry.
         std::string JoinedTrack;
+        std::string JoinedFrom;        // the track the window shows meanwhile
         std::uint64_t JoinedBase = 0;  // its first byte on the device
         // The last frames of the track this one follows gaplessly, read as
         // the frames before its data; empty otherwise.

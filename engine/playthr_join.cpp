@@ -1,7 +1,7 @@
 // Gapless joins: one track flows into the next on the open device.
 //
-// When a playing run reaches the end of its data, it asks the playlist which
-// entry would follow (PeekNextTrack), without choosing it. If that entry
+// When a playing run reaches the end of its data, it reads which entry the
+// windows' plan has follow it (CommandChannel::Following). If that entry
 // reads, needs no question and plays in the format the device is open with,
 // and no command is pending, the run's input becomes that entry and its
 // first block is queued behind the last block of the track that ends: at
@@ -9,10 +9,10 @@
 // queued), paced as usual behind a full one. The device stays open. Until
 // that first block starts, the window still shows the ending track:
 // positions are reported for it (ShownTrack), a stop stops both, a step
-// counts from it, and a restart loads it again. When the block starts,
-// AdvanceToTrack makes the entry current on the windows' side as at any
-// track's end, but only if the playlist still leads to that very name there
-// and then; the name decides, so an entry moved or a list rebuilt with the
+// counts from it, and a restart loads it again. When the block starts, the
+// entry becomes current on the windows' side (event::Advanced) as at any
+// track's end, but only if the plan still leads to that very name there
+// and then (a command waiting is taken first); the name decides, so an entry moved or a list rebuilt with the
 // same next file still plays on. If the list now leads elsewhere (the entry
 // removed, the list emptied or reordered), the device is reset at once and
 // the track's end goes the usual way. Anything else that would make the
@@ -55,8 +55,9 @@ bool SameReading(const BlockParams& a, const BlockParams& b) {
 
 // The entry `name` as the track that would follow this one on the open
 // device, or nothing when the join cannot be made right.
-std::optional<PlayThread::Follower> PlayThread::FindFollower(const std::string& name) {
-    if (name.empty()) return std::nullopt;
+std::optional<PlayThread::Follower> PlayThread::FindFollower(const std::optional<RunSetup>& next) {
+    if (!next) return std::nullopt;
+    const std::string& name = next->file;
     WaveInfo info = TrackInfo();
     if (name != track_.CurrentFile) {
         const WaveReadResult r = ReadWaveFile(name);
@@ -64,7 +65,7 @@ std::optional<PlayThread::Follower> PlayThread::FindFollower(const std::string& 
         if (!r.ok()) return std::nullopt;
         info = r.info;
     }
-    const OutputChoice choice = host_.ReadRunSetup(false).choice;
+    const OutputChoice& choice = next->choice;
     const WAVEFORMATEX out = OutputFormatFor(info.InFormat, choice);
     if (CheckQuality(info.InFormat, out).Any()) return std::nullopt;
     if (out.nSamplesPerSec != run_.OutFormat.nSamplesPerSec || out.nChannels != run_.OutFormat.nChannels ||
@@ -87,7 +88,7 @@ const PlayThread::Follower* PlayThread::ReadingFollower() {
     if (!run_.FollowerSought) {
         run_.FollowerSought = true;
         if (channel_.Load() == kCmdNone && !channel_.StopRequested())
-            run_.Following = FindFollower(host_.PeekNextTrack(track_.CurrentFile));
+            run_.Following = FindFollower(channel_.Following(track_.CurrentFile));
     }
     if (!run_.Following || !SameInput(run_.Following->info.InFormat, track_.InFormat) ||
         !SameReading(run_.Following->params, run_.Params))
@@ -139,8 +140,9 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
     if (channel_.Load() != kCmdNone || channel_.StopRequested()) return false;
     // The entry looked up for the reading past the end, if the playlist
     // still leads to it.
-    const std::string name = host_.PeekNextTrack(track_.CurrentFile);
-    if (!follower || follower->name != name) follower = FindFollower(name);
+    const std::optional<RunSetup> next = channel_.Following(track_.CurrentFile);
+    const std::string name = next ? next->file : std::string();
+    if (!follower || follower->name != name) follower = FindFollower(next);
     if (!follower) return false;
     const WaveInfo& info = follower->info;
     const SeekPlan seek = PlanSeek(0, run_.BarMax, static_cast<std::int32_t>(info.DataChunk.cksize), info.DataStart,
@@ -164,6 +166,7 @@ bool PlayThread::PrepareNextTrack(bool shortTail) {
     }
 
     track_.InputFile = std::move(follower->input);
+    track_.JoinedFrom = track_.CurrentFile;
     track_.CurrentFile = name;
     track_.InFormat = info.InFormat;
     track_.DataChunk = info.DataChunk;
@@ -221,14 +224,16 @@ std::optional<PlayThread::Next> PlayThread::StartJoinedTrack(bool shortTail) {
 // leads elsewhere, the sound stops and the track's end goes the usual way.
 std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
     // A command given before the change was given for the track the window
-    // showed (a restart loads that track again); the window refuses the
-    // change while one waits, so one given in the instant is taken too.
+    // showed (a restart loads that track again): it is taken first. One
+    // given in the instant after is taken at the next look; the window does
+    // not take an advance reported before its command.
     for (;;) {
         if (auto n = TakeRunCommand(Looks::AlsoRestart)) return n;
-        if (host_.AdvanceToTrack(track_.JoinedTrack)) break;
-        // Refused with nothing waiting: the playlist leads elsewhere now.
+        if (JoinStillLeads()) break;
+        // Nothing waiting: the playlist leads elsewhere now.
         if (channel_.Load() == kCmdNone) return EndTrack();
     }
+    host_.Post(event::Advanced{track_.JoinedFrom, track_.JoinedTrack, true});
     track_.JoinedTrack.clear();
     device_.NameStream(std::filesystem::path(track_.CurrentFile).filename().string());
     // As at the start of any run: the file-loaded update hid the time.
@@ -236,6 +241,11 @@ std::optional<PlayThread::Next> PlayThread::TakeJoinedTrack() {
     ShowRunTrack(track_.JoinedBase);
     PublishHeldFile();
     return std::nullopt;
+}
+
+bool PlayThread::JoinStillLeads() {
+    const std::optional<RunSetup> next = channel_.Following(track_.JoinedFrom);
+    return next && next->file == track_.JoinedTrack;
 }
 
 }  // namespace sonivel

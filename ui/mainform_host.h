@@ -18,12 +18,12 @@
 
 namespace sonivel {
 
-// The render thread's way into the window: every event and question is
-// carried out on the windows' thread, in the order the thread gives them.
-// Events are posted, so a busy window never holds up the sound; the thread
-// waits only for the answers it needs. Results travel in shared state so a
-// call released by shutdown never writes into a stack the render thread has
-// left.
+// The render thread's way into the window: every event and the quality
+// question are carried out on the windows' thread, in the order the thread
+// gives them. Events are posted, so a busy window never holds up the sound;
+// the thread waits only for the person's answer, which travels in shared
+// state so a call released by shutdown never writes into a stack the render
+// thread has left.
 class TMainForm::Host final : public sonivel::Host {
 public:
     explicit Host(TMainForm& form) : form_(form) {}
@@ -45,31 +45,6 @@ public:
                                                 });
         });
         return *yes;
-    }
-    // One round trip for what a run is set up with, where its command did
-    // not bring it: the model as it is now.
-    RunSetup ReadRunSetup(bool withPosition) override {
-        return Get<RunSetup>([this, withPosition] {
-            RunSetup setup = form_.model_.SetupNow();
-            if (!withPosition) setup.position = 0;
-            return setup;
-        });
-    }
-    std::optional<RunSetup> AdvanceAfterTrack() override {
-        return Get<std::optional<RunSetup>>([this]() -> std::optional<RunSetup> {
-            if (!form_.player_.AdvanceAfterTrack()) return std::nullopt;
-            return form_.model_.SetupNow();
-        });
-    }
-    std::string PeekNextTrack(const std::string& after) override {
-        const QString file = DecodeFileName(QByteArray::fromStdString(after));
-        return Get<std::string>([this, file] {
-            return FileNameBytes(form_.player_.NextAfterTrack(file));
-        });
-    }
-    bool AdvanceToTrack(const std::string& expected) override {
-        const QString file = DecodeFileName(QByteArray::fromStdString(expected));
-        return Get<bool>([this, file] { return form_.player_.AdvanceAfterTrackTo(file); });
     }
 
 private:
@@ -127,6 +102,15 @@ private:
         const QString file = DecodeFileName(QByteArray::fromStdString(e.file));
         Calls().Post(0, [this, file] { form_.player_.DropUnopenable(file); });
     }
+    // The playlist went on: the entry becomes current, unless the person
+    // acted since the thread took its last command.
+    void Show(event::Advanced e) {
+        if (e.to.empty()) return;
+        const std::uint32_t seen = form_.player_.Channel().TakenSerial();
+        const QString from = DecodeFileName(QByteArray::fromStdString(e.from));
+        const QString to = DecodeFileName(QByteArray::fromStdString(e.to));
+        Calls().Post(0, [this, from, to, joined = e.joined, seen] { form_.player_.TrackAdvanced(from, to, joined, seen); });
+    }
     void Show(event::Quit) {
         Calls().Post(0, [this] {
             quitRequested = true;
@@ -160,12 +144,6 @@ private:
     UiCallQueue& Calls() {
         shown_.Forget();
         return form_.calls_;
-    }
-    template <class T, class F>
-    T Get(F read) {
-        auto result = std::make_shared<T>();
-        Calls().CallSync([result, read] { *result = read(); });
-        return *result;
     }
     TMainForm& form_;
     QStringList skipped_;  // what the playlist went past this run; the windows' thread only

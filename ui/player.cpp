@@ -1,12 +1,21 @@
 #include "player.h"
 
 #include <QSet>
+#include <QTimer>
 
 #include "file_names.h"
 #include "playlist_rules.h"
 #include "playthr.h"
 
 namespace sonivel {
+
+Player::Player(QObject* parent) : QObject(parent) {
+    const auto changed = [this] { PlanChanged(); };
+    connect(&playlist_, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(&playlist_, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(&playlist_, &QAbstractItemModel::modelReset, this, changed);
+    connect(this, &Player::OutputChanged, this, changed);
+}
 
 void Player::OpenOne(const QString& file) {
     model_.SetCurrentFile(file);
@@ -157,31 +166,12 @@ void Player::DropUnopenable(const QString& file) {
     FinishList();
 }
 
-bool Player::AdvanceAfterTrack() {
-    const int chosen = AdvanceIndex(playlist_.Entries(), model_.CurrentFile(), model_.AutoRepeat());
-    if (chosen < 0) return false;
-    LoadTrack(playlist_.Entries()[chosen], false);
-    return true;
-}
-
-QString Player::NextAfterTrack(const QString& after) const {
-    const int chosen = AdvanceIndex(playlist_.Entries(), after, model_.AutoRepeat());
-    return chosen < 0 ? QString() : playlist_.Entries()[chosen];
-}
-
-bool Player::AdvanceAfterTrackTo(const QString& expected) {
-    // Decided here, in turn with the person's acts: a command given before
-    // the change is for the track the window still shows.
-    const std::int32_t pending = channel_.Load();
-    if (pending == kCmdPlayStop || pending == kCmdRestart || pending == kCmdNextTrack || pending == kCmdPreviousTrack)
-        return false;
-    // The name itself decides, not its place: an entry moved or a list
-    // rebuilt with the same next file still leads to what was prepared.
-    if (expected.isEmpty() || NextAfterTrack(model_.CurrentFile()) != expected) return false;
-    if (!AdvanceAfterTrack()) return false;
-    // The track plays on: its time shows in the same step as its name.
-    SetTimeShown(true);
-    return true;
+void Player::TrackAdvanced(const QString& from, const QString& to, bool joined, std::uint32_t takenSerial) {
+    if (to.isEmpty() || model_.CurrentFile() != from || !ReportIsCurrent(takenSerial)) return;
+    LoadTrack(to, false);
+    // A joined track sounds already: its time shows in the same step as its
+    // name.
+    if (joined) SetTimeShown(true);
 }
 
 void Player::SetPlaying(bool playing) {
@@ -205,6 +195,7 @@ void Player::ApplyLimits(const DeviceLimits& limits) {
 }
 
 void Player::Send(CommandRequest request) {
+    if (planDirty_ || model_.Output() != plannedChoice_ || model_.AutoRepeat() != plannedRepeat_) PublishPlan();
     const bool mayStart = request.code != kCmdPlayStop || request.intent != PlayIntent::Stop;
     if (mayStart) request.setup = model_.SetupNow();
     lastSent_ = channel_.Send(std::move(request));
@@ -236,6 +227,25 @@ void Player::RestartIfPlaying() {
     // A silent save ignores restarts; none is given, so its progress shows.
     if (!model_.Playing() || (thread_ && thread_->SilentSaveRunning())) return;
     Send(CommandRequest::Restart(model_.BarPosition()));
+}
+
+void Player::PlanChanged() {
+    if (planDirty_) return;
+    planDirty_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (planDirty_) PublishPlan();
+    });
+}
+
+void Player::PublishPlan() {
+    FollowPlan plan;
+    plan.entries.reserve(static_cast<std::size_t>(playlist_.Count()));
+    for (const QString& entry : playlist_.Entries()) plan.entries.push_back(FileNameBytes(entry));
+    plan.autoRepeat = plannedRepeat_ = model_.AutoRepeat();
+    plan.setup = model_.SetupNow();
+    plannedChoice_ = plan.setup.choice;
+    channel_.PublishPlan(std::move(plan));
+    planDirty_ = false;
 }
 
 int Player::Find(const QString& name) const { return FindEntry(playlist_.Entries(), name, FileNameCase()); }

@@ -25,7 +25,7 @@ class PlayThread;
 class Player : public QObject {
     Q_OBJECT
 public:
-    explicit Player(QObject* parent = nullptr) : QObject(parent) {}
+    explicit Player(QObject* parent = nullptr);
 
     const PlayerModel& Model() const { return model_; }
     PlayerModel& Model() { return model_; }
@@ -87,16 +87,13 @@ public:
     // A listed file the render thread could not open leaves the list.
     void DropUnopenable(const QString& file);
 
-    // A track ended: what plays next by the sequencing rules becomes
-    // current; false when playback stops there.
-    bool AdvanceAfterTrack();
-    // The entry AdvanceAfterTrack would choose after `after` (empty: none).
-    QString NextAfterTrack(const QString& after) const;
-    // The change to `expected`, made only while it would still be chosen
-    // and no command for the track shown waits.
-    bool AdvanceAfterTrackTo(const QString& expected);
-
-    // What the render thread reported.
+    // What the render thread reported. The track `from` ended and the
+    // playlist went on to `to` (empty: it stopped there); `joined`: `to`
+    // flowed on gaplessly and sounds already. Made current only while
+    // `from` is, and when the report was made after the thread took the
+    // latest command (`takenSerial`): a command given meanwhile was for the
+    // track the person saw, and the thread carries it out next.
+    void TrackAdvanced(const QString& from, const QString& to, bool joined, std::uint32_t takenSerial);
     void SetPlaying(bool playing);
     void SetTimeShown(bool shown);
     void Raise(const QualityShortfall& shortfall);
@@ -105,7 +102,8 @@ public:
     bool ReportIsCurrent(std::uint32_t takenSerial) const { return takenSerial >= lastSent_; }
 
     // Gives the render thread a command; one that may start a run brings
-    // the run's set-up as the model holds it now.
+    // the run's set-up as the model holds it now. What follows a track (the
+    // plan in the channel) is published first, if it changed.
     void Send(CommandRequest request);
 
 signals:
@@ -135,6 +133,11 @@ private:
     void Unload();
     void RestartIfPlaying();
     int Find(const QString& name) const;
+    // The plan of what follows a track: published soon after the list or
+    // the output changed (one removal of many rows publishes once), and
+    // before any command.
+    void PlanChanged();
+    void PublishPlan();
 
     PlayerModel model_;
     PlaylistModel playlist_;
@@ -142,6 +145,9 @@ private:
     const PlayThread* thread_ = nullptr;
     std::uint32_t lastSent_ = 0;
     bool finishing_ = false;  // FinishList under way
+    bool planDirty_ = true;   // the list changed since the plan was published
+    OutputChoice plannedChoice_;
+    bool plannedRepeat_ = false;
 };
 
 }  // namespace sonivel

@@ -19,12 +19,4 @@ int StepIndex(const QStringList& entries, const QString& from, const QString& cu
     return (at <= 0) ? count - 1 : at - 1;
 }
 
-int AdvanceIndex(const QStringList& entries, const QString& current, bool autoRepeat) {
-    const int count = static_cast<int>(entries.size());
-    const int at = FindEntry(entries, current, Qt::CaseSensitive);
-    if (at < 0) return -1;
-    if (at < count - 1) return at + 1;
-    return autoRepeat ? 0 : -1;
-}
-
 }  // namespace sonivel

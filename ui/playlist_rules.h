@@ -16,10 +16,7 @@ int FindEntry(const QStringList& entries, const QString& name, Qt::CaseSensitivi
 // -1 for an empty list. Names are compared as the file system does.
 int StepIndex(const QStringList& entries, const QString& from, const QString& current, bool next);
 
-// What plays when the track `current` ends: the entry after it, or the
-// first again after the last with auto repeat; -1 when playback stops
-// there (the last entry without repeat, or a file not listed). The ended
-// track is found by its exact name.
-int AdvanceIndex(const QStringList& entries, const QString& current, bool autoRepeat);
+// What plays when a track ends is FollowingIndex (engine/command.h): the
+// render thread applies it to the plan the player publishes.
 
 }  // namespace sonivel

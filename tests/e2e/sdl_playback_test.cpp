@@ -92,6 +92,7 @@ TEST(SdlPlayback, TwoHalvesOfARecordingPlayAsTheUncutOne) {
         host.currentFile = a;
         host.choice = choice;
         CommandChannel channel;
+        host.channel = &channel;
         // Both halves have played when the run ends after b.
         bool joined = false;
         host.onEvent = [&](const std::string& e) {

@@ -3,6 +3,7 @@
 // moment; run it under the tsan preset too. After every round the thread has
 // ended with the device closed, no file left open, Play restored and every
 // saved file a valid wave file.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -64,7 +65,19 @@ class StressHost final : public Host {
 public:
     StressHost(std::vector<std::string> files, std::string target, std::uint32_t seed)
         : files_(std::move(files)), target_(std::move(target)), rng_(seed) {}
+    // The plan of what follows a track changes at random too, as a person
+    // editing the list while it plays would change it.
+    CommandChannel* channel = nullptr;
     void Post(Event event) override {
+        if (channel && rng_() % 3 == 0) {
+            FollowPlan plan;
+            plan.entries = files_;
+            std::shuffle(plan.entries.begin(), plan.entries.end(), rng_);
+            plan.entries.resize(rng_() % (files_.size() + 1));
+            plan.autoRepeat = rng_() % 2;
+            plan.setup = RandomSetup(rng_, files_, target_);
+            channel->PublishPlan(std::move(plan));
+        }
         if (const auto* p = std::get_if<event::Playing>(&event)) lastPlaying = p->on;
         if (std::holds_alternative<event::Failed>(event) || std::holds_alternative<event::Skipped>(event)) ++errors;
     }
@@ -74,16 +87,6 @@ public:
         if (!withPosition) setup.position = 0;
         return setup;
     }
-    std::optional<RunSetup> AdvanceAfterTrack() override {
-        if (rng_() % 2) return std::nullopt;
-        return RandomSetup(rng_, files_, target_);
-    }
-    // The next track, prepared or not, taken or refused at random.
-    std::string PeekNextTrack(const std::string&) override {
-        return rng_() % 3 ? files_[rng_() % files_.size()] : std::string();
-    }
-    bool AdvanceToTrack(const std::string&) override { return rng_() % 4 != 0; }
-
     bool lastPlaying = false;
     int errors = 0;
 
@@ -137,6 +140,7 @@ TEST(PlayThreadStress, RandomCommandsAndStops) {
         InstantDevice device;
         StressClock clock;
         CommandChannel channel;
+        host.channel = &channel;
         {
             PlayThread thread(host, device, clock, channel);
             thread.Start();

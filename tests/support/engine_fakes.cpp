@@ -201,6 +201,7 @@ RunSetup TestHost::SetupNow(bool withPosition) const {
 }
 
 void TestHost::Post(Event event) {
+    PublishPlan();
     std::visit([this](const auto& e) { Show(e); }, event);
 }
 
@@ -269,38 +270,22 @@ CommandRequest TestHost::StepCommand(bool next) {
     return r;
 }
 
-int TestHost::NextIndex(const std::string& after) const {
-    const int count = static_cast<int>(playlist.size());
-    const int at = Find(playlist, after, false);
-    if (at >= 0 && at == count - 1 && autoRepeat) return 0;
-    if (at >= 0 && at < count - 1) return at + 1;
-    return -1;
+void TestHost::PublishPlan() {
+    if (!channel) return;
+    FollowPlan plan;
+    plan.entries = playlist;
+    plan.autoRepeat = autoRepeat;
+    plan.setup = SetupNow(false);
+    channel->PublishPlan(std::move(plan));
 }
 
-std::optional<RunSetup> TestHost::AdvanceAfterTrack() {
-    Record("Advance");
-    const int chosen = NextIndex(currentFile);
-    if (chosen < 0) return std::nullopt;
-    currentFile = playlist[static_cast<std::size_t>(chosen)];
+// Made current as the window makes it: only while the track that ended is.
+// "Advance" is a track's end (nothing may follow), "AdvanceTo" a join.
+void TestHost::Show(const event::Advanced& e) {
+    Record(e.joined ? "AdvanceTo " + e.to : "Advance");
+    if (e.to.empty() || e.from != currentFile) return;
+    currentFile = e.to;
     seekPosition = 0;
-    return SetupNow();
-}
-
-std::string TestHost::PeekNextTrack(const std::string& after) {
-    const int chosen = NextIndex(after);
-    return chosen < 0 ? std::string() : playlist[static_cast<std::size_t>(chosen)];
-}
-
-bool TestHost::AdvanceToTrack(const std::string& expected) {
-    const int chosen = NextIndex(currentFile);
-    if (chosen < 0 || playlist[static_cast<std::size_t>(chosen)] != expected) {
-        Record("AdvanceRefused");
-        return false;
-    }
-    Record("AdvanceTo " + expected);
-    currentFile = expected;
-    seekPosition = 0;
-    return true;
 }
 
 void TestHost::Show(const event::Skipped& e) {
@@ -311,6 +296,7 @@ void TestHost::Show(const event::Dropped& e) {
     Record("Drop " + e.file);
     const int at = Find(playlist, e.file, true);
     if (at >= 0) playlist.erase(playlist.begin() + at);
+    PublishPlan();
 }
 
 }  // namespace sonivel::test

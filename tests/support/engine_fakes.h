@@ -137,9 +137,11 @@ public:
         return SetupNow(withPosition);
     }
     int setupReads = 0;  // calls of ReadRunSetup: the thread waited for the window
-    std::optional<RunSetup> AdvanceAfterTrack() override;
-    std::string PeekNextTrack(const std::string& after) override;
-    bool AdvanceToTrack(const std::string& expected) override;
+    // Where the plan of what follows a track is published: as the window
+    // publishes it when its list changes, here before every event is shown
+    // (the thread posts one before each look at the plan).
+    CommandChannel* channel = nullptr;
+    void PublishPlan();
 
 private:
     void Record(const std::string& event);
@@ -152,11 +154,10 @@ private:
     void Show(const event::Dropped& e);
     void Show(const event::Limited& e);
     void Show(const event::Raised& e);
+    void Show(const event::Advanced& e);
     void Show(const event::RunEnded&) {}
     void Show(const event::Quit&) { Record("Quit"); }
     bool shownPlaying_ = false;  // what the Play/Stop button shows
-    // The entry AdvanceAfterTrack chooses once `after` is current, -1 for none.
-    int NextIndex(const std::string& after) const;
 };
 
 }  // namespace sonivel::test

@@ -24,6 +24,7 @@ struct Rig {
     CommandChannel channel;
     TempDir dir;
     PlayThreadOptions options;
+    Rig() { host.channel = &channel; }
 
     std::string Wave(const std::string& name, const Format& f, const Bytes& samples) {
         return dir.Write(name, MakeWave(f, samples));

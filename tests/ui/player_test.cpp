@@ -10,8 +10,6 @@
 
 using namespace sonivel;
 
-namespace {
-
 // The player as a person finds it before acting.
 struct Start {
     QStringList entries;
@@ -21,7 +19,7 @@ struct Start {
     int bar = 0;
 };
 
-Player* Make(const Start& s, QObject* parent) {
+static Player* Make(const Start& s, QObject* parent) {
     auto* player = new Player(parent);
     if (!s.entries.isEmpty()) {
         player->OpenFiles(s.entries, false, false);
@@ -39,7 +37,7 @@ Player* Make(const Start& s, QObject* parent) {
 }
 
 // A command as the render thread takes it, in one line.
-QString Taken(Player& player) {
+static QString Taken(Player& player) {
     const std::optional<CommandRequest> c = player.Channel().Take();
     if (!c) return "none";
     QString text = QString::number(c->code);
@@ -54,8 +52,6 @@ QString Taken(Player& player) {
     }
     return text;
 }
-
-}  // namespace
 
 class PlayerTest : public QObject {
     Q_OBJECT
@@ -86,7 +82,7 @@ private slots:
              "/m/A.wav", 0},
             {"next while playing", {abc, "/m/B.wav", true, true, 400}, [](Player& p) { p.RequestStep(true); },
              "4 seen playing | /m/C.wav at 0 listed", "/m/C.wav", 0},
-            {"previous idle wraps", {abc}, [](Player& p) { p.RequestStep(false); },
+            {"previous idle wraps", {abc, {}, false, false, 0}, [](Player& p) { p.RequestStep(false); },
              "5 seen idle | /m/C.wav at 0 listed", "/m/C.wav", 0},
             {"a bar let go restarts", {{"/m/A.wav"}, {}, true, true}, [](Player& p) { p.MoveBar(500, false); },
              "2 from 500 | /m/A.wav at 500", "/m/A.wav", 500},
@@ -105,7 +101,7 @@ private slots:
              "2 from 200 | /m/A.wav at 200 22050", "/m/A.wav", 200},
             {"the output changed idle", {{"/m/A.wav"}, {}, false, true, 200},
              [](Player& p) { p.SetOutput(OutputChoice{}); }, "none", "/m/A.wav", 200},
-            {"save", {{"/m/A.wav"}}, [](Player& p) { p.Save("/out/x.wav"); }, "3 | /m/A.wav at 0 to /out/x.wav",
+            {"save", {{"/m/A.wav"}, {}, false, false, 0}, [](Player& p) { p.Save("/out/x.wav"); }, "3 | /m/A.wav at 0 to /out/x.wav",
              "/m/A.wav", 0},
             {"names opened to play", {{"/m/A.wav"}, {}, true, true, 600},
              [](Player& p) { p.OpenFiles({"/n/1.wav", "/n/2.wav"}, true, false); },
@@ -138,12 +134,15 @@ private slots:
         QCOMPARE(StepIndex(list, {}, "/elsewhere.wav", false), 2);
         QCOMPARE(StepIndex(list, {}, "/m/a.wav", true), 0);  // another file on Linux
         QCOMPARE(StepIndex({}, {}, "/m/A.wav", true), -1);
-        QCOMPARE(AdvanceIndex(list, "/m/A.wav", false), 1);
-        QCOMPARE(AdvanceIndex(list, "/m/C.wav", false), -1);
-        QCOMPARE(AdvanceIndex(list, "/m/C.wav", true), 0);
-        QCOMPARE(AdvanceIndex(list, "/elsewhere.wav", true), -1);
+        const std::vector<std::string> bytes{"/m/A.wav", "/m/B.wav", "/m/C.wav"};
+        QCOMPARE(FollowingIndex(bytes, "/m/A.wav", false), 1);
+        QCOMPARE(FollowingIndex(bytes, "/m/C.wav", false), -1);
+        QCOMPARE(FollowingIndex(bytes, "/m/C.wav", true), 0);
+        QCOMPARE(FollowingIndex(bytes, "/elsewhere.wav", true), -1);
+        QCOMPARE(FollowingIndex(bytes, "/M/B.WAV", true), -1);  // exact comparison
+        QCOMPARE(FollowingIndex({}, "/m/A.wav", true), -1);
         // Duplicates: the first of them counts.
-        QCOMPARE(AdvanceIndex({"/m/A.wav", "/m/B.wav", "/m/A.wav"}, "/m/A.wav", false), 1);
+        QCOMPARE(FollowingIndex({"/m/A.wav", "/m/B.wav", "/m/A.wav"}, "/m/A.wav", false), 1);
     }
 
     // Steps and a track's end move the current entry, and the list marks it.
@@ -163,31 +162,47 @@ private slots:
         QCOMPARE(step("/M/b.WAV", true), QString("/m/A.wav"));  // another file: not in the list
         QCOMPARE(step("/elsewhere.wav", false), QString("/m/C.wav"));
 
-        const auto advance = [&](const QString& from, bool repeat) {
-            p.Model().SetCurrentFile(from);
-            p.SetAutoRepeat(repeat);
-            return p.AdvanceAfterTrack() ? p.Model().CurrentFile() : QString("none");
+        // What follows a track is the plan the player publishes in the
+        // channel, which the render thread reads at the track's end: after
+        // a change of the list soon, and before any command.
+        const auto follows = [&](const QString& from) {
+            const std::optional<RunSetup> next = p.Channel().Following(from.toStdString());
+            return next ? QString::fromStdString(next->file) + (next->listed && next->position == 0 ? "" : " not from the start")
+                        : QString("none");
         };
-        QCOMPARE(advance("/m/B.wav", false), QString("/m/C.wav"));
-        QCOMPARE(advance("/m/C.wav", false), QString("none"));
-        QCOMPARE(advance("/m/C.wav", true), QString("/m/A.wav"));
-        QCOMPARE(advance("/M/B.WAV", true), QString("none"));  // exact comparison
+        QCOMPARE(follows("/m/B.wav"), QString("/m/C.wav"));  // published with the steps' commands
+        QCOMPARE(follows("/m/C.wav"), QString("none"));
+        p.SetAutoRepeat(true);
+        QCOMPARE(follows("/m/C.wav"), QString("none"));  // not yet published
+        p.RequestPlaying(true);
+        QCOMPARE(follows("/m/C.wav"), QString("/m/A.wav"));
         p.SetEntries({"/m/A.wav", "/m/B.wav", "/m/A.wav"});
-        QCOMPARE(advance("/m/A.wav", false), QString("/m/B.wav"));
-        QCOMPARE(advance("/m/B.wav", false), QString("/m/A.wav"));
-        QCOMPARE(advance("/m/A.wav", false), QString("/m/B.wav"));
+        QCOMPARE(follows("/m/B.wav"), QString("/m/C.wav"));  // the list before, until published
+        QCoreApplication::processEvents();
+        QCOMPARE(follows("/m/B.wav"), QString("/m/A.wav"));
+        QCOMPARE(follows("/m/A.wav"), QString("/m/B.wav"));
 
-        // A joined track's change is made only while it is still what
-        // follows, and no command for the track shown waits.
+        // The thread tells where it went; the entry becomes current while
+        // the track that ended still is, and no command came after the
+        // report (that command is for the track the person saw).
         p.SetEntries({"/m/A.wav", "/m/B.wav", "/m/C.wav"});
         p.Model().SetCurrentFile("/m/A.wav");
-        QVERIFY(!p.AdvanceAfterTrackTo("/m/C.wav"));
-        p.Send(CommandRequest::Restart(0));
-        QVERIFY(!p.AdvanceAfterTrackTo("/m/B.wav"));
-        QVERIFY(p.Channel().Take());
-        QVERIFY(p.AdvanceAfterTrackTo("/m/B.wav"));
+        while (p.Channel().Take()) {
+        }
+        const std::uint32_t taken = p.Channel().TakenSerial();
+        p.TrackAdvanced("/m/B.wav", "/m/C.wav", false, taken);
+        QCOMPARE(p.Model().CurrentFile(), QString("/m/A.wav"));
+        p.TrackAdvanced("/m/A.wav", "/m/B.wav", false, taken - 1);
+        QCOMPARE(p.Model().CurrentFile(), QString("/m/A.wav"));
+        p.TrackAdvanced("/m/A.wav", "", false, taken);
+        QCOMPARE(p.Model().CurrentFile(), QString("/m/A.wav"));
+        p.TrackAdvanced("/m/A.wav", "/m/B.wav", false, taken);
         QCOMPARE(p.Model().CurrentFile(), QString("/m/B.wav"));
-        QVERIFY(p.Model().TimeShown());
+        QCOMPARE(p.Playlist().CurrentRow(), 1);
+        QVERIFY(!p.Model().TimeShown());
+        p.TrackAdvanced("/m/B.wav", "/m/C.wav", true, taken);
+        QCOMPARE(p.Model().CurrentFile(), QString("/m/C.wav"));
+        QVERIFY(p.Model().TimeShown());  // a joined track sounds already
     }
 
     // Editing the list: what stays loaded, what is refused, and a listed
