@@ -5,6 +5,7 @@
 #include "file_names.h"
 #include "mainform.h"
 #include "playlist.h"
+#include "playlist_open.h"
 #include "registry.h"
 #include "services.h"
 #include "texts.h"
@@ -32,9 +33,9 @@ void TMainForm::MRUFileList1MRUItemClick(const QString& file) { OpenOne(file); }
 
 void TMainForm::Openplaylist1Click() {
     player_.RequestStop();
-    if (!playlist_) return;
     // A playlist that cannot be read leaves everything as it was.
-    if (playlist_->OpenPlaylist()) player_.FinishList();
+    if (OpenPlaylistFile(playlist_ ? static_cast<QWidget*>(playlist_) : this, *deps_.services, player_))
+        player_.FinishList();
 }
 
 void TMainForm::SaveAs1Click() {

@@ -18,6 +18,7 @@
 #include "folder_files.h"
 #include "keyboard.h"
 #include "player.h"
+#include "playlist_open.h"
 
 #include "playlist_model.h"
 #include "playlist_file.h"
@@ -27,30 +28,10 @@
 
 namespace sonivel {
 namespace {
-// Open offers every kind a playlist is read as, together first; Save the
-// two it is written as, Sonivel's own first (the default).
-constexpr const char* kOpenPlaylistFilter =
-    "All playlists (*.snl *.m3u *.m3u8 *.pls);;Sonivel Playlist (*.snl);;M3U Playlist (*.m3u *.m3u8);;"
-    "PLS Playlist (*.pls)";
+// Save offers the two kinds a playlist is written as, Sonivel's own first
+// (the default).
 constexpr const char* kSavePlaylistFilter = "Sonivel Playlist (*.snl);;M3U8 Playlist (*.m3u8)";
 
-// A regular file that starts as a wave file does ("RIFF", a size, "WAVE").
-bool LooksLikeWaveFile(const QString& path) {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(12);
-    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
-}
-
-// At most this many names in one box; the rest are counted.
-constexpr int kNamesShown = 20;
-
-QString NamedList(const QStringList& names) {
-    QStringList shown = names.mid(0, kNamesShown);
-    if (names.size() > kNamesShown)
-        shown << Q(FormatText(kTextAndMore, {std::to_string(names.size() - kNamesShown)}, CurrentLanguage().load()));
-    return shown.join('\n');
-}
 }  // namespace
 
 TPlaylistForm::TPlaylistForm(Player& player, UiServices& services, QWidget* parent)
@@ -234,35 +215,8 @@ void TPlaylistForm::Button4Click() {
     player_.RemoveEntries(rows);
 }
 
-bool TPlaylistForm::OpenPlaylist() {
-    Registry store;
-    const QString path =
-        services_.OpenFile(this, "Open Playlist", StartFolder({store.ReadString("LastPlayListFolder")}), kOpenPlaylistFilter, "snl");
-    if (path.isEmpty()) return true;
-    QStringList entries;
-    QString error;
-    PlaylistKind kind = PlaylistKind::Snl;
-    if (!ReadPlaylistFile(path, entries, &error, &kind)) {
-        services_.Message(this, ErrorBoxCaption(ErrorSource::Framework), error, UiServices::Icon::Error);
-        return false;
-    }
-    // Another program's list may name anything, anywhere: what is not a
-    // wave file there is left out, and said so. Sonivel's own lists are
-    // taken as they stand; an entry is dropped when it cannot be opened.
-    QStringList kept, left;
-    if (kind == PlaylistKind::Snl) kept = entries;
-    else
-        for (const QString& entry : entries) (LooksLikeWaveFile(entry) ? kept : left) << entry;
-    player_.SetEntries(kept);
-    if (!left.isEmpty()) {
-        const QString why = Q(Text(kTextListNamesLeftOut));
-        services_.Message(this, ErrorBoxCaption(ErrorSource::Program), why + "\n" + NamedList(left),
-                          UiServices::Icon::Warning);
-    }
-    store.WriteString("LastPlayListFolder", FolderOf(path));
-    store.Sync();
-    return true;
-}
+
+void TPlaylistForm::Button5Click() { OpenPlaylistFile(this, services_, player_); }
 
 void TPlaylistForm::Button6Click() {
     if (Count() == 0) {

@@ -54,9 +54,7 @@ public:
     void Button2Click();  // Remove all
     void Button3Click();  // Add the selected files
     void Button4Click();  // Remove the selected entries
-    void Button5Click() { OpenPlaylist(); }  // Open playlist
-    // Open playlist; false only when the chosen file could not be read.
-    bool OpenPlaylist();
+    void Button5Click();  // Open playlist
     void Button6Click();  // Save playlist
     // The close action (Close): shown or not, the dialog ends, and its
     // close handler makes the first entry current.

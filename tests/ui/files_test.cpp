@@ -21,6 +21,7 @@
 #include "mrufilelist.h"
 #include "playlist_file.h"
 #include "playlist_model.h"
+#include "playlist_open.h"
 #include "ui/ui_support.h"
 #include "waveread.h"
 
@@ -230,7 +231,7 @@ private slots:
         p.services.files << saved << saved;
         e.Button6Click();
         e.Model->Clear();
-        QVERIFY(e.OpenPlaylist());
+        QVERIFY(OpenPlaylistFile(&e, p.services, p.main->Player()));
         QCOMPARE(e.Entries(), (QStringList{"/m/a.wav", "/m/b.wav"}));
     }
 
@@ -353,7 +354,7 @@ private slots:
             if (c.loaded) p.main->OpenOne(work + "/a.wav");
             if (QString(c.dialog) == "Open") p.main->Open1Click();
             else if (QString(c.dialog) == "Save As") p.main->SaveAs1Click();
-            else if (QString(c.dialog) == "Open Playlist") p.playlist->OpenPlaylist();
+            else if (QString(c.dialog) == "Open Playlist") p.playlist->Button5Click();
             else p.playlist->Button6Click();
             QCOMPARE(p.services.dialogFolders.size(), 1);
             QVERIFY2(p.services.dialogFolders.front() == c.expected,
@@ -375,7 +376,7 @@ private slots:
         // Open playlist: "mylist" typed finds mylist.snl.
         DialogSeen open;
         AnswerNextDialog(open, "mylist");
-        QVERIFY(e.OpenPlaylist());
+        QVERIFY(OpenPlaylistFile(&e, p.services, p.main->Player()));
         QVERIFY(open.shown);
         QCOMPARE(open.title, QString("Open Playlist"));
         QCOMPARE(open.directory, folder);
