@@ -218,6 +218,33 @@ TEST(PlayThread, ClicksAsATrackEndsCountAgainstWhatTheWindowShowed) {
         EXPECT_TRUE(clicked);
         EXPECT_EQ(rig.host.Count("Stop"), 1u) << "a Stop click started the file again";
     }
+    {
+        // The playlist went on to b (gaplessly) before the window heard of
+        // it, and the person moved the bar: the restart is for a, which
+        // loads again.
+        Rig rig;
+        const std::string a = rig.Wave("a.wav", f, Bytes(3000, 1));
+        rig.host.currentFile = a;
+        rig.host.playlist = {a, rig.Wave("b.wav", Format{1, 2, 22050, 16}, Bytes(400000, 2))};
+        rig.Command(kCmdPlayStop);
+        bool restarted = false, stopped = false;
+        rig.host.onEvent = [&](const std::string& event) {
+            if (event.rfind("AdvanceTo ", 0) != 0 || restarted) return;
+            restarted = true;
+            CommandRequest r = CommandRequest::Restart(500);
+            r.setup = rig.host.SetupNow();  // as the window still shows it: a
+            rig.channel.Send(std::move(r));
+        };
+        rig.host.onBar = [&](int position) {
+            if (restarted && position >= 500 && !stopped) {
+                stopped = true;
+                rig.channel.Store(kCmdPlayStop);
+            }
+        };
+        rig.Run();
+        EXPECT_TRUE(stopped);
+        EXPECT_EQ(rig.heldDataBytes, 3000u) << "the restart read the other file";
+    }
 }
 
 TEST(PlayThread, CommandsInIdle) {
