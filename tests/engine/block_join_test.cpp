@@ -42,14 +42,14 @@ Bytes Ramp(const Format& f, std::size_t frames) {
     return b;
 }
 
-struct Case {
+struct RampCase {
     Format in;
     OutputChoice choice;
     std::size_t frames;  // frames of the data, every one converted
     bool play;
 };
 
-void CheckRampRun(const Case& c) {
+void CheckRampRun(const RampCase& c) {
     const Format& f = c.in;
     const WAVEFORMATEX out = SelectOutputFormat(c.choice);
     const std::size_t r = out.nSamplesPerSec / f.rate;

@@ -32,17 +32,17 @@ std::vector<int> ToWords(const Bytes& b, std::size_t count) {
     return v;
 }
 
-struct Converted {
+struct ConvertedBlock {
     Bytes out;
     std::int32_t written = 0;
 };
 
 // Runs one block of `frames` block frames; `in` must hold the extra frames.
-Converted ConvertOne(const WAVEFORMAT& in, const OutputChoice& choice, const Bytes& input,
+ConvertedBlock ConvertOne(const WAVEFORMAT& in, const OutputChoice& choice, const Bytes& input,
               std::int32_t frames) {
     const WAVEFORMATEX out = SelectOutputFormat(choice);
     const BlockParams p = ComputeBlockParams(in, out, choice.effects);
-    Converted c;
+    ConvertedBlock c;
     c.out.assign(kSampleBufferBytes, 0xA5);
     c.written = ConvertBlock(in, out, p, input.data(), frames * in.nBlockAlign, c.out.data());
     return c;
@@ -137,14 +137,14 @@ TEST(BlockParams, PlainCopyAndExpansionForEveryCombination) {
 
 TEST(ConvertBlock, DoublingWorkedExample) {
     // Mono 16-bit 22050 Hz to 44100 Hz: one block frame and its two followers.
-    const Converted c = ConvertOne(In(1, 22050, 16), Choice(true, true, false, false),
+    const ConvertedBlock c = ConvertOne(In(1, 22050, 16), Choice(true, true, false, false),
                             Words({1000, 3001, -5}), 1);
     EXPECT_EQ(ToWords(c.out, 5), (std::vector<int>{1000, 2000, 3001, 1498, -5}));
     EXPECT_EQ(c.written, 5 * 2);
 }
 
 TEST(ConvertBlock, QuadruplingWorkedExample) {
-    const Converted c = ConvertOne(In(1, 11025, 8), Choice(true, false, false, false), Bytes{100, 201}, 0);
+    const ConvertedBlock c = ConvertOne(In(1, 11025, 8), Choice(true, false, false, false), Bytes{100, 201}, 0);
     EXPECT_EQ(Bytes(c.out.begin(), c.out.begin() + 5), (Bytes{100, 125, 150, 175, 201}));
     EXPECT_EQ(c.written, 5);
 }
@@ -155,24 +155,24 @@ TEST(ConvertBlock, InBetweenValues) {
     };
     for (const Case& k : {Case{1, 1, 0}, Case{-1, -1, 0}, Case{32767, 32767, 32766},
                           Case{-32768, -32768, -32768}, Case{-3, 0, -1}}) {
-        const Converted c = ConvertOne(In(1, 22050, 16), Choice(true, true, false, false),
+        const ConvertedBlock c = ConvertOne(In(1, 22050, 16), Choice(true, true, false, false),
                                 Words({k.a, k.b, k.b}), 1);
         EXPECT_EQ(ToWords(c.out, 2)[1], k.expected) << k.a << " " << k.b;
     }
     for (const Case& k : {Case{255, 255, 254}, Case{128, 128, 128}, Case{0, 255, 127}}) {
-        const Converted c = ConvertOne(In(1, 22050, 8), Choice(true, false, false, false),
+        const ConvertedBlock c = ConvertOne(In(1, 22050, 8), Choice(true, false, false, false),
                                 Bytes{static_cast<std::uint8_t>(k.a), static_cast<std::uint8_t>(k.b),
                                       static_cast<std::uint8_t>(k.b)},
                                 1);
         EXPECT_EQ(c.out[1], k.expected) << k.a << " " << k.b;
     }
     // Quadrupling 1 and 3: the centre first, then the quarters from it.
-    const Converted q = ConvertOne(In(1, 11025, 8), Choice(true, false, false, false), Bytes{1, 3}, 0);
+    const ConvertedBlock q = ConvertOne(In(1, 11025, 8), Choice(true, false, false, false), Bytes{1, 3}, 0);
     EXPECT_EQ(Bytes(q.out.begin(), q.out.begin() + 5), (Bytes{1, 0, 1, 1, 3}));
 }
 
 TEST(ConvertBlock, Widening) {
-    const Converted c = ConvertOne(In(1, 22050, 8), Choice(false, true, false, false),
+    const ConvertedBlock c = ConvertOne(In(1, 22050, 8), Choice(false, true, false, false),
                             Bytes{0, 128, 255, 200, 7, 7}, 4);
     EXPECT_EQ(ToWords(c.out, 4), (std::vector<int>{-32768, 0, 32512, 18432}));
 }
@@ -182,7 +182,7 @@ TEST(ConvertBlock, StereoEffectShiftsTheRightChannel) {
     const WAVEFORMAT in = In(1, 22050, 8);
     const std::int32_t n = 3000;
     const Bytes input = test::NoiseSamples({1, 1, 22050, 8}, n + 2 + 1400);
-    const Converted c = ConvertOne(in, Choice(true, true, true, true), input, n);
+    const ConvertedBlock c = ConvertOne(in, Choice(true, true, true, true), input, n);
     const std::vector<int> w = ToWords(c.out, static_cast<std::size_t>(c.written / 2));
     for (std::size_t j = 0; j <= static_cast<std::size_t>(n) + 1; ++j) {
         ASSERT_EQ(w[4 * j], (input[j] - 128) * 256) << j;
@@ -216,7 +216,7 @@ TEST(ConvertBlock, PropertiesOverEveryAcceptedCombination) {
                     const test::Format f{1, ch, rate, static_cast<std::uint16_t>(bits)};
                     const Bytes input = test::NoiseSamples(f, static_cast<std::size_t>(n + 2 + p.StereoOffset), rate + mask);
                     ASSERT_LE(BlockInputSpan(in, p, n * in.nBlockAlign), kSampleBufferBytes);
-                    const Converted c = ConvertOne(in, choice, input, n);
+                    const ConvertedBlock c = ConvertOne(in, choice, input, n);
                     const int r = p.RateRatio;
                     ASSERT_EQ(c.written, ((n + 1) * r + 1) * out.nBlockAlign);
                     ASSERT_LE(c.written, kSampleBufferBytes);
@@ -268,7 +268,7 @@ TEST(ConvertBlock, LastBlockConvertsItsFramesPlusTwo) {
     // A last block of m frames reads m + 2 and interpolates up to (m + 1) * r - 1.
     const std::int32_t m = 7;
     const Bytes input = test::NoiseSamples({1, 2, 11025, 16}, m + 2);
-    const Converted c = ConvertOne(In(2, 11025, 16), Choice(true, true, true, false), input, m);
+    const ConvertedBlock c = ConvertOne(In(2, 11025, 16), Choice(true, true, true, false), input, m);
     EXPECT_EQ(c.written, ((m + 1) * 4 + 1) * 4);
 }
 
@@ -306,7 +306,7 @@ TEST(ConvertBlock, WideningInterpolationMatchesTheRuleForEveryBytePair) {
                     if (channels == 2) input.push_back(static_cast<std::uint8_t>(255 - seq[i]));
                 }
                 const std::int32_t n = static_cast<std::int32_t>(seq.size()) - 2;
-                const Converted c = ConvertOne(in, Choice(true, true, true, false), input, n);
+                const ConvertedBlock c = ConvertOne(in, Choice(true, true, true, false), input, n);
                 const std::vector<int> w = ToWords(c.out, static_cast<std::size_t>(c.written / 2));
                 for (std::size_t j = 0; j <= static_cast<std::size_t>(n); ++j)
                     for (std::size_t ch = 0; ch < 2; ++ch) {
@@ -354,7 +354,7 @@ TEST(ConvertBlock, EightBitStereoInterpolationMatchesTheRuleForEveryBytePair) {
                 }
             }
             const std::int32_t n = static_cast<std::int32_t>(left.size()) - 2;
-            const Converted c = ConvertOne(in, Choice(true, false, true, false), input, n);
+            const ConvertedBlock c = ConvertOne(in, Choice(true, false, true, false), input, n);
             for (std::size_t j = 0; j <= static_cast<std::size_t>(n); ++j)
                 for (int ch = 0; ch < 2; ++ch) {
                     const int a = ch ? 255 - left[j] : left[j];
