@@ -5,8 +5,9 @@
 // window never delays the sound. What it asks waits for the answer on the
 // windows' thread (never the other way round): the quality question, which
 // waits for the person, and, for callers without windows, the set-up of a
-// run whose command did not bring one. What follows a track it reads from the plan the windows publish in
-// the command channel (FollowPlan), and tells them where it went.
+// run whose command did not bring one. What follows a track it reads from
+// the plan the windows publish in the command channel (FollowPlan), and
+// tells them where it went.
 //
 // The main window implements it by running each call on its own thread; the
 // tests implement it directly.
@@ -112,10 +113,7 @@ public:
     // choice, the bar's position (only when `withPosition`) and maximum, and
     // play while saving. The windows bring the set-up with every command
     // and never reach this; by default there is nothing to play.
-    virtual RunSetup ReadRunSetup(bool withPosition) {
-        (void)withPosition;
-        return {};
-    }
+    virtual RunSetup ReadRunSetup(bool /*withPosition*/) { return {}; }
 };
 
 }  // namespace sonivel

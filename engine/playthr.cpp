@@ -29,10 +29,11 @@
 // track's end, errors and the files the playlist went past. It never waits
 // for them, so a busy window never delays the sound. What follows a track
 // it reads from the plan the windows publish in the channel. It waits for
-// the windows only for the person's answer to the quality question. No lock is held across a Host call, so a message box shown
-// for this thread blocks only this thread. The Play/Stop button shows Stop
-// from the start of a run until the thread is idle again, also across a
-// restart or a change of track.
+// the windows only for the person's answer to the quality question. No lock
+// is held across a Host call, so a message box shown for this thread blocks
+// only this thread. The Play/Stop button shows Stop from the start of a run
+// until the thread is idle again, also across a restart or a change of
+// track.
 //
 // A run's phases are in playthr_run.cpp, its blocks' reading, converting
 // and writing in playthr_blocks.cpp (through save.h, which the converter

@@ -12,8 +12,8 @@
 // counts from it, and a restart loads it again. When the block starts, the
 // entry becomes current on the windows' side (event::Advanced) as at any
 // track's end, but only if the plan still leads to that very name there
-// and then (a command waiting is taken first); the name decides, so an entry moved or a list rebuilt with the
-// same next file still plays on. If the list now leads elsewhere (the entry
+// and then (a command waiting is taken first); the name decides, so an
+// entry moved or a list rebuilt with the same next file still plays on. If the list now leads elsewhere (the entry
 // removed, the list emptied or reordered), the device is reset at once and
 // the track's end goes the usual way. Anything else that would make the
 // join wrong (another format, a question, a file that cannot be read, a

@@ -109,7 +109,9 @@ private:
         const std::uint32_t seen = form_.player_.Channel().TakenSerial();
         const QString from = DecodeFileName(QByteArray::fromStdString(e.from));
         const QString to = DecodeFileName(QByteArray::fromStdString(e.to));
-        Calls().Post(0, [this, from, to, joined = e.joined, seen] { form_.player_.TrackAdvanced(from, to, joined, seen); });
+        Calls().Post(0, [this, from, to, joined = e.joined, seen] {
+            form_.player_.TrackAdvanced(from, to, joined, seen);
+        });
     }
     void Show(event::Quit) {
         Calls().Post(0, [this] {

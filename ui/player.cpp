@@ -195,7 +195,7 @@ void Player::ApplyLimits(const DeviceLimits& limits) {
 }
 
 void Player::Send(CommandRequest request) {
-    if (planDirty_ || model_.Output() != plannedChoice_ || model_.AutoRepeat() != plannedRepeat_) PublishPlan();
+    if (planDirty_) PublishPlan();
     const bool mayStart = request.code != kCmdPlayStop || request.intent != PlayIntent::Stop;
     if (mayStart) request.setup = model_.SetupNow();
     lastSent_ = channel_.Send(std::move(request));
@@ -241,9 +241,8 @@ void Player::PublishPlan() {
     FollowPlan plan;
     plan.entries.reserve(static_cast<std::size_t>(playlist_.Count()));
     for (const QString& entry : playlist_.Entries()) plan.entries.push_back(FileNameBytes(entry));
-    plan.autoRepeat = plannedRepeat_ = model_.AutoRepeat();
+    plan.autoRepeat = model_.AutoRepeat();
     plan.setup = model_.SetupNow();
-    plannedChoice_ = plan.setup.choice;
     channel_.PublishPlan(std::move(plan));
     planDirty_ = false;
 }

@@ -145,9 +145,9 @@ private:
     const PlayThread* thread_ = nullptr;
     std::uint32_t lastSent_ = 0;
     bool finishing_ = false;  // FinishList under way
-    bool planDirty_ = true;   // the list changed since the plan was published
-    OutputChoice plannedChoice_;
-    bool plannedRepeat_ = false;
+    // The list or the output changed since the plan was published (at the
+    // start: the settings were read into the model).
+    bool planDirty_ = true;
 };
 
 }  // namespace sonivel

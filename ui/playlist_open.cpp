@@ -41,7 +41,8 @@ QString NamedList(const QStringList& names) {
 bool OpenPlaylistFile(QWidget* parent, UiServices& services, Player& player) {
     Registry store;
     const QString path =
-        services.OpenFile(parent, "Open Playlist", StartFolder({store.ReadString("LastPlayListFolder")}), kOpenPlaylistFilter, "snl");
+        services.OpenFile(parent, "Open Playlist", StartFolder({store.ReadString("LastPlayListFolder")}),
+                          kOpenPlaylistFilter, "snl");
     if (path.isEmpty()) return true;
     QStringList entries;
     QString error;
