@@ -40,7 +40,10 @@ import numpy as np
 played = np.frombuffer(open(sys.argv[1], "rb").read(), dtype="<i2").reshape(-1, 2)
 uncut = np.frombuffer(open(sys.argv[2], "rb").read()[44:], dtype="<i2").reshape(-1, 2)
 nz = np.nonzero(np.any(played != 0, axis=1))[0]
-sound = played[nz[0]:nz[-1] + 1].astype(int)
+# The capture is aligned on the first frame that is not silent in both: a
+# tone that starts at 0 has silent frames of its own first.
+lead = np.nonzero(np.any(uncut != 0, axis=1))[0][0]
+sound = played[nz[0] - lead:nz[-1] + 1].astype(int)
 join = 2 * 44100  # output frame of the join: 2 s of input at 44100
 for c, name in enumerate(("left", "right")):
     x = sound[:, c]
